@@ -1,0 +1,145 @@
+#pragma once
+// The one window's state and commands. Every command is a handler named after
+// its control and event; every variable the commands share lives here.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "app/controls.h"
+#include "results/flexgrid.h"
+#include "web/pagefetcher.h"
+
+namespace veltrop {
+
+// Whole numbers. The design keeps most of them in 16 bits; values that can
+// outgrow that (typed thresholds, summed scores) are kept wider, so nothing
+// wraps or traps, while every value that fits behaves the same.
+using Integer = std::int16_t;
+using Long = std::int32_t;
+using Wide = std::int64_t;
+
+// A cell of the ticker table: empty, a text or a number.
+using CellValue = std::variant<std::monostate, std::string, double>;
+bool isEmpty(const CellValue& v);
+std::string cellText(const CellValue& v);  // numbers in plain decimal form
+
+inline constexpr int maxTickers = 500;
+
+// The commands a click can start.
+enum class Command {
+    GetLists, RankLists, Opinion, SaveList, LoadList, ClearAll, Help, Cancel, Delete25, Test
+};
+
+class Form1 {
+public:
+    explicit Form1(Dialogs& dialogs);
+    ~Form1();
+
+    // ---- Controls --------------------------------------------------------
+    Button getbutton{"Get Lists"};
+    Button rankbutton{"Rank Lists"};
+    Button opinionbutton{"Opinion"};
+    Button savelistbutton{"Save List"};
+    Button loadlistbutton{"Load List"};
+    Button clearbutton{"Clear All"};
+    Button Helpbutton{"Help"};
+    Button cancelbutton{"Cancel"};
+    Button delete25{"Delete bottom 25%"};
+    Button Command1{"Test"};
+    Label Label1, Label2, Label3{"Idle..."};
+    Label Label4;
+    Label Label5{"Filter Defaults..."}, Label6{"Price <"}, Label7{"Volume <"};
+    TextBox Text2{"5"}, Text3{"25000"};
+    RichTextBox text1, TextBox2;
+    CheckBoxArray List, Rank;
+    FlexGrid MSFlexGrid1;
+    FileDialogState CommonDialog1;
+
+    // ---- Shared data -----------------------------------------------------
+    std::unique_ptr<PageFetcher> fetcher;
+    std::array<std::array<CellValue, 2>, maxTickers + 1> tickertable{};
+    Integer tickercount = 0;
+    bool cancelflag = false;
+    Wide priceminimum = 0;
+    Wide volumeminimum = 0;
+
+    // ---- Page-walk parameters --------------------------------------------
+    std::string listurl;
+    Integer celltable = 0, cellrow = 0, cellcolumn = 0, rowstep = 0;
+    bool pagingon = false;
+    Integer nexttable = 0, nextrow = 0, nextcolumn = 0;
+    std::string nextlinktext;
+
+    // ---- Page-walk state -------------------------------------------------
+    Integer loopindex = 0;
+    std::string celltext;
+    std::string nextpageurl;
+    bool morepages = false;
+
+    // ---- Ranking and results ---------------------------------------------
+    std::string currentticker;
+    std::string urlprefix, urlsuffix;
+    Integer stepstogo = 0;
+    Integer sourcesrun = 0;
+    Wide highestvalue = 0, lowestvalue = 0;
+    Wide currentscore = 0;
+    double newsdate = 0, todaydate = 0;
+    std::string pagetext;
+    Wide fundcount = 0;
+    Integer rankedcount = 0;
+    float bandwidth = 0;
+    Integer deletecount = 0, listedcount = 0;
+    Wide valuerange = 0;
+    std::string tickerquery;
+    std::string opinionticker;
+
+    // ---- Events ----------------------------------------------------------
+    void Form_Load();
+    void cancelbutton_Click();
+    void getbutton_Click();
+    void clearbutton_Click();
+    void Helpbutton_Click();
+    void Command1_Click();
+    void Text2_Change();
+    void Text3_Change();
+
+    // ---- Routines --------------------------------------------------------
+    void getlists();
+
+    // ---- Dispatch --------------------------------------------------------
+    // Runs the command of a click. While a command runs (the window handles
+    // input during page waits), only Cancel acts: any other click is ignored,
+    // so no command starts inside another. A disabled button does nothing.
+    // Returns whether the command ran.
+    bool click(Command command);
+    bool running() const { return running_; }
+    Button& button(Command command);
+
+    // Called while a page loads, so the window can handle input. Set it
+    // before Form_Load.
+    void setWaitHook(PageFetcher::WaitHook hook) { waitHook_ = std::move(hook); }
+
+    // The window is closing: the page in flight is abandoned, every later
+    // page fails at once and no more message boxes are shown, so a running
+    // command comes to its end promptly.
+    void requestClose();
+    bool closing() const { return closing_; }
+
+    // The address of the quote page the Test command reads.
+    static std::string testQuoteUrl();
+    // The maker's tools page that Help shows.
+    static std::string toolsPageUrl();
+
+private:
+    void msgbox(const std::string& text);
+
+    Dialogs& dialogs_;
+    PageFetcher::WaitHook waitHook_;
+    bool running_ = false;
+    bool closing_ = false;
+};
+
+} // namespace veltrop

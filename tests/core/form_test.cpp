@@ -1,0 +1,258 @@
+// Start-up, Cancel, the thresholds and the small commands, without a display.
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "testsupport.h"
+
+using namespace veltrop;
+using veltrop::testing::ProxyRoute;
+using veltrop::testing::RecordingDialogs;
+
+namespace {
+
+class FormTest : public ::testing::Test {
+protected:
+    simweb::Server web;
+    ProxyRoute route{web.proxyUrl()};
+    RecordingDialogs dialogs;
+    Form1 form{dialogs};
+
+    void SetUp() override
+    {
+        form.Form_Load();
+        dialogs.messages.clear();
+    }
+
+    void typePrice(const std::string& text)
+    {
+        form.Text2.text = text;
+        form.Text2_Change();
+    }
+    void typeVolume(const std::string& text)
+    {
+        form.Text3.text = text;
+        form.Text3_Change();
+    }
+};
+
+TEST(StartUp, WithoutAConnectionWarnsOnceAndStartsNormally)
+{
+    std::uint16_t closedPort;
+    {
+        simweb::Server gone;
+        closedPort = gone.port();
+    }
+    ProxyRoute route("http://127.0.0.1:" + std::to_string(closedPort));
+    RecordingDialogs dialogs;
+    Form1 form(dialogs);
+    form.Form_Load();
+
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], "No Web connection found.  Please connect to use the program");
+    EXPECT_TRUE(form.getbutton.enabled);
+    EXPECT_TRUE(form.loadlistbutton.enabled);
+    EXPECT_FALSE(form.savelistbutton.enabled);
+    EXPECT_EQ(form.priceminimum, 5);
+}
+
+TEST_F(FormTest, StartStatesOfStateAndButtons)
+{
+    EXPECT_EQ(form.tickercount, 0);
+    EXPECT_FALSE(form.cancelflag);
+    EXPECT_EQ(form.priceminimum, 5);
+    EXPECT_EQ(form.volumeminimum, 25000);
+    EXPECT_FALSE(form.pagingon);
+    EXPECT_EQ(form.Label3.caption, "Idle...");
+
+    struct Row { Button* button; bool enabled; } rows[] = {
+        {&form.getbutton, true},       {&form.loadlistbutton, true}, {&form.cancelbutton, true},
+        {&form.Helpbutton, true},      {&form.Command1, true},       {&form.savelistbutton, false},
+        {&form.clearbutton, false},    {&form.rankbutton, false},    {&form.delete25, false},
+        {&form.opinionbutton, false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.button->enabled, r.enabled) << r.button->caption;
+
+    EXPECT_EQ(form.MSFlexGrid1.rows(), 2);
+    EXPECT_EQ(form.MSFlexGrid1.textMatrix(0, 0), "Ticker");
+    EXPECT_EQ(form.MSFlexGrid1.textMatrix(0, 1), "Rank");
+    EXPECT_EQ(form.MSFlexGrid1.colWidth(0), 1000);
+    EXPECT_EQ(form.MSFlexGrid1.colWidth(1), 3350);
+    EXPECT_EQ(form.MSFlexGrid1.colWidth(2), 0);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FormTest, CancelOnlySetsTheFlagEvenWhenIdle)
+{
+    EXPECT_TRUE(form.click(Command::Cancel));
+    EXPECT_TRUE(form.cancelflag);
+    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_TRUE(form.getbutton.enabled);
+}
+
+TEST_F(FormTest, PriceTypedDigitByDigitWarnsOnlyOutOfRange)
+{
+    typePrice("6");
+    typePrice("60");
+    EXPECT_TRUE(dialogs.messages.empty());
+    typePrice("600");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], "Enter a number between 1 and 500");
+    EXPECT_EQ(form.priceminimum, 600) << "the out-of-range value is kept";
+    EXPECT_EQ(form.Text2.text, "600") << "the box text is never changed";
+}
+
+TEST_F(FormTest, PriceTextsAndTheValuesTheyStore)
+{
+    struct Row {
+        const char* text;
+        Wide stored;
+        bool warns;
+    } rows[] = {
+        {"", 0, true},        {"12abc", 12, false}, {" 7", 7, false},  {"2.5", 2, false},
+        {"0.6", 1, false},    {"500", 500, false},  {"1", 1, false},   {"3.5", 4, false},
+        {"501", 501, true},   {"-3", -3, true},     {"abc", 0, true},  {"0.4", 0, true},
+    };
+    for (const Row& r : rows) {
+        dialogs.messages.clear();
+        typePrice(r.text);
+        EXPECT_EQ(form.priceminimum, r.stored) << "text \"" << r.text << "\"";
+        EXPECT_EQ(dialogs.messages.size(), r.warns ? 1u : 0u) << "text \"" << r.text << "\"";
+    }
+}
+
+TEST_F(FormTest, VolumeRangeIsOneToFiftyMillion)
+{
+    struct Row {
+        const char* text;
+        Wide stored;
+        bool warns;
+    } rows[] = {
+        {"50000000", 50000000, false}, {"1", 1, false},      {"50000001", 50000001, true},
+        {"0", 0, true},                {"25000", 25000, false}, {"30,000", 30, false},
+    };
+    for (const Row& r : rows) {
+        dialogs.messages.clear();
+        typeVolume(r.text);
+        EXPECT_EQ(form.volumeminimum, r.stored) << "text \"" << r.text << "\"";
+        ASSERT_EQ(dialogs.messages.size(), r.warns ? 1u : 0u) << "text \"" << r.text << "\"";
+        if (r.warns) {
+            EXPECT_EQ(dialogs.messages[0], "Enter a number between 1 and 50 million");
+        }
+    }
+}
+
+TEST_F(FormTest, NumbersTooLargeForTheirTypeWarnWithoutWrapping)
+{
+    typePrice("70000");  // beyond 16 bits
+    EXPECT_EQ(form.priceminimum, 70000);
+    typeVolume("5000000000");  // beyond 32 bits
+    EXPECT_EQ(form.volumeminimum, 5000000000LL);
+    typePrice("1e400");
+    EXPECT_GT(form.priceminimum, 500);
+    EXPECT_EQ(dialogs.messages.size(), 3u);
+}
+
+TEST_F(FormTest, ClearAllCutsTheGridBackToTheHeaderAndOneEmptyRow)
+{
+    FlexGrid& g = form.MSFlexGrid1;
+    for (int i = 1; i <= 10; ++i) {
+        g.addItem("");
+        g.setTextMatrix(i, 0, "T" + std::to_string(i));
+        g.setTextMatrix(i, 2, std::to_string(100 - i));
+        g.setCol(1);
+        g.setRow(i);
+        g.setCellPicture("vp17.bmp");
+    }
+    form.tickercount = 10;
+    form.tickertable[1][0] = std::string("KEEP");
+    form.clearbutton.enabled = true;
+    form.rankbutton.enabled = form.delete25.enabled = form.opinionbutton.enabled = true;
+    form.savelistbutton.enabled = true;
+    form.getbutton.enabled = false;
+    form.Label1.caption = " 10 tickers found";
+    form.Label2.caption = " 10 tickers ranked";
+    form.rankedcount = 10;
+    form.cancelflag = true;
+
+    EXPECT_TRUE(form.click(Command::ClearAll));
+
+    EXPECT_EQ(g.rows(), 2);
+    EXPECT_EQ(g.textMatrix(0, 0), "Ticker");
+    EXPECT_EQ(g.textMatrix(1, 0), "");
+    EXPECT_EQ(g.picture(1, 1), "");
+    EXPECT_EQ(g.textMatrix(1, 2), "99") << "row 1's hidden value is kept";
+    EXPECT_EQ(g.row(), 1);
+    EXPECT_EQ(g.col(), 1);
+    EXPECT_EQ(form.tickercount, 0);
+    EXPECT_EQ(cellText(form.tickertable[1][0]), "KEEP") << "rows keep their contents";
+    EXPECT_TRUE(form.getbutton.enabled);
+    EXPECT_FALSE(form.clearbutton.enabled);
+    EXPECT_FALSE(form.rankbutton.enabled);
+    EXPECT_FALSE(form.delete25.enabled);
+    EXPECT_FALSE(form.savelistbutton.enabled);
+    EXPECT_FALSE(form.opinionbutton.enabled);
+    EXPECT_TRUE(form.loadlistbutton.enabled);
+    EXPECT_EQ(form.Label1.caption, "");
+    EXPECT_EQ(form.Label2.caption, "");
+    EXPECT_EQ(form.rankedcount, 10);
+    EXPECT_TRUE(form.cancelflag);
+}
+
+TEST_F(FormTest, ClearAllOnTwoRowsStillEmptiesRowOne)
+{
+    FlexGrid& g = form.MSFlexGrid1;
+    g.setTextMatrix(1, 0, "IBM");
+    g.setCol(1);
+    g.setRow(1);
+    g.setCellPicture("vp1.bmp");
+    g.setCol(0);
+    form.clearbutton.enabled = true;
+    form.click(Command::ClearAll);
+    EXPECT_EQ(g.rows(), 2);
+    EXPECT_EQ(g.textMatrix(1, 0), "");
+    EXPECT_EQ(g.picture(1, 1), "");
+}
+
+TEST_F(FormTest, HelpShowsTheToolsPageAndOpensNothing)
+{
+    web.clearRequests();
+    form.click(Command::Help);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], "http://www.pellamys-veltrop.example/tools.htm");
+    EXPECT_TRUE(web.requests().empty());
+}
+
+TEST_F(FormTest, TestAppendsTheQuotePageAndSaysDone)
+{
+    form.text1.text = "before:";
+    web.clearRequests();
+    form.click(Command::Test);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], "Done");
+    ASSERT_EQ(web.requests().size(), 1u);
+    EXPECT_EQ(web.requests()[0],
+              "http://www.washingtonpost.com/portfolio_quick_quotes.asp?tickers=intc+rare+mho");
+    EXPECT_EQ(form.text1.text.rfind("before:", 0), 0u);
+    EXPECT_NE(form.text1.text.find("INTC"), std::string::npos);
+    EXPECT_GT(form.text1.text.size(), std::string("before:").size() + 100);
+}
+
+TEST_F(FormTest, TestWithoutAPageOnlySaysDone)
+{
+    web.setFault("/portfolio_quick_quotes.asp", simweb::Fault::NotFound);
+    form.text1.text = "unchanged";
+    form.click(Command::Test);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], "Done");
+    EXPECT_EQ(form.text1.text, "unchanged");
+}
+
+TEST_F(FormTest, DisabledButtonsDoNothing)
+{
+    form.tickercount = 3;
+    EXPECT_FALSE(form.click(Command::ClearAll));
+    EXPECT_EQ(form.tickercount, 3);
+}
+
+} // namespace

@@ -1,0 +1,78 @@
+#pragma once
+// The page-fetch component: opens one web page at a time over HTTP and answers
+// questions about the page opened last. Tables, rows and columns count from 1.
+//
+// Every transfer goes through libcurl, so the standard proxy variables
+// (http_proxy, no_proxy) apply to it exactly as to any other libcurl program.
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace veltrop {
+
+class PageIndex;
+
+class PageFetcher {
+public:
+    // Called at least every 50 ms while OpenPage waits, so that a window can
+    // keep handling input (a Cancel click) without worker threads.
+    using WaitHook = std::function<void()>;
+
+    PageFetcher();
+    ~PageFetcher();
+    PageFetcher(const PageFetcher&) = delete;
+    PageFetcher& operator=(const PageFetcher&) = delete;
+
+    // Opens `url` (http or https only) and makes it the current page. True only
+    // for a complete 2xx answer within `timeLimitSeconds`. On failure the
+    // current page is empty. `options` is accepted for callers and unused.
+    bool OpenPage(const std::string& url, int timeLimitSeconds = 60, int options = 0);
+
+    // Readable text of cell (table, row, column): entities decoded, white
+    // space folded to one blank, ends trimmed. Empty when there is no such cell.
+    std::string GetCellText(int table, int row, int column) const;
+
+    // Absolute address of the index-th link (1 = first) whose readable text,
+    // folded and trimmed like cell text, equals `linkText`; empty when none.
+    std::string FindLinkUrl(const std::string& linkText, int index = 1) const;
+
+    // Readable text of the page: no scripts or styles, block elements on lines
+    // of their own.
+    std::string GetPageText() const;
+
+    // Page text after the first occurrence of `startText` up to the next
+    // occurrence of `endText` after it; the markers themselves are left out.
+    // Empty when either is missing. The three numbers are accepted and unused.
+    std::string GetTextBetween(const std::string& startText, const std::string& endText,
+                               int a = 0, int b = 1, int c = 0) const;
+
+    // The whole page as UTF-8 text.
+    std::string GetPageSource() const;
+
+    void setWaitHook(WaitHook hook);
+
+    // Ends the transfer in flight and makes every later OpenPage fail at once.
+    // Used when the window closes during a command.
+    void abandon();
+    bool abandoned() const;
+
+    // The address the current page was finally read from (after redirects).
+    std::string pageUrl() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Asks whether the web can be reached: one short request through the same
+// route (proxy included) as every page, to one of the program's outside hosts.
+class ConnectionProbe {
+public:
+    explicit ConnectionProbe(PageFetcher::WaitHook hook = {});
+    bool IsConnected();
+
+private:
+    PageFetcher::WaitHook hook_;
+};
+
+} // namespace veltrop
