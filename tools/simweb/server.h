@@ -47,6 +47,8 @@ public:
     // A fault applies to every request whose absolute address
     // ("http://host/path?query") starts with `target`, or, when `target`
     // starts with "/", whose "path?query" starts with it. Later rules win.
+    // A fault comes before pages set with setPage and before the host check;
+    // the two paging faults change only the paged list pages.
     void setFault(const std::string& target, Fault fault);
     void clearFaults();
 

@@ -1,0 +1,136 @@
+// simweb [--port N] [--latency-ms N] [--fault TARGET=KIND]... [--port-file FILE]
+//
+// Serves the simulated web on 127.0.0.1 until SIGINT or SIGTERM. Point a
+// program at it with http_proxy=http://127.0.0.1:PORT.
+#include "tools/simweb/server.h"
+
+#include <signal.h>
+
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Settings {
+    simweb::Server::Options options;
+    std::vector<std::pair<std::string, simweb::Fault>> faults;
+    std::string portFile;
+};
+
+constexpr std::string_view kUsage =
+    "usage: simweb [--port N] [--latency-ms N] [--fault TARGET=KIND]... [--port-file FILE]\n"
+    "  KIND: notfound servererror stall drop garbage truncate oversize redirectloop\n"
+    "        redirectfile endlesspaging pagingloop\n"
+    "  TARGET: an absolute address prefix (http://host/path?query) or a path prefix (/path)\n";
+
+template <typename Number>
+std::optional<Number> parseNumber(std::string_view text, Number low, Number high)
+{
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// A fault is TARGET=KIND; the target may hold "=" itself (a query), the kind never does.
+std::optional<std::pair<std::string, simweb::Fault>> parseFault(std::string_view text)
+{
+    const auto equals = text.rfind('=');
+    if (equals == std::string_view::npos || equals == 0)
+        return std::nullopt;
+    const simweb::Fault fault = simweb::faultFromName(std::string(text.substr(equals + 1)));
+    if (fault == simweb::Fault::None)
+        return std::nullopt;
+    return std::pair(std::string(text.substr(0, equals)), fault);
+}
+
+std::optional<Settings> parseArguments(int argc, char** argv)
+{
+    Settings settings;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (i + 1 >= argc)
+            return std::nullopt;
+        const std::string_view value = argv[++i];
+        if (option == "--port") {
+            const auto port = parseNumber<int>(value, 0, 65535);
+            if (!port)
+                return std::nullopt;
+            settings.options.port = static_cast<std::uint16_t>(*port);
+        } else if (option == "--latency-ms") {
+            const auto latency = parseNumber<int>(value, 0, 600000);
+            if (!latency)
+                return std::nullopt;
+            settings.options.latencyMs = *latency;
+        } else if (option == "--fault") {
+            auto fault = parseFault(value);
+            if (!fault)
+                return std::nullopt;
+            settings.faults.push_back(std::move(*fault));
+        } else if (option == "--port-file") {
+            settings.portFile = value;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return settings;
+}
+
+// Written under a temporary name and renamed, so that a script waiting for
+// the file never reads half of it.
+bool writePortFile(const std::string& path, std::uint16_t port)
+{
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << port << '\n';
+        if (!out.flush())
+            return false;
+    }
+    return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::optional<Settings> settings = parseArguments(argc, argv);
+    if (!settings) {
+        std::cerr << kUsage;
+        return 2;
+    }
+
+    // Blocked before the server starts its threads, so that they inherit the
+    // mask and only the sigwait below receives these signals.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try {
+        simweb::Server server(settings->options);
+        for (const auto& [target, fault] : settings->faults)
+            server.setFault(target, fault);
+        if (!settings->portFile.empty() && !writePortFile(settings->portFile, server.port())) {
+            std::cerr << "simweb: cannot write " << settings->portFile << '\n';
+            return 1;
+        }
+        std::cout << "simweb: listening on " << server.proxyUrl() << std::endl;
+        int received = 0;
+        sigwait(&stopSignals, &received);
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
