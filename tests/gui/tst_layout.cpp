@@ -1,0 +1,271 @@
+// The window's controls: kinds, places, sizes, pages, captions, fonts and tab
+// order, checked on the real widgets against the layout table.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QtTest>
+
+#include <algorithm>
+#include <map>
+
+#include "app/gui/mainwindow.h"
+#include "app/gui/tabcontrol.h"
+#include "app/layout.h"
+
+using namespace veltrop;
+using veltrop::gui::MainWindow;
+using veltrop::gui::TabControl;
+
+namespace {
+
+QString objectNameOf(const layout::Control& c)
+{
+    QString name = QString::fromUtf8(c.name.data(), qsizetype(c.name.size()));
+    return c.index < 0 ? name : name + '_' + QString::number(c.index);
+}
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MainWindow> window;
+
+    int px(int twips, double dpi) const { return qRound(twips * dpi / 1440.0); }
+    int pxX(int twips) const { return px(twips, window->logicalDpiX()); }
+    int pxY(int twips) const { return px(twips, window->logicalDpiY()); }
+    QWidget* control(const QString& name) const { return window->findChild<QWidget*>(name); }
+    TabControl* tabs() const { return window->findChild<TabControl*>("SSTab1"); }
+
+private slots:
+    void initTestCase()
+    {
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
+    }
+
+    void cleanupTestCase() { window.reset(); }
+
+    void windowHasItsCaptionAndFixedClientSize()
+    {
+        QCOMPARE(window->windowTitle(), QStringLiteral("Pellamy's Veltrop v1.4"));
+        QCOMPARE(window->size(), QSize(pxX(7575), pxY(4845)));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+    }
+
+    void everyControlSitsWhereTheLayoutSays()
+    {
+        TabControl* tabControl = tabs();
+        QVERIFY(tabControl);
+        for (const layout::Control& c : layout::controls()) {
+            const QString name = objectNameOf(c);
+            QWidget* widget = control(name);
+            QVERIFY2(widget, qPrintable(name + " is missing"));
+
+            // Page controls are measured from the tab control's corner, strip included.
+            QWidget* origin = c.page == layout::OnWindow ? static_cast<QWidget*>(window.get()) : tabControl;
+            QWidget* parent = c.page == layout::OnWindow ? static_cast<QWidget*>(window.get()) : tabControl->page(c.page);
+            QCOMPARE(widget->parentWidget(), parent);
+            const QRect expected(pxX(c.left), pxY(c.top), pxX(c.width), pxY(c.height));
+            QCOMPARE(QRect(widget->mapTo(origin, QPoint(0, 0)), widget->size()), expected);
+
+            QVERIFY2(widget->isEnabled(), qPrintable(name));
+            const QString tooltip = qstr(c.tooltip);
+            QCOMPARE(widget->toolTip(), c.kind == layout::Kind::CheckBox ? tooltip : QString());
+
+            const QString caption = qstr(c.caption);
+            switch (c.kind) {
+            case layout::Kind::Button:
+                QVERIFY2(qobject_cast<QPushButton*>(widget), qPrintable(name));
+                QCOMPARE(qobject_cast<QPushButton*>(widget)->text(), caption);
+                break;
+            case layout::Kind::Label:
+                QVERIFY2(qobject_cast<QLabel*>(widget), qPrintable(name));
+                QCOMPARE(qobject_cast<QLabel*>(widget)->text(), caption);
+                break;
+            case layout::Kind::CheckBox:
+                QVERIFY2(qobject_cast<QCheckBox*>(widget), qPrintable(name));
+                QCOMPARE(qobject_cast<QCheckBox*>(widget)->text(), caption);
+                QCOMPARE(qobject_cast<QCheckBox*>(widget)->checkState(), Qt::Unchecked);
+                break;
+            case layout::Kind::TextBox:
+                QVERIFY2(qobject_cast<QLineEdit*>(widget), qPrintable(name));
+                QCOMPARE(qobject_cast<QLineEdit*>(widget)->text(), caption);
+                break;
+            case layout::Kind::RichTextBox:
+                QVERIFY2(qobject_cast<QPlainTextEdit*>(widget), qPrintable(name));
+                QCOMPARE(qobject_cast<QPlainTextEdit*>(widget)->toPlainText(), QString());
+                break;
+            case layout::Kind::Grid:
+                QVERIFY2(qobject_cast<QTableView*>(widget), qPrintable(name));
+                break;
+            case layout::Kind::TabControl:
+                QCOMPARE(widget, static_cast<QWidget*>(tabControl));
+                break;
+            }
+        }
+    }
+
+    void placesMatchTheDrawnWindow()
+    {
+        // A few places straight from the drawing, so that a slip in the
+        // layout table itself shows too.
+        QCOMPARE(control("SSTab1")->geometry(), QRect(pxX(180), pxY(120), pxX(5535), pxY(4335)));
+        QCOMPARE(control("cancelbutton")->geometry(), QRect(pxX(6150), pxY(3585), pxX(1110), pxY(315)));
+        QCOMPARE(control("Text3")->geometry(), QRect(pxX(1065), pxY(990), pxX(780), pxY(285)));
+        QCOMPARE(control("MSFlexGrid1")->geometry(), QRect(pxX(390), pxY(570), pxX(4680), pxY(3480)));
+    }
+
+    void labelsAlignAsDrawn()
+    {
+        const auto align = [&](const char* name) {
+            return qobject_cast<QLabel*>(control(name))->alignment() & Qt::AlignHorizontal_Mask;
+        };
+        QCOMPARE(align("Label1"), Qt::AlignHCenter);
+        QCOMPARE(align("Label2"), Qt::AlignHCenter);
+        QCOMPARE(align("Label4"), Qt::AlignRight);
+        QCOMPARE(align("Label3"), Qt::AlignLeft);
+        QVERIFY(qobject_cast<QLabel*>(control("Label4"))->text().endsWith("  For informational use only"));
+    }
+
+    void listBoxesRunTopToBottomInSourceOrder()
+    {
+        std::vector<std::pair<int, int>> byTop;  // (y, index)
+        for (QCheckBox* box : tabs()->page(layout::ListsPage)->findChildren<QCheckBox*>()) {
+            const QString name = box->objectName();
+            QVERIFY2(name.startsWith("List_"), qPrintable(name));
+            QCOMPARE(box->x(), pxX(240));
+            byTop.emplace_back(box->y(), name.mid(5).toInt());
+        }
+        std::ranges::sort(byTop);
+        QList<int> order;
+        for (const auto& [y, index] : byTop)
+            order << index;
+        QCOMPARE(order, (QList<int>{0, 7, 12, 1, 11, 3, 4, 16, 5, 6, 8, 9, 2}));
+        for (std::size_t i = 1; i < byTop.size(); ++i)
+            QVERIFY2(byTop[i].first > byTop[i - 1].first, "two list boxes share a row");
+    }
+
+    void rankBoxesFillTwoColumns()
+    {
+        std::map<int, QList<int>> columns;  // x -> indices from the top
+        std::vector<QCheckBox*> boxes;
+        for (QCheckBox* box : tabs()->page(layout::RanksPage)->findChildren<QCheckBox*>())
+            boxes.push_back(box);
+        std::ranges::sort(boxes, {}, [](QCheckBox* b) { return b->y(); });
+        for (QCheckBox* box : boxes) {
+            QVERIFY2(box->objectName().startsWith("Rank_"), qPrintable(box->objectName()));
+            columns[box->x()] << box->objectName().mid(5).toInt();
+        }
+        QCOMPARE(columns.size(), std::size_t(2));
+        QCOMPARE(columns[pxX(240)], (QList<int>{0, 1, 2, 3, 4, 9, 10, 11, 12, 13, 14, 5, 7, 6}));
+        QCOMPARE(columns[pxX(2895)], (QList<int>{8, 15, 16}));
+    }
+
+    void testCommandLiesOutOfSightYetLive()
+    {
+        for (const char* name : {"Command1", "text1"}) {
+            QWidget* widget = control(name);
+            QCOMPARE(widget->parentWidget(), window.get());
+            QVERIFY2(!window->rect().intersects(widget->geometry()), name);
+            QVERIFY2(widget->isVisible(), name);
+            QVERIFY2(widget->isEnabled(), name);
+        }
+    }
+
+    void tabStripShowsFivePagesWithTheFirstSelected()
+    {
+        QTabBar* bar = tabs()->tabBar();
+        QCOMPARE(bar->count(), 5);
+        const QStringList captions{"Lists...", "Ranks...", "Results...", "Opinion...", "Options..."};
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(bar->tabText(i), captions[i]);
+            // One row: every tab on the strip's top line and inside the control.
+            QCOMPARE(bar->tabRect(i).top(), bar->tabRect(0).top());
+            QVERIFY(tabs()->rect().contains(bar->mapTo(tabs(), bar->tabRect(i).bottomRight())));
+        }
+        QCOMPARE(tabs()->currentIndex(), 0);
+        QVERIFY(tabs()->page(0)->isVisible());
+        // The strip stays above the pages and above every page control.
+        QCOMPARE(bar->mapTo(tabs(), QPoint(0, 0)), QPoint(0, 0));
+        QVERIFY(bar->height() <= pxY(480));
+    }
+
+    void clickingATabShowsOnlyItsPage()
+    {
+        QTabBar* bar = tabs()->tabBar();
+        for (int page : {layout::ResultsPage, layout::OptionsPage, layout::ListsPage}) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+            QCOMPARE(tabs()->currentIndex(), page);
+            for (int i = 0; i < tabs()->count(); ++i)
+                QCOMPARE(tabs()->page(i)->isVisible(), i == page);
+        }
+    }
+
+    void fontsFollowTheLayout()
+    {
+        const QFont tabFont = tabs()->tabBar()->font();
+        QCOMPARE(tabFont.family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(tabFont.pointSizeF(), 8.25);
+        const QFont gridFont = control("MSFlexGrid1")->font();
+        QCOMPARE(gridFont.family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(gridFont.pointSizeF(), 8.25);
+        const QFont notice = control("Label4")->font();
+        QCOMPARE(notice.family(), QStringLiteral("Times New Roman"));
+        QCOMPARE(notice.pointSizeF(), 6.75);
+        QCOMPARE(notice.weight(), QFont::Normal);
+    }
+
+    void richTextBoxesShareTheirSettings()
+    {
+        auto* output = qobject_cast<QPlainTextEdit*>(control("text1"));
+        auto* opinion = qobject_cast<QPlainTextEdit*>(control("TextBox2"));
+        QCOMPARE(output->lineWrapMode(), opinion->lineWrapMode());
+        QCOMPARE(output->verticalScrollBarPolicy(), opinion->verticalScrollBarPolicy());
+        QCOMPARE(output->horizontalScrollBarPolicy(), opinion->horizontalScrollBarPolicy());
+        QCOMPARE(output->isReadOnly(), opinion->isReadOnly());
+    }
+
+    void tabOrderFollowsTheLayout()
+    {
+        // The controls that take focus, in the layout's tab order.
+        std::vector<const layout::Control*> ordered;
+        for (const layout::Control& c : layout::controls())
+            if (c.kind != layout::Kind::Label)
+                ordered.push_back(&c);
+        std::ranges::sort(ordered, {}, &layout::Control::tabOrder);
+        QCOMPARE(ordered.front()->name, std::string_view("Command1"));
+
+        std::map<QWidget*, QString> focusTargets;
+        for (const layout::Control* c : ordered) {
+            QWidget* widget = control(objectNameOf(*c));
+            focusTargets[widget->focusProxy() ? widget->focusProxy() : widget] = objectNameOf(*c);
+        }
+        QStringList expected;
+        for (const layout::Control* c : ordered)
+            expected << objectNameOf(*c);
+
+        // Walk the focus chain once round, from the first control on.
+        QStringList chain;
+        QWidget* first = control("Command1");
+        QWidget* w = first;
+        for (int steps = 0; steps < 2000; ++steps) {
+            if (auto hit = focusTargets.find(w); hit != focusTargets.end() && !chain.contains(hit->second))
+                chain << hit->second;
+            w = w->nextInFocusChain();
+            if (w == first)
+                break;
+        }
+        QCOMPARE(chain, expected);
+    }
+};
+
+QTEST_MAIN(LayoutTest)
+#include "tst_layout.moc"
