@@ -1,0 +1,246 @@
+// The fetcher against the simulated web on loopback, reached the way every
+// outside site is reached: through the http_proxy setting.
+#include "web/pagefetcher.h"
+
+#include "tools/simweb/server.h"
+#include "web/hosts.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veltrop {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+long long millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class PageFetcherTest : public ::testing::Test {
+protected:
+    const std::string pageAddress = std::string("http://") + hosts::nasdaq + "/test/page.html";
+
+    simweb::Server server;
+    ScopedEnv proxy{"http_proxy", server.proxyUrl().c_str()};
+    ScopedEnv noProxy{"no_proxy", nullptr};
+    ScopedEnv noProxyUpper{"NO_PROXY", nullptr};
+    PageFetcher fetcher;
+};
+
+TEST_F(PageFetcherTest, OpensAPageAndAnswersFromIt)
+{
+    // The simulated web compresses every answer the client accepts compressed,
+    // so this page also arrives gzip-encoded.
+    server.setPage(pageAddress, "<table><tr><td>Symbol</td></tr><tr><td> IBM </td></tr></table>"
+                                "<a href='next.html'>Next Page</a>");
+
+    ASSERT_TRUE(fetcher.OpenPage(pageAddress, 5));
+    EXPECT_EQ(fetcher.GetCellText(1, 2, 1), "IBM");
+    EXPECT_EQ(fetcher.FindLinkUrl("Next Page"), std::string("http://") + hosts::nasdaq + "/test/next.html");
+    EXPECT_EQ(fetcher.GetPageText(), "Symbol\nIBM\nNext Page");
+    EXPECT_EQ(fetcher.pageUrl(), pageAddress);
+    EXPECT_NE(fetcher.GetPageSource().find("<td> IBM </td>"), std::string::npos);
+    EXPECT_EQ(server.requests(), std::vector<std::string>{pageAddress});
+}
+
+TEST_F(PageFetcherTest, WindowsCodePageIsDecoded)
+{
+    server.setPage(pageAddress, "<table><tr><td>Soci\xE9t\xE9 \x96 G\xE9n\xE9rale</td></tr></table>",
+                   "text/html; charset=windows-1252");
+
+    ASSERT_TRUE(fetcher.OpenPage(pageAddress, 5));
+    EXPECT_EQ(fetcher.GetCellText(1, 1, 1), "Soci\xC3\xA9t\xC3\xA9 \xE2\x80\x93 G\xC3\xA9n\xC3\xA9rale");
+}
+
+TEST_F(PageFetcherTest, BrokenAnswersDoNotOpenAndEmptyThePage)
+{
+    server.setPage(pageAddress, "<table><tr><td>IBM</td></tr></table>");
+    const struct {
+        simweb::Fault fault;
+        const char* name;
+    } faults[] = {
+        {simweb::Fault::NotFound, "not found"},
+        {simweb::Fault::ServerError, "server error"},
+        {simweb::Fault::Drop, "dropped connection"},
+        {simweb::Fault::Garbage, "garbage"},
+        {simweb::Fault::Truncate, "truncated body"},
+        {simweb::Fault::RedirectLoop, "redirect loop"},
+        {simweb::Fault::RedirectToFile, "redirect to file:"},
+        {simweb::Fault::Oversize, "oversized chunked body"},
+    };
+    for (const auto& [fault, name] : faults) {
+        SCOPED_TRACE(name);
+        server.clearFaults();
+        ASSERT_TRUE(fetcher.OpenPage(pageAddress, 10));
+        server.setFault(pageAddress, fault);
+        server.clearRequests();
+
+        const auto start = Clock::now();
+        EXPECT_FALSE(fetcher.OpenPage(pageAddress, 10));
+        EXPECT_LT(millisecondsSince(start), 5000);
+        EXPECT_EQ(fetcher.GetCellText(1, 1, 1), "");
+        EXPECT_EQ(fetcher.GetPageSource(), "");
+        EXPECT_EQ(fetcher.pageUrl(), "");
+        // A redirect loop ends after ten redirects.
+        EXPECT_LE(server.requests().size(), 11u);
+    }
+}
+
+TEST_F(PageFetcherTest, OnlyWebAddressesOpen)
+{
+    EXPECT_FALSE(fetcher.OpenPage("file:///etc/passwd", 5));
+    EXPECT_FALSE(fetcher.OpenPage("", 5));
+    EXPECT_FALSE(fetcher.OpenPage("ftp://127.0.0.1/", 5));
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(PageFetcherTest, StalledAnswerEndsAtTheTimeLimit)
+{
+    server.setFault(pageAddress, simweb::Fault::Stall);
+
+    const auto start = Clock::now();
+    EXPECT_FALSE(fetcher.OpenPage(pageAddress, 1));
+    const auto elapsed = millisecondsSince(start);
+    EXPECT_GE(elapsed, 900);
+    EXPECT_LT(elapsed, 2500);
+}
+
+TEST_F(PageFetcherTest, WaitHookRunsAtLeastEvery50Milliseconds)
+{
+    server.setPage(pageAddress, "<p>slow</p>");
+    server.setLatency(600);
+    std::vector<Clock::time_point> calls;
+    fetcher.setWaitHook([&] { calls.push_back(Clock::now()); });
+
+    const auto start = Clock::now();
+    ASSERT_TRUE(fetcher.OpenPage(pageAddress, 5));
+    const auto end = Clock::now();
+
+    ASSERT_GE(calls.size(), 10u);
+    calls.insert(calls.begin(), start);
+    long long largestGap = std::chrono::duration_cast<milliseconds>(end - calls.back()).count();
+    for (std::size_t i = 1; i < calls.size(); ++i)
+        largestGap = std::max<long long>(largestGap, std::chrono::duration_cast<milliseconds>(calls[i] - calls[i - 1]).count());
+    EXPECT_LT(largestGap, 50);
+}
+
+TEST_F(PageFetcherTest, AbandonFromTheHookEndsTheWaitAndEveryLaterOpen)
+{
+    server.setFault(pageAddress, simweb::Fault::Stall);
+    const auto start = Clock::now();
+    fetcher.setWaitHook([&] {
+        if (millisecondsSince(start) > 100)
+            fetcher.abandon();
+    });
+
+    EXPECT_FALSE(fetcher.OpenPage(pageAddress, 30));
+    EXPECT_LT(millisecondsSince(start), 500);
+    EXPECT_TRUE(fetcher.abandoned());
+
+    server.clearFaults();
+    server.setPage(pageAddress, "<p>fine</p>");
+    server.clearRequests();
+    EXPECT_FALSE(fetcher.OpenPage(pageAddress, 5));
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(PageFetcherTest, OpenPageFromTheHookFailsWithoutDisturbingTheOpenInFlight)
+{
+    server.setPage(pageAddress, "<table><tr><td>outer</td></tr></table>");
+    server.setLatency(200);
+    int nestedOpens = 0;
+    bool nestedOpened = false;
+    fetcher.setWaitHook([&] {
+        ++nestedOpens;
+        nestedOpened = nestedOpened || fetcher.OpenPage(pageAddress, 5);
+    });
+
+    ASSERT_TRUE(fetcher.OpenPage(pageAddress, 5));
+    EXPECT_GT(nestedOpens, 0);
+    EXPECT_FALSE(nestedOpened);
+    EXPECT_EQ(fetcher.GetCellText(1, 1, 1), "outer");
+}
+
+TEST_F(PageFetcherTest, HookMayReplaceItselfWhileRunning)
+{
+    server.setPage(pageAddress, "<p>x</p>");
+    server.setLatency(200);
+    int replacedCalls = 0;
+    std::string seenAfterReplacing;
+    // The hook reads its own capture after replacing itself: that must still
+    // be alive.
+    fetcher.setWaitHook([&, own = std::string(100, 'o')] {
+        fetcher.setWaitHook([&replacedCalls] { ++replacedCalls; });
+        seenAfterReplacing = own;
+    });
+
+    EXPECT_TRUE(fetcher.OpenPage(pageAddress, 5));
+    EXPECT_EQ(seenAfterReplacing, std::string(100, 'o'));
+    // The replacement takes effect from the next open on.
+    EXPECT_EQ(replacedCalls, 0);
+    EXPECT_TRUE(fetcher.OpenPage(pageAddress, 5));
+    EXPECT_GT(replacedCalls, 0);
+}
+
+TEST_F(PageFetcherTest, ConnectionProbeAsksTheQuotesHost)
+{
+    int hookCalls = 0;
+    server.setLatency(200);
+    ConnectionProbe probe([&] { ++hookCalls; });
+
+    EXPECT_TRUE(probe.IsConnected());
+    EXPECT_GT(hookCalls, 0);
+    EXPECT_EQ(server.requests(), std::vector<std::string>{std::string("http://") + hosts::quotes + "/"});
+}
+
+TEST_F(PageFetcherTest, ConnectionProbeFailsWhenTheProxyIsClosed)
+{
+    std::string closedProxy;
+    {
+        simweb::Server gone;
+        closedProxy = gone.proxyUrl();
+    }
+    ScopedEnv deadProxy("http_proxy", closedProxy.c_str());
+
+    const auto start = Clock::now();
+    EXPECT_FALSE(ConnectionProbe().IsConnected());
+    EXPECT_LT(millisecondsSince(start), 6000);
+}
+
+} // namespace
+} // namespace veltrop

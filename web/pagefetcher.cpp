@@ -1,0 +1,286 @@
+#include "web/pagefetcher.h"
+
+#include "web/charset.h"
+#include "web/hosts.h"
+#include "web/pageindex.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+
+namespace veltrop {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* userAgent = "PellamysVeltrop/1.4";
+constexpr const char* webProtocols = "http,https";
+constexpr long maxRedirects = 10;
+// The cap applies to the body after decompression, so a small compressed
+// answer cannot blow up in memory either.
+constexpr std::size_t maxBodyBytes = std::size_t{8} << 20;
+constexpr int pollMilliseconds = 20;
+constexpr auto hookInterval = std::chrono::milliseconds(20);
+constexpr int probeTimeLimitMilliseconds = 5000;
+
+void initCurlOnce()
+{
+    static const CURLcode initialized = curl_global_init(CURL_GLOBAL_DEFAULT);
+    (void)initialized;
+}
+
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
+MultiHandle newMulti()
+{
+    initCurlOnce();
+    return MultiHandle(curl_multi_init());
+}
+
+struct Request {
+    std::string url;
+    long timeLimitMilliseconds;
+    bool followRedirects;
+    std::size_t bodyLimit;
+};
+
+struct Answer {
+    CURLcode result = CURLE_OK;
+    long status = 0;  // 0 when no answer arrived
+    std::string body;
+    std::string contentType;
+    std::string finalUrl;
+};
+
+struct BodySink {
+    std::string data;
+    std::size_t limit;
+};
+
+// Past the limit the write fails, which ends the transfer with an error: a
+// chunked body has no announced size for libcurl to refuse beforehand.
+std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* userdata)
+{
+    auto& sink = *static_cast<BodySink*>(userdata);
+    const std::size_t bytes = size * count;
+    if (bytes > sink.limit - sink.data.size())
+        return 0;
+    sink.data.append(data, bytes);
+    return bytes;
+}
+
+// One easy handle on a multi handle, detached and freed on every way out,
+// an exception from the wait hook included.
+class Transfer {
+public:
+    explicit Transfer(CURLM* multi) : multi_(multi), easy_(curl_easy_init()) {}
+    ~Transfer()
+    {
+        if (attached_)
+            curl_multi_remove_handle(multi_, easy_);
+        if (easy_)
+            curl_easy_cleanup(easy_);
+    }
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    bool start(const Request& request, BodySink& sink)
+    {
+        if (!multi_ || !easy_)
+            return false;
+        bool ok = true;
+        auto set = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(easy_, option, value) == CURLE_OK; };
+        set(CURLOPT_URL, request.url.c_str());
+        // libcurl would otherwise also read file: and a dozen other schemes,
+        // from the address and from a redirect alike.
+        set(CURLOPT_PROTOCOLS_STR, webProtocols);
+        set(CURLOPT_REDIR_PROTOCOLS_STR, webProtocols);
+        set(CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
+        set(CURLOPT_MAXREDIRS, maxRedirects);
+        set(CURLOPT_TIMEOUT_MS, request.timeLimitMilliseconds);
+        set(CURLOPT_ACCEPT_ENCODING, "");
+        set(CURLOPT_USERAGENT, userAgent);
+        set(CURLOPT_NOSIGNAL, 1L);
+        set(CURLOPT_WRITEFUNCTION, writeBody);
+        set(CURLOPT_WRITEDATA, &sink);
+        if (!ok || curl_multi_add_handle(multi_, easy_) != CURLM_OK)
+            return false;
+        attached_ = true;
+        return true;
+    }
+
+    CURL* easy() const { return easy_; }
+
+private:
+    CURLM* multi_;
+    CURL* easy_;
+    bool attached_ = false;
+};
+
+// Runs one request to its end, calling `hook` while it waits. nullopt when the
+// transfer could not start or was abandoned.
+std::optional<Answer> runTransfer(CURLM* multi, const Request& request,
+                                  const PageFetcher::WaitHook& hook, const bool& abandoned)
+{
+    Transfer transfer(multi);
+    BodySink sink{{}, request.bodyLimit};
+    if (!transfer.start(request, sink))
+        return std::nullopt;
+
+    Answer answer;
+    auto lastHook = Clock::now();
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+            return std::nullopt;
+        bool done = false;
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == transfer.easy()) {
+                answer.result = message->data.result;
+                done = true;
+            }
+        }
+        if (done)
+            break;
+        curl_multi_poll(multi, nullptr, 0, pollMilliseconds, nullptr);
+        if (hook && Clock::now() - lastHook >= hookInterval) {
+            hook();
+            lastHook = Clock::now();
+        }
+        if (abandoned)
+            return std::nullopt;
+    }
+
+    curl_easy_getinfo(transfer.easy(), CURLINFO_RESPONSE_CODE, &answer.status);
+    const char* text = nullptr;
+    if (curl_easy_getinfo(transfer.easy(), CURLINFO_CONTENT_TYPE, &text) == CURLE_OK && text)
+        answer.contentType = text;
+    text = nullptr;
+    if (curl_easy_getinfo(transfer.easy(), CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text)
+        answer.finalUrl = text;
+    answer.body = std::move(sink.data);
+    return answer;
+}
+
+bool isSuccess(long status)
+{
+    return status >= 200 && status <= 299;
+}
+
+} // namespace
+
+struct PageFetcher::Impl {
+    MultiHandle multi = newMulti();
+    WaitHook hook;
+    bool abandoned = false;
+    bool opening = false;
+    std::optional<PageIndex> page;
+    std::string url;
+};
+
+PageFetcher::PageFetcher() : d(std::make_unique<Impl>()) {}
+
+PageFetcher::~PageFetcher() = default;
+
+bool PageFetcher::OpenPage(const std::string& url, int timeLimitSeconds, int /*options*/)
+{
+    // Only the wait hook can get here during an open; the transfer in flight
+    // owns the current page, so the nested call just fails.
+    if (d->opening)
+        return false;
+    d->page.reset();
+    d->url.clear();
+    if (d->abandoned || !d->multi)
+        return false;
+
+    struct OpeningFlag {
+        bool& flag;
+        explicit OpeningFlag(bool& f) : flag(f) { flag = true; }
+        ~OpeningFlag() { flag = false; }
+    } opening(d->opening);
+
+    // A limit of 0 would mean "no limit" to libcurl; every wait here ends.
+    const long limit = std::max(timeLimitSeconds, 1) * 1000L;
+    // A copy, so that a hook replacing itself through setWaitHook stays alive
+    // while it runs.
+    const WaitHook hook = d->hook;
+    const auto answer = runTransfer(d->multi.get(), {url, limit, true, maxBodyBytes}, hook, d->abandoned);
+    if (!answer || answer->result != CURLE_OK || !isSuccess(answer->status))
+        return false;
+
+    auto page = PageIndex::build(decodePage(answer->body, answer->contentType), answer->finalUrl);
+    if (!page)
+        return false;
+    d->page = std::move(page);
+    d->url = answer->finalUrl;
+    return true;
+}
+
+std::string PageFetcher::GetCellText(int table, int row, int column) const
+{
+    return d->page ? d->page->cellText(table, row, column) : std::string();
+}
+
+std::string PageFetcher::FindLinkUrl(const std::string& linkText, int index) const
+{
+    return d->page ? d->page->linkUrl(linkText, index) : std::string();
+}
+
+std::string PageFetcher::GetPageText() const
+{
+    return d->page ? d->page->text() : std::string();
+}
+
+std::string PageFetcher::GetTextBetween(const std::string& startText, const std::string& endText,
+                                        int /*a*/, int /*b*/, int /*c*/) const
+{
+    return d->page ? d->page->textBetween(startText, endText) : std::string();
+}
+
+std::string PageFetcher::GetPageSource() const
+{
+    return d->page ? d->page->source() : std::string();
+}
+
+void PageFetcher::setWaitHook(WaitHook hook)
+{
+    d->hook = std::move(hook);
+}
+
+void PageFetcher::abandon()
+{
+    d->abandoned = true;
+}
+
+bool PageFetcher::abandoned() const
+{
+    return d->abandoned;
+}
+
+std::string PageFetcher::pageUrl() const
+{
+    return d->url;
+}
+
+ConnectionProbe::ConnectionProbe(PageFetcher::WaitHook hook) : hook_(std::move(hook)) {}
+
+// Any answer of the site counts, a redirect too; the body is not wanted, so
+// the transfer ends at its first byte.
+bool ConnectionProbe::IsConnected()
+{
+    const MultiHandle multi = newMulti();
+    if (!multi)
+        return false;
+    const bool neverAbandoned = false;
+    const Request request{std::string("http://") + hosts::quotes + "/", probeTimeLimitMilliseconds, false, 0};
+    const auto answer = runTransfer(multi.get(), request, hook_, neverAbandoned);
+    return answer && answer->status >= 200 && answer->status <= 399;
+}
+
+} // namespace veltrop
