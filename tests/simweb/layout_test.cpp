@@ -92,6 +92,25 @@ TEST_F(ThroughFetcher, TheLastClearStationPageHasNoNextLink)
     EXPECT_EQ(fetcher.GetCellText(17, 1, 3), "Previous Page");
 }
 
+TEST_F(ThroughFetcher, OddPageNumbersStayWithinTheList)
+{
+    const veltrop::ListSource& breakOut = source(0);
+    const std::vector<std::string> all = simweb::listTickers(breakOut.host, breakOut.path, breakOut.query);
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=0", kLimitSeconds));
+    EXPECT_EQ(pageTickers(breakOut), std::vector<std::string>(all.begin(), all.begin() + 25));
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=x2", kLimitSeconds));
+    EXPECT_EQ(pageTickers(breakOut), std::vector<std::string>(all.begin(), all.begin() + 25));
+
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=9", kLimitSeconds));
+    EXPECT_EQ(pageTickers(breakOut).size(), 0u);
+    EXPECT_EQ(fetcher.GetCellText(17, 1, 4), "");
+
+    web.setFault(breakOut.url(), simweb::Fault::EndlessPaging);
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=9223372036854775807", kLimitSeconds));
+    EXPECT_EQ(nextPage(breakOut), breakOut.url() + "&Page=1000000000");
+    EXPECT_EQ(nextPage(breakOut), breakOut.url() + "&Page=1000000000");
+}
+
 TEST_F(ThroughFetcher, WindowsCodePagesDecodeToTheCompanyNames)
 {
     // S&P names the code page in its header, Upside only in a META tag.

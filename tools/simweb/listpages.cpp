@@ -73,6 +73,7 @@ constexpr std::array<ListSource, 13> kSources{{
 }};
 
 constexpr long long kRowsPerPage = 25;
+constexpr long long kLastPageNumber = 1'000'000'000;
 constexpr std::string_view kUtf8Html = "text/html; charset=utf-8";
 
 // One page of a list as it is shown.
@@ -117,12 +118,16 @@ std::vector<std::string> orderedTickers(const ListSource& source)
     return tickers;
 }
 
+// Page numbers are capped so that an endless walk cannot count past the
+// range of the number.
 long long requestedPage(std::string_view query)
 {
     const std::string text = queryValue(query, "Page").value_or("1");
     long long number = 1;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return error == std::errc{} && end == text.data() + text.size() && number >= 1 ? number : 1;
+    if (error != std::errc{} || end != text.data() + text.size() || number < 1)
+        return 1;
+    return std::min(number, kLastPageNumber);
 }
 
 // Relative address of page `number`, the way the site wrote its own links.
@@ -147,7 +152,7 @@ ListPage pageOfList(const ListSource& source, const std::vector<std::string>& al
         page.firstRank = first + 1;
     }
     if (paging == Paging::Endless || number < count)
-        page.nextHref = pageHref(source, number + 1);
+        page.nextHref = pageHref(source, std::min(number + 1, kLastPageNumber));
     else if (paging == Paging::Loop)
         page.nextHref = pageHref(source, 1);
     return page;
@@ -155,9 +160,9 @@ ListPage pageOfList(const ListSource& source, const std::vector<std::string>& al
 
 // ---- cell helpers ----
 
-void dataRow(HtmlWriter& page, std::initializer_list<std::string> cells, std::string_view attributes = {})
+void dataRow(HtmlWriter& page, std::initializer_list<std::string> cells)
 {
-    page.row(attributes);
+    page.row();
     for (const std::string& html : cells)
         page.cell(html);
 }
