@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 #include <optional>
 
 namespace veltrop {
@@ -63,14 +64,20 @@ struct BodySink {
 };
 
 // Past the limit the write fails, which ends the transfer with an error: a
-// chunked body has no announced size for libcurl to refuse beforehand.
+// chunked body has no announced size for libcurl to refuse beforehand. No
+// exception may cross libcurl's C frames, so running out of memory fails the
+// write the same way.
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* userdata)
 {
     auto& sink = *static_cast<BodySink*>(userdata);
     const std::size_t bytes = size * count;
     if (bytes > sink.limit - sink.data.size())
         return 0;
-    sink.data.append(data, bytes);
+    try {
+        sink.data.append(data, bytes);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
     return bytes;
 }
 

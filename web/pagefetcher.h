@@ -15,7 +15,9 @@ class PageIndex;
 class PageFetcher {
 public:
     // Called at least every 50 ms while OpenPage waits, so that a window can
-    // keep handling input (a Cancel click) without worker threads.
+    // keep handling input (a Cancel click) without worker threads. The hook
+    // may call abandon() but nothing else of the fetcher; an OpenPage from it
+    // fails at once.
     using WaitHook = std::function<void()>;
 
     PageFetcher();
@@ -25,7 +27,10 @@ public:
 
     // Opens `url` (http or https only) and makes it the current page. True only
     // for a complete 2xx answer within `timeLimitSeconds`. On failure the
-    // current page is empty. `options` is accepted for callers and unused.
+    // current page is empty. So is a page that is refused as too large (over
+    // 8 MiB, or over 500k tags) or too deeply nested to parse within a
+    // second. At most 10 redirects are followed. `options` is accepted for
+    // callers and unused.
     bool OpenPage(const std::string& url, int timeLimitSeconds = 60, int options = 0);
 
     // Readable text of cell (table, row, column): entities decoded, white
@@ -37,16 +42,17 @@ public:
     std::string FindLinkUrl(const std::string& linkText, int index = 1) const;
 
     // Readable text of the page: no scripts or styles, block elements on lines
-    // of their own.
+    // of their own, each table row on one line with its cells separated by a
+    // tab, blanks within a line folded to one.
     std::string GetPageText() const;
 
     // Page text after the first occurrence of `startText` up to the next
-    // occurrence of `endText` after it; the markers themselves are left out.
-    // Empty when either is missing. The three numbers are accepted and unused.
+    // occurrence of `endText` after it; the markers themselves are left out
+    // and the passage is trimmed. Empty when either is missing. The three numbers are accepted and unused.
     std::string GetTextBetween(const std::string& startText, const std::string& endText,
                                int a = 0, int b = 1, int c = 0) const;
 
-    // The whole page as UTF-8 text.
+    // The whole page as UTF-8 text, decoded from its charset.
     std::string GetPageSource() const;
 
     void setWaitHook(WaitHook hook);
