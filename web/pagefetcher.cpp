@@ -101,7 +101,9 @@ public:
         if (!multi_ || !easy_)
             return false;
         bool ok = true;
-        auto set = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(easy_, option, value) == CURLE_OK; };
+        auto set = [&](CURLoption option, auto value) {
+            ok = ok && curl_easy_setopt(easy_, option, value) == CURLE_OK;
+        };
         set(CURLOPT_URL, request.url.c_str());
         // libcurl would otherwise also read file: and a dozen other schemes,
         // from the address and from a redirect alike.
@@ -134,8 +136,8 @@ private:
 std::optional<Answer> runTransfer(CURLM* multi, const Request& request,
                                   const PageFetcher::WaitHook& hook, const bool& abandoned)
 {
-    Transfer transfer(multi);
     BodySink sink{{}, request.bodyLimit};
+    Transfer transfer(multi);
     if (!transfer.start(request, sink))
         return std::nullopt;
 
