@@ -113,16 +113,6 @@ private slots:
         }
     }
 
-    void placesMatchTheDrawnWindow()
-    {
-        // A few places straight from the drawing, so that a slip in the
-        // layout table itself shows too.
-        QCOMPARE(control("SSTab1")->geometry(), QRect(pxX(180), pxY(120), pxX(5535), pxY(4335)));
-        QCOMPARE(control("cancelbutton")->geometry(), QRect(pxX(6150), pxY(3585), pxX(1110), pxY(315)));
-        QCOMPARE(control("Text3")->geometry(), QRect(pxX(1065), pxY(990), pxX(780), pxY(285)));
-        QCOMPARE(control("MSFlexGrid1")->geometry(), QRect(pxX(390), pxY(570), pxX(4680), pxY(3480)));
-    }
-
     void labelsAlignAsDrawn()
     {
         const auto align = [&](const char* name) {
@@ -221,16 +211,6 @@ private slots:
         QCOMPARE(notice.family(), QStringLiteral("Times New Roman"));
         QCOMPARE(notice.pointSizeF(), 6.75);
         QCOMPARE(notice.weight(), QFont::Normal);
-    }
-
-    void richTextBoxesShareTheirSettings()
-    {
-        auto* output = qobject_cast<QPlainTextEdit*>(control("text1"));
-        auto* opinion = qobject_cast<QPlainTextEdit*>(control("TextBox2"));
-        QCOMPARE(output->lineWrapMode(), opinion->lineWrapMode());
-        QCOMPARE(output->verticalScrollBarPolicy(), opinion->verticalScrollBarPolicy());
-        QCOMPARE(output->horizontalScrollBarPolicy(), opinion->horizontalScrollBarPolicy());
-        QCOMPARE(output->isReadOnly(), opinion->isReadOnly());
     }
 
     void tabOrderFollowsTheLayout()

@@ -1,0 +1,371 @@
+// The window driven as a user drives it, against the simulated web on
+// loopback: clicks on the real buttons and boxes, typing into the real text
+// boxes, with message boxes answered automatically.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QtTest>
+
+#include <chrono>
+#include <functional>
+
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "app/gui/tabcontrol.h"
+#include "app/layout.h"
+#include "tools/simweb/server.h"
+#include "web/hosts.h"
+
+using namespace veltrop;
+using namespace std::chrono_literals;
+using veltrop::gui::MainWindow;
+using veltrop::gui::QtDialogs;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const QString nasdaqList = QStringLiteral("http://%1/dynamic/nasdaq100_activity.stm").arg(hosts::nasdaq);
+const QString signalList = QStringLiteral("http://%1/sigtop.htx?start=all").arg(hosts::barchart);
+
+QStringList messages()
+{
+    QStringList texts;
+    for (const std::string& text : QtDialogs::takeMessages())
+        texts << QString::fromStdString(text);
+    return texts;
+}
+
+bool requested(const simweb::Server& web, const QString& part)
+{
+    for (const std::string& url : web.requests())
+        if (QString::fromStdString(url).contains(part))
+            return true;
+    return false;
+}
+
+long long msSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+} // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<simweb::Server> web;
+    std::unique_ptr<MainWindow> window;
+    QStringList startUpMessages;
+
+    Form1& form() { return window->form(); }
+    template <class W = QWidget> W* find(const char* name)
+    {
+        W* widget = window->findChild<W*>(name);
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    QPushButton* button(const char* name) { return find<QPushButton>(name); }
+    QString labelText(const char* name) { return find<QLabel>(name)->text(); }
+    bool enabled(const char* name) { return button(name)->isEnabled(); }
+
+    // A click on the box's tick square, where a user clicks.
+    void tick(const char* name)
+    {
+        QCheckBox* box = find<QCheckBox>(name);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+
+    void showPage(int page)
+    {
+        QTabBar* bar = window->tabControl()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+    }
+
+    // Runs `action` after `ms`, while whatever command was started meanwhile runs.
+    void after(int ms, std::function<void()> action)
+    {
+        QTimer::singleShot(ms, window.get(), std::move(action));
+    }
+
+    void openWindow()
+    {
+        window = std::make_unique<MainWindow>();
+        window->load();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QtDialogs::setAutomatic(true);
+        web = std::make_unique<simweb::Server>();
+        qputenv("http_proxy", QByteArray::fromStdString(web->proxyUrl()));
+        qunsetenv("no_proxy");
+        qunsetenv("NO_PROXY");
+    }
+
+    void init()
+    {
+        web->setLatency(0);
+        web->clearFaults();
+        openWindow();
+        startUpMessages = messages();
+        web->clearRequests();
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        messages();
+    }
+
+    void cleanupTestCase()
+    {
+        web.reset();
+        QtDialogs::setAutomatic(false);
+    }
+
+    void startUpLeavesTheWindowReadyForAList()
+    {
+        QCOMPARE(startUpMessages, QStringList());
+        for (const char* on : {"getbutton", "loadlistbutton", "cancelbutton", "Helpbutton", "Command1"})
+            QVERIFY2(enabled(on), on);
+        for (const char* off : {"savelistbutton", "clearbutton", "rankbutton", "delete25", "opinionbutton"})
+            QVERIFY2(!enabled(off), off);
+        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(labelText("Label1"), QString());
+        QCOMPARE(labelText("Label2"), QString());
+        QCOMPARE(find<QLineEdit>("Text2")->text(), QStringLiteral("5"));
+        QCOMPARE(find<QLineEdit>("Text3")->text(), QStringLiteral("25000"));
+        QCOMPARE(window->tabControl()->currentIndex(), 0);
+    }
+
+    void startUpWithoutAConnectionSaysSoOnce()
+    {
+        window.reset();
+        quint16 deadPort;
+        {
+            simweb::Server gone;
+            deadPort = gone.port();
+        }
+        const QByteArray proxy = qgetenv("http_proxy");
+        qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(deadPort));
+        openWindow();
+        qputenv("http_proxy", proxy);
+
+        QCOMPARE(messages(), QStringList{"No Web connection found.  Please connect to use the program"});
+        QVERIFY(enabled("getbutton"));
+        QVERIFY(!enabled("savelistbutton"));
+        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+    }
+
+    void checkBoxClicksWriteTheirValue()
+    {
+        tick("List_3");
+        QCOMPARE(form().List[3].value, 1);
+        tick("List_3");
+        QCOMPARE(form().List[3].value, 0);
+        showPage(layout::RanksPage);
+        tick("Rank_15");
+        QCOMPARE(form().Rank[15].value, 1);
+        QCOMPARE(form().List[3].value, 0);
+    }
+
+    void getListsGathersTheTickedList()
+    {
+        tick("List_3");
+        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+
+        QCOMPARE(messages(), QStringList());
+        QVERIFY(requested(*web, nasdaqList));
+        QCOMPARE(form().tickercount, Integer(100));
+        QCOMPARE(labelText("Label1"), QStringLiteral(" 100 tickers found"));
+        QCOMPARE(button("getbutton")->text(), QStringLiteral("Get Lists"));
+        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QVERIFY(!enabled("getbutton"));
+        for (const char* on : {"loadlistbutton", "savelistbutton", "clearbutton", "rankbutton"})
+            QVERIFY2(enabled(on), on);
+    }
+
+    void getListsWithNothingTickedSaysSo()
+    {
+        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QCOMPARE(messages(), QStringList{"No Tickers selected"});
+        QCOMPARE(web->requests().size(), std::size_t(0));
+        QVERIFY(enabled("getbutton"));
+        QVERIFY(enabled("loadlistbutton"));
+        QVERIFY(!enabled("savelistbutton"));
+        QCOMPARE(labelText("Label1"), QString());
+    }
+
+    void progressShowsWhileAPageLoads()
+    {
+        web->setLatency(600);
+        tick("List_3");
+        QString status;
+        bool getEnabled = true;
+        bool loadEnabled = true;
+        after(300, [&] {
+            status = labelText("Label3");
+            getEnabled = enabled("getbutton");
+            loadEnabled = enabled("loadlistbutton");
+        });
+        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QCOMPARE(status, QStringLiteral("Processing lists...."));
+        QVERIFY(!getEnabled);
+        QVERIFY(!loadEnabled);
+        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+    }
+
+    void cancelReachesTheRunningCommandAtOnce()
+    {
+        web->setLatency(1200);
+        tick("List_3");
+        QPushButton* cancel = button("cancelbutton");
+        Clock::time_point clickedAt;
+        long long delayMs = -1;
+        bool flagAtHandling = false;
+        const auto watch = connect(cancel, &QPushButton::clicked, this, [&] {
+            delayMs = msSince(clickedAt);
+            flagAtHandling = form().cancelflag;
+        });
+        after(300, [&] {
+            QCOMPARE(form().running(), true);
+            clickedAt = Clock::now();
+            // Through the event queue, as a user's click arrives.
+            QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
+        });
+        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        disconnect(watch);
+
+        QVERIFY2(delayMs >= 0, "the Cancel click was not handled during the run");
+        QVERIFY(flagAtHandling);
+        QVERIFY2(delayMs < 100, qPrintable(QStringLiteral("Cancel took %1 ms").arg(delayMs)));
+        // Get Lists itself does not stop for Cancel.
+        QCOMPARE(form().tickercount, Integer(100));
+        QVERIFY(form().cancelflag);
+    }
+
+    void otherClicksDuringARunAreIgnored()
+    {
+        web->setLatency(800);
+        tick("List_3");
+        bool testEnabled = false;
+        after(250, [&] {
+            testEnabled = enabled("Command1");
+            QTest::mouseClick(button("Command1"), Qt::LeftButton);
+            QTest::mouseClick(button("Helpbutton"), Qt::LeftButton);
+            QMetaObject::invokeMethod(button("Command1"), &QPushButton::click, Qt::QueuedConnection);
+        });
+        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+
+        QVERIFY2(testEnabled, "the Test button was not clickable during the run");
+        QVERIFY(!requested(*web, "portfolio_quick_quotes"));
+        QCOMPARE(messages(), QStringList());
+        QCOMPARE(find<QPlainTextEdit>("text1")->toPlainText(), QString());
+        QCOMPARE(form().tickercount, Integer(100));
+    }
+
+    void boxTickedDuringARunCountsForItsOwnSource()
+    {
+        web->setLatency(500);
+        tick("List_3");
+        after(200, [&] { tick("List_8"); });
+        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QCOMPARE(form().List[8].value, 1);
+        QVERIFY(requested(*web, signalList));
+        QCOMPARE(form().tickercount, Integer(200));
+        QCOMPARE(labelText("Label1"), QStringLiteral(" 200 tickers found"));
+    }
+
+    void thresholdBoxesCheckEveryChange()
+    {
+        showPage(layout::OptionsPage);
+        QLineEdit* price = find<QLineEdit>("Text2");
+        QTest::keyClick(price, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(price, Qt::Key_Backspace);
+        QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
+        QCOMPARE(form().priceminimum, Wide(0));
+
+        QTest::keyClick(price, '6');
+        QTest::keyClick(price, '0');
+        QCOMPARE(messages(), QStringList());
+        QCOMPARE(form().priceminimum, Wide(60));
+        QTest::keyClick(price, '0');
+        QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
+        QCOMPARE(form().priceminimum, Wide(600));
+        QCOMPARE(form().Text2.text, std::string("600"));
+        QCOMPARE(price->text(), QStringLiteral("600"));
+
+        QLineEdit* volume = find<QLineEdit>("Text3");
+        QTest::keyClick(volume, Qt::Key_End);
+        QTest::keyClicks(volume, "00");
+        QCOMPARE(messages(), QStringList());
+        QCOMPARE(form().volumeminimum, Wide(2500000));
+        // 25 million passes; 250 million does not.
+        QTest::keyClicks(volume, "00");
+        QCOMPARE(messages(), QStringList{"Enter a number between 1 and 50 million"});
+        QCOMPARE(form().volumeminimum, Wide(250000000));
+    }
+
+    void testCommandAppendsTheQuotePageToItsBox()
+    {
+        auto* output = find<QPlainTextEdit>("text1");
+        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+        QCOMPARE(messages(), QStringList{"Done"});
+        QVERIFY(requested(*web, "portfolio_quick_quotes.asp?tickers=intc+rare+mho"));
+        const QString page = QString::fromStdString(form().text1.text);
+        QVERIFY(page.contains("INTC"));
+        QCOMPARE(output->toPlainText(), page);
+
+        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+        QCOMPARE(messages(), QStringList{"Done"});
+        QCOMPARE(output->toPlainText(), page + page);
+
+        // What the user types into the box is what the commands read.
+        output->moveCursor(QTextCursor::End);
+        QTest::keyClicks(output, "note");
+        QCOMPARE(QString::fromStdString(form().text1.text), page + page + "note");
+    }
+
+    void helpShowsTheToolsPageAddress()
+    {
+        QTest::mouseClick(button("Helpbutton"), Qt::LeftButton);
+        QCOMPARE(messages(), QStringList{QString::fromStdString(Form1::toolsPageUrl())});
+        QCOMPARE(web->requests().size(), std::size_t(0));
+        // A disabled button does nothing.
+        QTest::mouseClick(button("clearbutton"), Qt::LeftButton);
+        QCOMPARE(messages(), QStringList());
+    }
+
+    void closingDuringARunEndsItPromptly()
+    {
+        web->setFault(nasdaqList.toStdString(), simweb::Fault::Stall);
+        tick("List_3");
+        after(300, [&] { window->close(); });
+        const Clock::time_point start = Clock::now();
+        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+
+        QVERIFY2(msSince(start) < 5000, qPrintable(QStringLiteral("%1 ms").arg(msSince(start))));
+        QVERIFY(form().closing());
+        QVERIFY(!form().running());
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+        // Nothing more is shown once the user asked to close.
+        QCOMPARE(messages(), QStringList());
+    }
+
+    void closingWhenIdleClosesAtOnce()
+    {
+        QVERIFY(window->close());
+        QVERIFY(!window->isVisible());
+        QVERIFY(!form().closing());
+    }
+};
+
+QTEST_MAIN(CommandsTest)
+#include "tst_commands.moc"
