@@ -105,6 +105,7 @@ int checkValue(int state)
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent), dialogs_(this), form_(dialogs_)
 {
     twips_ = Twips{double(logicalDpiX()), double(logicalDpiY())};
+    setObjectName(QStringLiteral("Form1"));
     setWindowTitle(qstr(layout::windowCaption));
     setFont(dialogFont());
     // The layout places every control at a fixed spot; a larger window would
