@@ -321,6 +321,7 @@ TEST_F(GetLists, ABoxTickedWhileAnEarlierPageLoadsCountsForItsSource)
 {
     web.setPage(nasdaq, listPage(11, 1, 2, {"AAA"}));
     web.setPage(signal, listPage(11, 1, 1, {"BBB"}));
+    web.setLatency(150);
     tickOnly({3});
     duringWait = [&] { form.List[8].value = 1; };
     form.click(Command::GetLists);
