@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/layout.h"
 
@@ -32,6 +34,10 @@ Form1::Form1(Dialogs& dialogs) : dialogs_(dialogs)
         array[c.index] = CheckBox{std::string(c.caption), std::string(c.tooltip), 0};
     }
     Label4.caption = std::string(layout::find("Label4")->caption);
+
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    apppath = error ? std::filesystem::current_path(error).string() : exe.parent_path().string();
 }
 
 Form1::~Form1() = default;
@@ -116,11 +122,11 @@ bool Form1::click(Command command)
     case Command::ClearAll: clearbutton_Click(); return true;
     case Command::Help: Helpbutton_Click(); return true;
     case Command::Test: Command1_Click(); return true;
-    case Command::RankLists:
-    case Command::Opinion:
-    case Command::SaveList:
-    case Command::LoadList:
-    case Command::Delete25:
+    case Command::RankLists: rankbutton_Click(); return true;
+    case Command::Opinion: opinionbutton_Click(); return true;
+    case Command::SaveList: savelistbutton_Click(); return true;
+    case Command::LoadList: loadlistbutton_Click(); return true;
+    case Command::Delete25: delete25_Click(); return true;
     case Command::Cancel:
         return false;
     }

@@ -14,6 +14,9 @@
 
 namespace veltrop {
 
+struct RankSource;
+struct Points;
+
 // Whole numbers. The design keeps most of them in 16 bits; values that can
 // outgrow that (typed thresholds, summed scores) are kept wider, so nothing
 // wraps or traps, while every value that fits behaves the same.
@@ -105,9 +108,31 @@ public:
     void Command1_Click();
     void Text2_Change();
     void Text3_Change();
+    void rankbutton_Click();
+    void delete25_Click();
+    void opinionbutton_Click();
+    void loadlistbutton_Click();
+    void savelistbutton_Click();
 
     // ---- Routines --------------------------------------------------------
     void getlists();
+    // The per-ticker rank loop with the single-cell reader, over the address
+    // parts and cell numbers loaded into the form fields.
+    void getranks();
+    // Loads a rank source's address parts and cell or paging numbers into
+    // the form fields.
+    void loadranksource(const RankSource& source);
+    // The per-ticker rank loop for `source`, over the address parts loaded
+    // into the form fields.
+    void rankloop(const RankSource& source);
+    void filter();
+    void displayrank();
+    void loadfile(const std::string& path);
+    void savefile(const std::string& path);
+
+    // The folder the program runs from: the rank pictures sit there and the
+    // file dialogs start there.
+    std::string apppath;
 
     // ---- Dispatch --------------------------------------------------------
     // Runs the command of a click. While a command runs (the window handles
@@ -135,6 +160,10 @@ public:
 
 private:
     void msgbox(const std::string& text);
+    // The points the current page gives for the source's extraction.
+    Points extractpoints(const RankSource& source);
+    // Adds points to the score of `row`, and records it when they say so.
+    void applypoints(int row, const Points& points);
 
     Dialogs& dialogs_;
     PageFetcher::WaitHook waitHook_;

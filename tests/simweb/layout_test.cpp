@@ -9,6 +9,7 @@
 #include "tools/simweb/html.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
+#include "tools/simweb/quotemodel.h"
 #include "tools/simweb/server.h"
 #include "web/pagefetcher.h"
 
@@ -173,10 +174,8 @@ struct QuoteRow {
 
 QuoteRow expectedRow(const std::string& symbol)
 {
-    if (!Market::isSymbol(symbol))
-        return {symbol, "n/a", "n/a"};
-    const simweb::Quote q = Market::quote(symbol);
-    return {symbol, simweb::formatPrice(q.price), simweb::formatVolume(q.volume)};
+    const simweb::ShownQuote shown = simweb::shownQuote(symbol);
+    return {symbol, shown.last, shown.volume};
 }
 
 class QuotePage : public ThroughFetcher {
@@ -216,6 +215,26 @@ TEST_F(QuotePage, ABatchOfFiveHundredTickers)
         query += symbol + "+";
     ASSERT_TRUE(fetcher.OpenPage(kQuotePage + query, kLimitSeconds));
     expectRows(symbols);
+}
+
+// The page shows most quotes as the market has them and a few in the awkward
+// forms a reader must cope with; a batch of 500 holds every form.
+TEST(QuoteModel, ShowsTheMarketsQuoteAndEveryAwkwardForm)
+{
+    std::set<simweb::QuoteForm> forms;
+    for (const std::string& symbol : std::vector<std::string>(Market::instance().universe().begin(),
+                                                              Market::instance().universe().begin() + 500)) {
+        const simweb::QuoteForm form = simweb::quoteForm(symbol);
+        forms.insert(form);
+        const simweb::ShownQuote shown = simweb::shownQuote(symbol);
+        const simweb::Quote q = Market::quote(symbol);
+        if (form == simweb::QuoteForm::Plain) {
+            EXPECT_EQ(shown.last, simweb::formatPrice(q.price)) << symbol;
+            EXPECT_EQ(shown.volume, simweb::formatVolume(q.volume)) << symbol;
+        }
+    }
+    EXPECT_EQ(forms.size(), 5u);  // all but NotASymbol
+    EXPECT_EQ(simweb::shownQuote("BAD*1").last, "n/a");
 }
 
 TEST_F(QuotePage, NoTickersGiveOnlyTheHeaderRows)

@@ -39,6 +39,10 @@ Page sitePage(std::string_view host, std::string_view path, std::string_view que
         return *page;
     if (host == hosts::quotes && path == kQuotePath)
         return quotePage(query);
+    if (auto page = rankPage(host, path, query))
+        return *page;
+    if (auto page = opinionPage(host, path, query))
+        return *page;
     if (path == "/")
         return homePage(host);
     return statusPage(404, "The requested page was not found on this server.");

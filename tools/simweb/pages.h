@@ -46,4 +46,12 @@ std::vector<std::string> listTickers(std::string_view host, std::string_view pat
 // on row i + 2 with its price in column 3 and its volume in column 7.
 Page quotePage(std::string_view query);
 
+// The per-ticker page of a rank source; empty when the address is no rank
+// page.
+std::optional<Page> rankPage(std::string_view host, std::string_view path, std::string_view query);
+
+// The interpretive-text (opinion report) page; empty when the address is not
+// that page.
+std::optional<Page> opinionPage(std::string_view host, std::string_view path, std::string_view query);
+
 } // namespace simweb

@@ -4,8 +4,10 @@
 #include "tools/simweb/http.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
+#include "tools/simweb/quotemodel.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace simweb {
 namespace {
@@ -40,26 +42,71 @@ std::vector<std::string> requestedTickers(std::string_view query)
     return tickers;
 }
 
+std::string withUnit(std::int64_t volume)
+{
+    char text[32];
+    if (volume >= 1000000)
+        std::snprintf(text, sizeof text, "%.1fM", double(volume) / 1e6);
+    else
+        std::snprintf(text, sizeof text, "%.1fK", double(volume) / 1e3);
+    return text;
+}
+
 void quoteRow(HtmlWriter& page, const std::string& ticker)
 {
+    const ShownQuote shown = shownQuote(ticker);
     page.row();
     page.cell("<B>" + escapeHtml(ticker) + "</B>");
-    if (!Market::isSymbol(ticker)) {
-        page.cell("Symbol not found");
-        for (int column = 3; column <= 7; ++column)
-            page.cell("n/a", "ALIGN=right");
-        return;
-    }
-    const Quote q = Market::quote(ticker);
-    page.cell(escapeHtml(Market::companyName(ticker)));
-    page.cell(formatPrice(q.price), "ALIGN=right");
-    page.cell(formatChange(q.change), "ALIGN=right");
-    page.cell(formatPercent(q.change, q.price), "ALIGN=right");
-    page.cell(formatPrice(q.price - q.change), "ALIGN=right");
-    page.cell(formatVolume(q.volume), "ALIGN=right");
+    page.cell(escapeHtml(shown.company));
+    for (const std::string* text : {&shown.last, &shown.change, &shown.percent, &shown.previous, &shown.volume})
+        page.cell(escapeHtml(*text), "ALIGN=right");
 }
 
 } // namespace
+
+QuoteForm quoteForm(std::string_view ticker)
+{
+    if (!Market::isSymbol(ticker))
+        return QuoteForm::NotASymbol;
+    const double form = Market::attribute(ticker, "quote page form");
+    if (form < 0.03)
+        return QuoteForm::NoPrice;
+    if (form < 0.06)
+        return QuoteForm::PriceAtFive;
+    if (form < 0.09)
+        return QuoteForm::VolumeAt25000;
+    if (form < 0.12)
+        return QuoteForm::VolumeUnit;
+    return QuoteForm::Plain;
+}
+
+ShownQuote shownQuote(std::string_view ticker)
+{
+    const QuoteForm form = quoteForm(ticker);
+    if (form == QuoteForm::NotASymbol)
+        return {"Symbol not found", "n/a", "n/a", "n/a", "n/a", "n/a"};
+
+    const Quote q = Market::quote(ticker);
+    const double price = form == QuoteForm::PriceAtFive ? 5.0 : q.price;
+    ShownQuote shown{Market::companyName(ticker), formatPrice(price), formatChange(q.change),
+                     formatPercent(q.change, price), formatPrice(price - q.change), formatVolume(q.volume)};
+    switch (form) {
+    case QuoteForm::NoPrice:
+        shown.last = shown.change = shown.percent = shown.previous = "n/a";
+        break;
+    case QuoteForm::VolumeAt25000:
+        shown.volume = formatVolume(25000);
+        break;
+    case QuoteForm::VolumeUnit:
+        shown.volume = withUnit(q.volume);
+        break;
+    case QuoteForm::Plain:
+    case QuoteForm::PriceAtFive:
+    case QuoteForm::NotASymbol:
+        break;
+    }
+    return shown;
+}
 
 Page quotePage(std::string_view query)
 {

@@ -1,0 +1,322 @@
+// The per-ticker rank loop and the source table, over hand-written pages
+// served by the simulated web.
+#include <map>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "rank/ranksources.h"
+#include "testsupport.h"
+
+using namespace veltrop;
+using veltrop::testing::ProxyRoute;
+using veltrop::testing::RecordingDialogs;
+
+namespace {
+
+using Cells = std::map<std::tuple<int, int, int>, std::string>;
+
+// A page holding the given cells; every table up to the highest one named
+// exists, each as wide and long as its cells need.
+std::string cellsPage(const Cells& cells, const std::string& text = {})
+{
+    std::map<int, std::pair<int, int>> size;  // table -> rows, columns
+    int tables = 0;
+    for (const auto& [key, _] : cells) {
+        const auto [t, r, c] = key;
+        tables = std::max(tables, t);
+        size[t].first = std::max(size[t].first, r);
+        size[t].second = std::max(size[t].second, c);
+    }
+    std::string html = "<html><body><p>" + text + "</p>";
+    for (int t = 1; t <= tables; ++t) {
+        html += "<table>";
+        for (int r = 1; r <= size[t].first; ++r) {
+            html += "<tr>";
+            for (int c = 1; c <= size[t].second; ++c) {
+                auto it = cells.find({t, r, c});
+                html += "<td>" + (it == cells.end() ? std::string() : it->second) + "</td>";
+            }
+            html += "</tr>";
+        }
+        html += "</table>";
+    }
+    return html + "</body></html>";
+}
+
+const RankSource& source(int index) { return *rankSourceByIndex(index); }
+
+std::string address(int index, const std::string& ticker)
+{
+    const RankSource& s = source(index);
+    return "http://" + std::string(s.host) + std::string(s.before) + ticker + std::string(s.after);
+}
+
+class RankLoop : public ::testing::Test {
+protected:
+    simweb::Server web;
+    ProxyRoute route{web.proxyUrl()};
+    RecordingDialogs dialogs;
+    Form1 form{dialogs};
+    std::function<void()> duringWait;
+    std::vector<std::string> progress;  // Label2 as each page was waited for
+
+    void SetUp() override
+    {
+        form.setWaitHook([this] {
+            if (progress.empty() || progress.back() != form.Label2.caption)
+                progress.push_back(form.Label2.caption);
+            if (duringWait)
+                duringWait();
+        });
+        form.Form_Load();
+        // Long enough a wait that the hook sees every progress text.
+        web.setLatency(30);
+        web.clearRequests();
+        form.highestvalue = -10000;
+        form.lowestvalue = 10000;
+    }
+
+    void tickers(std::initializer_list<const char*> list)
+    {
+        form.tickercount = 0;
+        for (const char* t : list) {
+            ++form.tickercount;
+            form.tickertable[form.tickercount][0] = std::string(t);
+            form.tickertable[form.tickercount][1] = std::monostate{};
+        }
+        form.stepstogo = Integer(form.tickercount);
+    }
+
+    void momentum(const std::string& ticker, const std::string& cell)
+    {
+        web.setPage(address(0, ticker), cellsPage({{{14, 2, 2}, cell}}));
+    }
+
+    void run(int index)
+    {
+        form.loadranksource(source(index));
+        if (source(index).extraction == Extraction::SingleCell)
+            form.getranks();
+        else
+            form.rankloop(source(index));
+    }
+
+    std::string score(int row) const { return cellText(form.tickertable[row][1]); }
+    bool untouched(int row) const { return isEmpty(form.tickertable[row][1]); }
+};
+
+TEST(RankSourceTable, AsTheSitesAddressThem)
+{
+    struct Row {
+        int index;
+        const char* caption;
+        const char* host;
+        const char* before;
+        const char* after;
+        Extraction extraction;
+        Cell cell;
+        ProgressOrder progress;
+        bool clears;
+    };
+    using enum Extraction;
+    constexpr auto show = ProgressOrder::ShowThenCount;
+    constexpr auto count = ProgressOrder::CountThenShow;
+    const char* ts = "/wsc2/Tscn_Rankings.html?template=tscnrank.htm&Button=Get+Report&Symbol=";
+    const Row rows[17] = {
+        {0, "CN - Momentum", "investor.cnet.com", "/investor/brokeragecenter/momentum-rating-single-company/0-9910-1087-0-",
+         ".html", SingleCell, {14, 2, 2}, show, true},
+        {1, "MW - Days since news", "www.marketwatch.com", "/tools/quotes/news.asp?symb=", "", DaysSinceNews, {}, show,
+         true},
+        {2, "TS - ST Growth", "www.telescan.com", ts, "", SingleCell, {12, 6, 2}, show, true},
+        {3, "TS - ST Value", "www.telescan.com", ts, "", SingleCell, {12, 8, 2}, show, true},
+        {4, "TS - ST Tech", "www.telescan.com", ts, "", SingleCell, {12, 10, 2}, show, true},
+        {9, "TS - Analyst", "www.telescan.com", ts, "", SingleCell, {12, 12, 2}, show, true},
+        {10, "TS - Insider", "www.telescan.com", ts, "", SingleCell, {12, 13, 2}, show, true},
+        {11, "TS - Fundamental", "www.telescan.com", ts, "", SingleCell, {12, 14, 2}, show, true},
+        {12, "TS - Momentum", "www.telescan.com", ts, "", SingleCell, {12, 15, 2}, show, true},
+        {13, "TS - Volume Rank", "www.telescan.com", ts, "", SingleCell, {12, 16, 2}, show, true},
+        {14, "TS - All Rank Increase", "www.telescan.com", ts, "", RankChange, {}, count, false},
+        {5, "BC - Overall Perf.", "www.barchart.com", "/performance.htx?sym=", "", SingleCell, {11, 2, 4}, show, true},
+        {6, "FB - Fund Count", "www.forbes.com", "/finance/mktguideapps/compinfo/CoInFundHold.jhtml?tkr=", "",
+         FundCount, {}, count, false},
+        {8, "VL - Guru Analysis", "www.validea.com", "/stocks/guruanalysis.asp?ticker=", "", GuruAverage, {}, count,
+         false},
+        {7, "BC - Buy/Sell Average", "www.barchart.com", "/texpert.asp?sym=", "", SingleCell, {10, 28, 2}, show, true},
+        {15, "IBD - SmartSelect", "www.investors.com", "/SmartSelect/SmartSelect.asp?x=", "", SmartSelect, {}, count,
+         false},
+        {16, "ZK - Buy/Sell Rank", "my.zacks.com", "/reports/reports.php3?HLITE1=6699BC&HLITE2=DEDEC5&ticker=",
+         "&session=TMP.QORVENT&type=20", Broker, {}, count, false},
+    };
+    for (std::size_t i = 0; i < 17; ++i) {
+        const Row& want = rows[i];
+        const RankSource& got = rankSources()[i];
+        SCOPED_TRACE(want.caption);
+        EXPECT_EQ(got.index, want.index);
+        EXPECT_EQ(got.caption, want.caption);
+        EXPECT_EQ(got.host, want.host);
+        EXPECT_EQ(got.before, want.before);
+        EXPECT_EQ(got.after, want.after);
+        EXPECT_EQ(got.extraction, want.extraction);
+        if (want.extraction == SingleCell) {
+            EXPECT_EQ(got.cell.table, want.cell.table);
+            EXPECT_EQ(got.cell.row, want.cell.row);
+            EXPECT_EQ(got.cell.column, want.cell.column);
+        }
+        EXPECT_EQ(got.progress, want.progress);
+        EXPECT_EQ(got.clearsProgress, want.clears);
+        EXPECT_EQ(got.precheck, want.index == 15);
+    }
+}
+
+TEST_F(RankLoop, PointsAddedAndRecorded)
+{
+    tickers({"AAA", "BBB", "CCC", "DDD", "EEE"});
+    momentum("AAA", "57");
+    momentum("BBB", "12.9");
+    momentum("CCC", "0");
+    momentum("DDD", "-3");
+    momentum("EEE", "");
+    form.tickertable[1][1] = 3.0;
+    run(0);
+    EXPECT_EQ(score(1), "60");
+    EXPECT_EQ(score(2), "12");
+    EXPECT_EQ(score(3), "0");
+    EXPECT_EQ(score(4), "0");
+    EXPECT_EQ(score(5), "0");
+    EXPECT_EQ(form.rankbutton.caption, "12") << "the last recorded score";
+    EXPECT_EQ(form.highestvalue, 60);
+    EXPECT_EQ(form.lowestvalue, 12);
+    EXPECT_EQ(form.stepstogo, 0);
+    EXPECT_EQ(form.loopindex, 6);
+    EXPECT_EQ(form.Label2.caption, "") << "single-cell sources clear the progress text";
+    EXPECT_EQ(progress, (std::vector<std::string>{" 5 to go... AAA", " 4 to go... BBB", " 3 to go... CCC",
+                                                   " 2 to go... DDD", " 1 to go... EEE"}));
+}
+
+TEST_F(RankLoop, NoTickersOrCancelledOnEntry)
+{
+    tickers({});
+    form.Label2.caption = "left";
+    run(0);
+    EXPECT_TRUE(web.requests().empty());
+    EXPECT_EQ(form.Label2.caption, "");
+
+    tickers({"AAA"});
+    form.cancelflag = true;
+    form.Label2.caption = "left";
+    run(16);
+    EXPECT_TRUE(web.requests().empty());
+    EXPECT_EQ(form.Label2.caption, "left") << "the broker source leaves the progress text";
+    EXPECT_TRUE(untouched(1));
+    run(0);
+    EXPECT_EQ(form.Label2.caption, "");
+    EXPECT_EQ(form.stepstogo, 1);
+}
+
+TEST_F(RankLoop, AFailedPageEndsTheSource)
+{
+    tickers({"AAA", "BBB", "CCC", "DDD"});
+    momentum("AAA", "5");
+    web.setFault(address(0, "BBB"), simweb::Fault::NotFound);
+    momentum("CCC", "7");
+    run(0);
+    EXPECT_EQ(score(1), "5");
+    EXPECT_TRUE(untouched(2));
+    EXPECT_TRUE(untouched(3));
+    EXPECT_EQ(web.requests().size(), 2u);
+    EXPECT_EQ(form.stepstogo, 2) << "the tickers never visited are still counted";
+}
+
+TEST_F(RankLoop, CancelTakesEffectBetweenTickers)
+{
+    tickers({"AAA", "BBB", "CCC"});
+    for (const char* t : {"AAA", "BBB", "CCC"})
+        momentum(t, "9");
+    web.setLatency(60);
+    duringWait = [this] {
+        if (form.loopindex == 2)
+            form.cancelbutton_Click();
+    };
+    run(0);
+    EXPECT_EQ(score(1), "9");
+    EXPECT_EQ(score(2), "9") << "the ticker being read is finished";
+    EXPECT_TRUE(untouched(3));
+    EXPECT_EQ(web.requests().size(), 2u);
+}
+
+TEST_F(RankLoop, TickerTrimmedInTheAddressOnly)
+{
+    tickers({"  AAA "});
+    momentum("AAA", "4");
+    run(0);
+    ASSERT_EQ(web.requests().size(), 1u);
+    EXPECT_EQ(web.requests()[0], address(0, "AAA"));
+    EXPECT_EQ(progress, std::vector<std::string>{" 1 to go...   AAA "});
+    EXPECT_EQ(score(1), "4");
+}
+
+TEST_F(RankLoop, TickersArePercentEncodedInTheAddress)
+{
+    tickers({"A&B", "BRK.B"});
+    run(0);
+    ASSERT_GE(web.requests().size(), 1u);
+    EXPECT_EQ(web.requests()[0], address(0, "A%26B"));
+}
+
+TEST_F(RankLoop, ARecordedLossLowersTheBound)
+{
+    tickers({"AAA"});
+    Cells cells;
+    for (int r : {6, 8, 10, 12, 13, 14, 15, 16}) {
+        cells[{12, r, 2}] = r == 6 ? "20" : "24";
+        cells[{12, r, 3}] = "24";
+    }
+    web.setPage(address(14, "AAA"), cellsPage(cells));
+    run(14);
+    EXPECT_EQ(score(1), "-1");
+    EXPECT_EQ(form.lowestvalue, -1);
+    EXPECT_EQ(form.highestvalue, -1);
+    EXPECT_EQ(form.rankbutton.caption, "-1");
+    EXPECT_EQ(progress, std::vector<std::string>{" 0 to go... AAA"}) << "counted down before it is shown";
+    EXPECT_EQ(form.Label2.caption, " 0 to go... AAA") << "left standing";
+}
+
+TEST_F(RankLoop, SmartSelectSkipsIneligibleTickersWithoutAPage)
+{
+    tickers({"brk-b", "ABCDE", "abc", "A*B"});
+    web.setPage(address(15, "C3E4G5"),
+                cellsPage({{{1, 5, 2}, "90"}, {{1, 5, 6}, "80"}, {{1, 5, 10}, "A"}, {{1, 5, 14}, "B"}, {{1, 5, 18}, "C"}}));
+    run(15);
+    EXPECT_EQ(web.requests(), std::vector<std::string>{address(15, "C3E4G5")});
+    EXPECT_EQ(form.stepstogo, 3) << "only the ticker asked for is counted down";
+    EXPECT_EQ(progress, std::vector<std::string>{" 3 to go... abc"}) << "shown as held";
+    EXPECT_EQ(score(3), "82");
+    EXPECT_TRUE(untouched(1));
+    EXPECT_TRUE(untouched(2));
+    EXPECT_TRUE(untouched(4));
+}
+
+TEST_F(RankLoop, FundCountFollowsNextPages)
+{
+    tickers({"AAA"});
+    const std::string first = address(6, "AAA");
+    const std::string second = first + "&page=2";
+    Cells p1, p2;
+    for (int r = 3; r <= 51; r += 2)
+        p1[{11, r, 3}] = "1,000";
+    p1[{11, 53, 2}] = "<a href=\"" + second + "\">Next 25</a>";
+    p2[{11, 3, 3}] = "500";
+    p2[{11, 5, 3}] = "20";
+    p2[{11, 7, 3}] = "n/a";
+    p2[{11, 53, 2}] = "<a href=\"" + first + "\">Next 25</a>";  // back to the start
+    web.setPage(first, cellsPage(p1));
+    web.setPage(second, cellsPage(p2));
+    run(6);
+    EXPECT_EQ(score(1), "27");
+    EXPECT_EQ(form.rankbutton.caption, "27");
+    EXPECT_EQ(web.requests(), (std::vector<std::string>{first, second}));
+}
+
+} // namespace
