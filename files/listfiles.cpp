@@ -1,8 +1,103 @@
-// Load List and Save List arrive with the list-file reader and writer.
+// Load List and Save List: a ticker list kept in a plain text file.
+#include <fstream>
+#include <filesystem>
+#include <system_error>
+
 #include "app/form1.h"
+#include "app/helpers.h"
+#include "files/listfile.h"
+
 namespace veltrop {
-void Form1::loadlistbutton_Click() {}
-void Form1::savelistbutton_Click() {}
-void Form1::loadfile(const std::string&) {}
-void Form1::savefile(const std::string&) {}
+namespace {
+
+constexpr const char* listFilter = "Veltrop Lists (*.vel)|*.vel";
+
+// The dialog starts in the program's folder, listing the list files there.
+std::string initialListName(const std::string& folder) { return folder + "/*.vel"; }
+
+} // namespace
+
+void Form1::loadlistbutton_Click()
+{
+    msgbox("Ticker Lists must be proper format, one ticker symbol per line");
+
+    const std::string initial = initialListName(apppath);
+    CommonDialog1.fileName = initial;
+    CommonDialog1.flags = 4;
+    CommonDialog1.filter = listFilter;
+    CommonDialog1.filterIndex = 1;
+    dialogs_.showOpen(CommonDialog1);
+    // A cancelled dialog hands back the pattern it started with.
+    if (CommonDialog1.fileName == initial)
+        return;
+    loadfile(CommonDialog1.fileName);
+}
+
+void Form1::loadfile(const std::string& path)
+{
+    // Nothing changes until the file is open: a missing or unreadable file,
+    // or a folder, leaves the current list as it is.
+    std::error_code error;
+    if (path.empty() || std::filesystem::is_directory(path, error))
+        return;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return;
+
+    clearbutton_Click();
+
+    for (const std::string& raw : listfile::readLines(in)) {
+        const std::string line = listfile::decode1252(listfile::upperCase1252(raw));
+        if (tickercount >= maxTickers)
+            break;
+        ++tickercount;
+        getbutton.caption = line;
+        tickertable[tickercount][0] = line;
+    }
+
+    getbutton.caption = "Get Lists";
+    if (tickercount == 0) {
+        msgbox("No Tickers selected");
+        getbutton.enabled = true;
+    } else {
+        getbutton.enabled = false;
+        clearbutton.enabled = true;
+        rankbutton.enabled = true;
+        Label1.caption = countCaption(tickercount, " tickers found");
+    }
+}
+
+void Form1::savelistbutton_Click()
+{
+    if (tickercount == 0) {
+        msgbox("No tickers to save");
+        return;
+    }
+
+    const std::string initial = initialListName(apppath);
+    CommonDialog1.fileName = initial;
+    CommonDialog1.flags = 4;
+    CommonDialog1.filter = listFilter;
+    CommonDialog1.filterIndex = 1;
+    dialogs_.showSave(CommonDialog1);
+    if (CommonDialog1.fileName == initial)
+        return;
+    savefile(CommonDialog1.fileName);
+}
+
+void Form1::savefile(const std::string& path)
+{
+    std::string content;
+    const Integer count = tickercount;
+    for (loopindex = 1; loopindex <= count; ++loopindex) {
+        content += listfile::encode1252(cellText(tickertable[loopindex][0]));
+        content += "\r\n";
+    }
+    // The old file is replaced only by a complete new one, so a failed save
+    // loses nothing; the user is told, as the list is not on disk.
+    const std::string failure = listfile::replaceFile(path, content);
+    if (!failure.empty())
+        msgbox("The list could not be saved.\n" + failure);
+}
+
 } // namespace veltrop

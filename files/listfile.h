@@ -1,0 +1,45 @@
+#pragma once
+// The ticker list file: plain text, one byte per character in the Western
+// Windows code page, one ticker a line, CR LF after every line. The program
+// holds its text as UTF-8, so reading and writing convert at the file's edge.
+#include <cstddef>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veltrop::listfile {
+
+// The table holds 500 tickers, so no more lines are ever read.
+inline constexpr std::size_t maxLines = 500;
+// No ticker comes near this; a longer line means the file is no ticker list,
+// and it ends the reading like any other read failure, so that a huge file
+// without line breaks is never read whole.
+inline constexpr std::size_t maxLineBytes = 1024;
+
+// Reads at most `lines` lines of raw bytes from `in`, each without its line
+// break. CR LF, LF and a lone CR all end a line; a final line without a break
+// counts, an empty rest after the last break does not. A UTF-8 byte order
+// mark at the very start is skipped. Reading stops after the lines taken, at
+// the end of the stream, or at a line longer than maxLineBytes (not taken),
+// so at most lines * (maxLineBytes + 2) + 3 bytes are consumed.
+std::vector<std::string> readLines(std::istream& in, std::size_t lines = maxLines);
+
+// Upper case as the code page has it: a-z and the accented small letters.
+std::string upperCase1252(std::string_view bytes);
+// Windows-1252 bytes to UTF-8; the five unassigned bytes keep their control
+// code points.
+std::string decode1252(std::string_view bytes);
+// UTF-8 to Windows-1252 bytes. Every character the code page cannot hold, and
+// every byte that is not valid UTF-8, becomes "?".
+std::string encode1252(std::string_view utf8);
+
+// Puts `content` into the file `path` so that the file either keeps its old
+// content or holds the whole new one: the bytes go to a temporary file in the
+// same folder, which replaces the old file only once written and flushed to
+// disk. An existing file keeps its permissions; a file that may not be written
+// is not replaced. Returns an empty text on success, else the reason, and
+// leaves no temporary file behind.
+std::string replaceFile(const std::string& path, std::string_view content);
+
+} // namespace veltrop::listfile

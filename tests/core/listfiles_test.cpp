@@ -1,0 +1,410 @@
+// Load List and Save List with their files on disk, the dialogs answered by
+// the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <sstream>
+#include <streambuf>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/form1.h"
+#include "files/listfile.h"
+#include "testsupport.h"
+
+using namespace veltrop;
+using veltrop::testing::ProxyRoute;
+using veltrop::testing::RecordingDialogs;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string formatMessage = "Ticker Lists must be proper format, one ticker symbol per line";
+
+std::string readBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::vector<std::string> filesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ListFiles : public ::testing::Test {
+protected:
+    simweb::Server web;
+    ProxyRoute route{web.proxyUrl()};
+    RecordingDialogs dialogs;
+    Form1 form{dialogs};
+    fs::path folder;
+
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "listfiles.XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+        form.Form_Load();
+        dialogs.messages.clear();
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::permissions(folder, fs::perms::owner_all, ignored);
+        fs::remove_all(folder, ignored);
+    }
+
+    fs::path file(const std::string& name, const std::string& bytes)
+    {
+        writeBytes(folder / name, bytes);
+        return folder / name;
+    }
+
+    void load(const fs::path& path)
+    {
+        dialogs.nextFileNames.push_back(path.string());
+        form.loadlistbutton_Click();
+    }
+
+    void save(const fs::path& path)
+    {
+        dialogs.nextFileNames.push_back(path.string());
+        form.savelistbutton_Click();
+    }
+
+    void setList(const std::vector<std::string>& tickers)
+    {
+        form.tickercount = Integer(tickers.size());
+        for (std::size_t i = 0; i < tickers.size(); ++i)
+            form.tickertable[i + 1][0] = tickers[i];
+    }
+
+    std::vector<std::string> tickers() const
+    {
+        std::vector<std::string> out;
+        for (int row = 1; row <= form.tickercount; ++row)
+            out.push_back(cellText(form.tickertable[row][0]));
+        return out;
+    }
+
+    // A list as Get Lists leaves it, a ranked grid row included, to tell
+    // whether a command changed anything.
+    void gatheredList()
+    {
+        setList({"AAA", "BBB"});
+        form.MSFlexGrid1.addItem("AAA\t");
+        form.Label1.caption = " 2 tickers found";
+        form.getbutton.enabled = false;
+        form.savelistbutton.enabled = true;
+        form.clearbutton.enabled = true;
+        form.rankbutton.enabled = true;
+    }
+
+    void expectGatheredListUntouched()
+    {
+        EXPECT_EQ(tickers(), (std::vector<std::string>{"AAA", "BBB"}));
+        EXPECT_EQ(form.MSFlexGrid1.rows(), 3);
+        EXPECT_EQ(form.MSFlexGrid1.textMatrix(2, 0), "AAA");
+        EXPECT_EQ(form.Label1.caption, " 2 tickers found");
+        EXPECT_FALSE(form.getbutton.enabled);
+        EXPECT_TRUE(form.savelistbutton.enabled);
+        EXPECT_TRUE(form.clearbutton.enabled);
+        EXPECT_TRUE(form.rankbutton.enabled);
+    }
+};
+
+struct LoadCase {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> tickers;
+};
+
+TEST_F(ListFiles, LinesLoadAsUpperCaseTickersWithTheirBlanks)
+{
+    const std::vector<LoadCase> cases = {
+        {"three lines", "msft\r\nIntc\r\nibm\r\n", {"MSFT", "INTC", "IBM"}},
+        {"no break after the last", "msft\r\nIntc\r\nibm", {"MSFT", "INTC", "IBM"}},
+        {"blank middle line", "msft\r\n\r\nibm\r\n", {"MSFT", "", "IBM"}},
+        {"blanks kept", " ibm \r\n", {" IBM "}},
+        {"line feeds only", "msft\nintc\n\nibm\n", {"MSFT", "INTC", "", "IBM"}},
+        {"lone carriage returns", "msft\rintc\r\ribm\r", {"MSFT", "INTC", "", "IBM"}},
+        {"mixed breaks", "a\r\nb\nc\rd", {"A", "B", "C", "D"}},
+        {"byte order mark", "\xEF\xBB\xBFmsft\r\nibm\r\n", {"MSFT", "IBM"}},
+        {"only the first mark", "\xEF\xBB\xBF\xEF\xBB\xBF" "a\r\n", {"\xC3\x8F\xC2\xBB\xC2\xBF" "A"}},
+        {"one byte a character", "soci\xE9t\xE9 \x9a\xff\x80\r\n", {"SOCI\xC3\x89T\xC3\x89 \xC5\xA0\xC5\xB8\xE2\x82\xAC"}},
+        {"a blank line only", "\r\n", {""}},
+    };
+    for (const LoadCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs.messages.clear();
+        dialogs.shown.clear();
+        form.tickertable[1][1] = 7.0;
+        form.tickertable[20][0] = std::string("LATER");
+        load(file("list.vel", c.bytes));
+
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
+        EXPECT_EQ(tickers(), c.tickers);
+        EXPECT_EQ(form.Label1.caption, " " + std::to_string(c.tickers.size()) + " tickers found");
+        EXPECT_EQ(form.getbutton.caption, "Get Lists");
+        EXPECT_FALSE(form.getbutton.enabled);
+        EXPECT_TRUE(form.clearbutton.enabled);
+        EXPECT_TRUE(form.rankbutton.enabled);
+        EXPECT_FALSE(form.savelistbutton.enabled);
+        EXPECT_FALSE(form.delete25.enabled);
+        EXPECT_FALSE(form.opinionbutton.enabled);
+        EXPECT_TRUE(form.loadlistbutton.enabled);
+        // Only column 0 of the rows read is written.
+        EXPECT_EQ(cellText(form.tickertable[1][1]), "7");
+        EXPECT_EQ(cellText(form.tickertable[20][0]), "LATER");
+    }
+}
+
+TEST_F(ListFiles, TheOpenDialogStartsInTheProgramsFolderWithTheListFilter)
+{
+    load(file("list.vel", "ibm\r\n"));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].fileName, form.apppath + "/*.vel");
+    EXPECT_EQ(dialogs.shown[0].filter, "Veltrop Lists (*.vel)|*.vel");
+    EXPECT_EQ(dialogs.shown[0].filterIndex, 1);
+    EXPECT_EQ(dialogs.shown[0].flags, 4);
+}
+
+TEST_F(ListFiles, AnEmptyFileClearsTheListAndSaysSo)
+{
+    gatheredList();
+    load(file("empty.vel", ""));
+    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{formatMessage, "No Tickers selected"}));
+    EXPECT_EQ(form.tickercount, 0);
+    EXPECT_EQ(form.MSFlexGrid1.rows(), 2);
+    EXPECT_EQ(form.Label1.caption, "");
+    EXPECT_TRUE(form.getbutton.enabled);
+    EXPECT_FALSE(form.clearbutton.enabled);
+    EXPECT_FALSE(form.rankbutton.enabled);
+    EXPECT_FALSE(form.savelistbutton.enabled);
+}
+
+TEST_F(ListFiles, SixHundredLinesLoadTheFirstFiveHundred)
+{
+    std::string bytes;
+    for (int i = 1; i <= 600; ++i)
+        bytes += "t" + std::to_string(i) + "\r\n";
+    load(file("long.vel", bytes));
+    EXPECT_EQ(form.tickercount, 500);
+    EXPECT_EQ(cellText(form.tickertable[500][0]), "T500");
+    EXPECT_EQ(form.Label1.caption, " 500 tickers found");
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
+}
+
+TEST_F(ListFiles, ACancelledOrFailedOpenChangesNothing)
+{
+    gatheredList();
+    form.loadlistbutton_Click();  // nothing queued: the dialog is cancelled
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
+    expectGatheredListUntouched();
+
+    dialogs.messages.clear();
+    load(folder / "missing.vel");
+    load(folder);  // a folder is no list
+    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{formatMessage, formatMessage}));
+    expectGatheredListUntouched();
+}
+
+TEST_F(ListFiles, AHugeFileWithoutLineBreaksIsNotReadWhole)
+{
+    // 50 MB of one line (a sparse file, so nothing is written to disk).
+    const fs::path huge = file("huge.vel", "");
+    fs::resize_file(huge, 50u << 20);
+    load(huge);
+    EXPECT_EQ(form.tickercount, 0);
+    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{formatMessage, "No Tickers selected"}));
+
+    // The lines before an over-long line stay.
+    dialogs.messages.clear();
+    load(file("mixed.vel", "ibm\r\n" + std::string(listfile::maxLineBytes, 'x') + "\r\n"
+                               + std::string(listfile::maxLineBytes + 1, 'y') + "\r\nmsft\r\n"));
+    EXPECT_EQ(tickers(), (std::vector<std::string>{"IBM", std::string(listfile::maxLineBytes, 'X')}));
+}
+
+// An endless stream of one byte that counts what it hands out.
+class EndlessBytes : public std::streambuf {
+public:
+    explicit EndlessBytes(char byte) : byte_(byte) { setg(&byte_, &byte_, &byte_ + 1); }
+    std::size_t handedOut = 0;
+
+protected:
+    int_type underflow() override
+    {
+        ++handedOut;
+        setg(&byte_, &byte_, &byte_ + 1);
+        return traits_type::to_int_type(byte_);
+    }
+
+private:
+    char byte_;
+};
+
+TEST(ListFileReading, ReadingStopsWithinItsBoundOnEndlessInput)
+{
+    for (char byte : {'A', '\n', '\r'}) {
+        SCOPED_TRACE(int(byte));
+        EndlessBytes source(byte);
+        std::istream in(&source);
+        const std::vector<std::string> lines = listfile::readLines(in);
+        EXPECT_LE(source.handedOut, listfile::maxLines * (listfile::maxLineBytes + 2) + 3);
+        EXPECT_EQ(lines.size(), byte == 'A' ? 0u : listfile::maxLines);
+    }
+}
+
+TEST_F(ListFiles, SaveWithoutTickersSaysSoAndShowsNoDialog)
+{
+    form.savelistbutton.enabled = true;
+    form.savelistbutton_Click();
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"No tickers to save"});
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(ListFiles, SavedListsLoadBackTheSameInTheSameOrder)
+{
+    setList({"MSFT", "", "BRK.B", " IBM ", "intc"});
+    form.tickertable[6][0] = std::string("NOT SAVED");
+    save(folder / "list");
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].fileName, form.apppath + "/*.vel");
+    EXPECT_EQ(dialogs.shown[0].filter, "Veltrop Lists (*.vel)|*.vel");
+    EXPECT_EQ(dialogs.shown[0].flags, 4);
+    // No extension is added to the name given.
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"list"});
+    EXPECT_EQ(readBytes(folder / "list"), "MSFT\r\n\r\nBRK.B\r\n IBM \r\nintc\r\n");
+
+    load(folder / "list");
+    EXPECT_EQ(tickers(), (std::vector<std::string>{"MSFT", "", "BRK.B", " IBM ", "INTC"}));
+}
+
+TEST_F(ListFiles, SavingChangesNoStateOfTheWindow)
+{
+    gatheredList();
+    form.tickertable[1][1] = 12.0;
+    save(folder / "list.vel");
+    expectGatheredListUntouched();
+    EXPECT_EQ(form.getbutton.caption, "Get Lists");
+    EXPECT_EQ(cellText(form.tickertable[1][1]), "12");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ListFiles, CharactersTheCodePageLacksAreWrittenAsQuestionMarks)
+{
+    setList({"SOCI\xC3\x89T\xC3\x89", "\xE6\x97\xA5\xE6\x9C\xAC", "\xE2\x82\xAC" "1", "BAD\xFF", "IBM"});
+    save(folder / "list.vel");
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(readBytes(folder / "list.vel"), "SOCI\xC9T\xC9\r\n??\r\n\x80" "1\r\nBAD?\r\nIBM\r\n");
+}
+
+TEST_F(ListFiles, SavingOverAFileReplacesItWholeAndKeepsItsPermissions)
+{
+    const fs::path path = file("list.vel", std::string(5000, 'z') + "\r\nOLD\r\n");
+    ::chmod(path.c_str(), 0640);
+    setList({"IBM"});
+    save(path);
+    EXPECT_EQ(readBytes(path), "IBM\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"list.vel"});
+}
+
+TEST_F(ListFiles, ACancelledSaveWritesNothing)
+{
+    setList({"IBM"});
+    form.savelistbutton_Click();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(filesIn(folder).empty());
+}
+
+TEST_F(ListFiles, AFailedSaveSaysWhyAndLeavesWhatWasThere)
+{
+    setList({"IBM"});
+    const std::string prefix = "The list could not be saved.\n";
+
+    save(folder / "no such folder" / "list.vel");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], prefix + std::strerror(ENOENT));
+
+    fs::create_directory(folder / "taken.vel");
+    dialogs.messages.clear();
+    save(folder / "taken.vel");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], prefix + std::strerror(EISDIR));
+    EXPECT_TRUE(fs::is_directory(folder / "taken.vel"));
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"taken.vel"});
+    EXPECT_EQ(form.tickercount, 1);
+}
+
+// Runs `body` as an ordinary user: in a child process that gives up root,
+// when the test runs as root. Returns the child's exit code; -1 when no
+// ordinary user is there.
+int asOrdinaryUser(const std::function<int()>& body)
+{
+    if (::geteuid() != 0)
+        return body();
+    const passwd* nobody = ::getpwnam("nobody");
+    if (!nobody)
+        return -1;
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(90);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 91;
+}
+
+TEST_F(ListFiles, ASaveIntoAFolderTheUserCannotWriteKeepsTheOldFile)
+{
+    const std::string old = "MSFT\r\nINTC\r\n";
+    const fs::path path = file("list.vel", old);
+    ::chmod(path.c_str(), 0666);
+    ::chmod(folder.c_str(), 0755);  // the folder can be read by all but written by its owner only
+    if (::geteuid() != 0)
+        ::chmod(folder.c_str(), 0555);
+    setList({"IBM"});
+
+    const int result = asOrdinaryUser([&] {
+        dialogs.messages.clear();
+        save(path);
+        if (dialogs.messages != std::vector<std::string>{"The list could not be saved.\n" + std::string(std::strerror(EACCES))})
+            return 1;
+        return 0;
+    });
+    if (result == -1)
+        GTEST_SKIP() << "no ordinary user to run as";
+    EXPECT_EQ(result, 0) << "the failure was not reported as expected";
+    EXPECT_EQ(readBytes(path), old);
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"list.vel"});
+}
+
+} // namespace
