@@ -1,6 +1,8 @@
 #include "web/charset.h"
 
-#include <array>
+#include <iconv.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 
@@ -8,15 +10,6 @@ namespace veltrop {
 namespace {
 
 enum class Charset { Utf8, Windows1252 };
-
-// Windows-1252 puts printable characters where ISO-8859-1 has C1 controls;
-// the five holes of the code page keep their control code points.
-constexpr std::array<char16_t, 32> windows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
@@ -221,30 +214,65 @@ std::string repairUtf8(std::string_view text)
     return out;
 }
 
-void appendUtf8(std::string& out, char32_t codePoint)
-{
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+class Converter {
+public:
+    explicit Converter(const char* from) : handle_(iconv_open("UTF-8", from)) {}
+    ~Converter()
+    {
+        if (valid())
+            iconv_close(handle_);
     }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return handle_; }
+
+private:
+    iconv_t handle_;
+};
+
+// Appends as much of `in` as converts; on return `in` starts at the byte that
+// stopped it (none when all of it went). The work is bounded by what converts,
+// so a page of stray bytes stays linear.
+void convertInto(std::string& out, const Converter& converter, std::string_view& in)
+{
+    char buffer[4096];
+    char* inPtr = const_cast<char*>(in.data());
+    std::size_t inLeft = in.size();
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t result = iconv(converter.get(), &inPtr, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (result != static_cast<std::size_t>(-1) || errno != E2BIG)
+            break;
+    }
+    in.remove_prefix(in.size() - inLeft);
 }
 
+// glibc's Windows-1252 has no characters for the code page's five holes (0x81,
+// 0x8D, 0x8F, 0x90, 0x9D) and stops at them; each keeps the code point
+// ISO-8859-1 gives it, a C1 control, so one stray byte never costs the page.
+// Without glibc's Windows-1252 module the page is read as ISO-8859-1 whole.
 std::string decodeWindows1252(std::string_view text)
 {
+    const Converter windows("WINDOWS-1252");
+    const Converter latin1("ISO-8859-1");
+    const Converter& page = windows.valid() ? windows : latin1;
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    for (char c : text) {
-        auto byte = static_cast<std::uint8_t>(c);
-        if (byte >= 0x80 && byte <= 0x9F)
-            appendUtf8(out, windows1252High[byte - 0x80]);
-        else
-            appendUtf8(out, byte);
+    while (!text.empty()) {
+        if (page.valid())
+            convertInto(out, page, text);
+        if (text.empty())
+            break;
+        std::string_view hole = text.substr(0, 1);
+        if (latin1.valid())
+            convertInto(out, latin1, hole);
+        if (!hole.empty())
+            out.append(replacementCharacter);
+        text.remove_prefix(1);
     }
     return out;
 }

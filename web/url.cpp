@@ -1,5 +1,10 @@
 #include "web/url.h"
 
+#include <curl/curl.h>
+
+#include <memory>
+#include <optional>
+
 namespace veltrop {
 namespace {
 
@@ -22,110 +27,32 @@ bool isAsciiDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// The five components of an address (RFC 3986, section 3). A component that
-// is absent differs from one that is present but empty ("http://h/p?" keeps
-// its empty query), so each optional one carries a flag.
-struct UrlParts {
-    std::string_view scheme;
-    std::string_view authority;
-    std::string_view path;
-    std::string_view query;
-    std::string_view fragment;
-    bool hasScheme = false;
-    bool hasAuthority = false;
-    bool hasQuery = false;
-    bool hasFragment = false;
-};
-
-bool isValidScheme(std::string_view scheme)
+// Length of the scheme an address starts with ("http" of "http://h/"), 0 when
+// it has none. libcurl also takes a word that starts with a digit ("1x:y") for
+// a scheme, so the test is made here.
+std::size_t schemeLength(std::string_view url)
 {
-    if (scheme.empty() || !isAsciiAlpha(scheme.front()))
-        return false;
-    for (char c : scheme) {
+    if (url.empty() || !isAsciiAlpha(url.front()))
+        return 0;
+    for (std::size_t i = 1; i < url.size(); ++i) {
+        const char c = url[i];
+        if (c == ':')
+            return i;
         if (!isAsciiAlpha(c) && !isAsciiDigit(c) && c != '+' && c != '-' && c != '.')
-            return false;
+            return 0;
     }
-    return true;
+    return 0;
 }
 
-UrlParts splitUrl(std::string_view url)
+// True for "http://host" and "//host?q": an authority and no path after it.
+bool hasAuthorityButNoPath(std::string_view url)
 {
-    UrlParts parts;
-    if (auto hash = url.find('#'); hash != std::string_view::npos) {
-        parts.fragment = url.substr(hash + 1);
-        parts.hasFragment = true;
-        url = url.substr(0, hash);
-    }
-    if (auto question = url.find('?'); question != std::string_view::npos) {
-        parts.query = url.substr(question + 1);
-        parts.hasQuery = true;
-        url = url.substr(0, question);
-    }
-    // A colon after the first slash belongs to the path ("a/b:c"), and a word
-    // before a colon that is no scheme ("1x:y") leaves the reference relative.
-    if (auto colon = url.find(':'); colon != std::string_view::npos && colon < url.find('/')
-        && isValidScheme(url.substr(0, colon))) {
-        parts.scheme = url.substr(0, colon);
-        parts.hasScheme = true;
-        url = url.substr(colon + 1);
-    }
-    if (url.starts_with("//")) {
-        url.remove_prefix(2);
-        auto slash = url.find('/');
-        parts.authority = url.substr(0, slash);
-        parts.hasAuthority = true;
-        url = slash == std::string_view::npos ? std::string_view{} : url.substr(slash);
-    }
-    parts.path = url;
-    return parts;
-}
-
-void dropLastSegment(std::string& out)
-{
-    auto slash = out.rfind('/');
-    out.erase(slash == std::string::npos ? 0 : slash);
-}
-
-// RFC 3986, section 5.2.4.
-std::string removeDotSegments(std::string_view in)
-{
-    std::string out;
-    while (!in.empty()) {
-        if (in.starts_with("../")) {
-            in.remove_prefix(3);
-        } else if (in.starts_with("./") || in.starts_with("/./")) {
-            in.remove_prefix(2);
-        } else if (in == "/.") {
-            in = "/";
-        } else if (in.starts_with("/../")) {
-            in.remove_prefix(3);
-            dropLastSegment(out);
-        } else if (in == "/..") {
-            in = "/";
-            dropLastSegment(out);
-        } else if (in == "." || in == "..") {
-            in = {};
-        } else {
-            auto end = in.find('/', 1);
-            if (end == std::string_view::npos)
-                end = in.size();
-            out.append(in.substr(0, end));
-            in.remove_prefix(end);
-        }
-    }
-    return out;
-}
-
-// RFC 3986, section 5.2.3.
-std::string mergePaths(const UrlParts& base, std::string_view referencePath)
-{
-    if (base.hasAuthority && base.path.empty())
-        return "/" + std::string(referencePath);
-    auto slash = base.path.rfind('/');
-    std::string merged(slash == std::string_view::npos ? std::string_view{}
-                                                        : base.path.substr(0, slash + 1));
-    merged.append(referencePath);
-    return merged;
+    if (auto scheme = schemeLength(url))
+        url.remove_prefix(scheme + 1);
+    if (!url.starts_with("//"))
+        return false;
+    auto end = url.find_first_of("/?#", 2);
+    return end == std::string_view::npos || url[end] != '/';
 }
 
 std::string cleanReference(std::string_view reference)
@@ -144,6 +71,10 @@ std::string cleanReference(std::string_view reference)
     return cleaned;
 }
 
+// Escapes what an address cannot carry as it is. libcurl would escape blanks
+// and non-ASCII itself, but in lower-case hex and with a blank in the query
+// turned into "+", which a server reads as a plus sign; so nothing of that is
+// left for it to do.
 std::string escapeUnsafe(std::string_view url)
 {
     std::string out;
@@ -158,6 +89,21 @@ std::string escapeUnsafe(std::string_view url)
             out += c;
     }
     return out;
+}
+
+using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
+
+// Any scheme is resolved; which ones are ever opened is the fetcher's choice.
+constexpr unsigned int urlFlags = CURLU_NON_SUPPORT_SCHEME;
+
+std::optional<std::string> urlPart(const UrlHandle& url, CURLUPart part)
+{
+    char* text = nullptr;
+    if (curl_url_get(url.get(), part, &text, 0) != CURLUE_OK)
+        return std::nullopt;
+    std::string value(text);
+    curl_free(text);
+    return value;
 }
 
 } // namespace
@@ -175,64 +121,72 @@ std::string encodeUrlPart(std::string_view text)
     return out;
 }
 
-// RFC 3986, section 5.2.2, then the recomposition of section 5.3.
 std::string resolveUrl(std::string_view base, std::string_view reference)
 {
-    const std::string cleaned = cleanReference(reference);
-    const UrlParts ref = splitUrl(cleaned);
-    const UrlParts baseParts = splitUrl(base);
+    std::string ref = escapeUnsafe(cleanReference(reference));
+    // The base's own fragment never carries over, but libcurl would keep it
+    // before a reference "?y".
+    const std::string baseUrl = escapeUnsafe(base.substr(0, base.find('#')));
 
-    UrlParts target;
-    std::string path;
-    if (ref.hasScheme) {
-        target = ref;
-        path = removeDotSegments(ref.path);
-    } else {
-        if (ref.hasAuthority) {
-            target.authority = ref.authority;
-            target.hasAuthority = true;
-            path = removeDotSegments(ref.path);
-            target.query = ref.query;
-            target.hasQuery = ref.hasQuery;
-        } else {
-            if (ref.path.empty()) {
-                path = baseParts.path;
-                target.query = ref.hasQuery ? ref.query : baseParts.query;
-                target.hasQuery = ref.hasQuery || baseParts.hasQuery;
-            } else {
-                path = removeDotSegments(ref.path.starts_with('/') ? std::string(ref.path)
-                                                                    : mergePaths(baseParts, ref.path));
-                target.query = ref.query;
-                target.hasQuery = ref.hasQuery;
-            }
-            target.authority = baseParts.authority;
-            target.hasAuthority = baseParts.hasAuthority;
+    // libcurl resolves "" and "#s" against the folder of the base, not the
+    // base itself; both stand for the base's own address.
+    if (ref.empty() || ref.starts_with('#'))
+        return baseUrl + ref;
+
+    const std::size_t ownScheme = schemeLength(ref);
+    // An address without "//" after its scheme ("mailto:x", "javascript:f()",
+    // "http:g") has nothing to resolve, and libcurl refuses it.
+    if (ownScheme && !std::string_view(ref).substr(ownScheme + 1).starts_with("//"))
+        return ref;
+
+    // An empty answer means libcurl finds no address in the base or the
+    // result (a port past 65535, no host, an overlong address).
+    UrlHandle url(curl_url(), &curl_url_cleanup);
+    if (!url)
+        return {};
+    if (!ownScheme) {
+        if (curl_url_set(url.get(), CURLUPART_URL, baseUrl.c_str(), urlFlags) != CURLUE_OK)
+            return {};
+        // libcurl's own merge of a relative path loses the slash of "./?x"
+        // and "../?x" and the empty segments after "./" (".//x"), and takes
+        // "1x:y" for a scheme; the merge is done here (RFC 3986, 5.2.3) and
+        // libcurl removes the dot segments of the absolute path.
+        if (!ref.starts_with('/') && !ref.starts_with('?')) {
+            const auto basePath = urlPart(url, CURLUPART_PATH);
+            if (!basePath)
+                return {};
+            ref.insert(0, *basePath, 0, basePath->rfind('/') + 1);
+            // A path "//x" would read as a host.
+            if (ref.starts_with("//"))
+                ref.insert(0, "/.");
         }
-        target.scheme = baseParts.scheme;
-        target.hasScheme = baseParts.hasScheme;
     }
-    target.fragment = ref.fragment;
-    target.hasFragment = ref.hasFragment;
+    if (curl_url_set(url.get(), CURLUPART_URL, ref.c_str(), urlFlags) != CURLUE_OK)
+        return {};
+    const auto whole = urlPart(url, CURLUPART_URL);
+    if (!whole)
+        return {};
+    std::string resolved = escapeUnsafe(*whole);
 
-    std::string result;
-    if (target.hasScheme) {
-        result.append(target.scheme);
-        result += ':';
+    // libcurl writes the scheme in lower case and gives an address without a
+    // path the path "/"; both are put back as the page wrote them.
+    const std::string_view written = ownScheme ? std::string_view(ref) : std::string_view(baseUrl);
+    if (auto scheme = schemeLength(written); scheme && resolved.size() > scheme && resolved[scheme] == ':')
+        resolved.replace(0, scheme, written.substr(0, scheme));
+    bool noPath = false;
+    if (ownScheme || ref.starts_with("//"))
+        noPath = hasAuthorityButNoPath(ref);
+    else if (ref.starts_with('?'))
+        noPath = hasAuthorityButNoPath(baseUrl);
+    if (noPath) {
+        if (auto authority = resolved.find("//"); authority != std::string::npos) {
+            auto slash = resolved.find('/', authority + 2);
+            if (slash != std::string::npos
+                && (slash + 1 == resolved.size() || resolved[slash + 1] == '?' || resolved[slash + 1] == '#'))
+                resolved.erase(slash, 1);
+        }
     }
-    if (target.hasAuthority) {
-        result += "//";
-        result.append(target.authority);
-    }
-    result.append(path);
-    if (target.hasQuery) {
-        result += '?';
-        result.append(target.query);
-    }
-    if (target.hasFragment) {
-        result += '#';
-        result.append(target.fragment);
-    }
-    return escapeUnsafe(result);
+    return resolved;
 }
 
 } // namespace veltrop

@@ -15,6 +15,36 @@ TEST(DecodePage, WindowsCodePageUsesItsOwnCharactersFor0x80To0x9F)
     EXPECT_EQ(decodePage("\x81\x8D", "text/html; charset=windows-1252"), "\xC2\x81\xC2\x8D");
 }
 
+TEST(DecodePage, HolesOfTheCodePageDoNotStopTheRest)
+{
+    EXPECT_EQ(decodePage("a\x81" "b\x8D" "c\x8F\x90" "d\x9D\x80", "text/html; charset=windows-1252"),
+              "a\xC2\x81" "b\xC2\x8D" "c\xC2\x8F\xC2\x90" "d\xC2\x9D\xE2\x82\xAC");
+    // An undeclared page is sniffed as the code page despite them.
+    EXPECT_EQ(decodePage("\x9D" "caf\xE9", ""), "\xC2\x9D" "caf\xC3\xA9");
+    // A page of nothing else: one character each, in time linear in the page.
+    std::string holes;
+    std::string expected;
+    for (int i = 0; i < 200000; ++i) {
+        holes += "\x81\x90";
+        expected += "\xC2\x81\xC2\x90";
+    }
+    EXPECT_EQ(decodePage(holes, "text/html; charset=windows-1252"), expected);
+}
+
+TEST(DecodePage, LongPagesAndNulBytesInTheCodePage)
+{
+    // Far past any one buffer of the converter.
+    std::string page;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        page += "<td>\x80" "1,234.5\xA0%</td>";
+        expected += "<td>\xE2\x82\xAC" "1,234.5\xC2\xA0%</td>";
+    }
+    EXPECT_EQ(decodePage(page, ""), expected);
+    EXPECT_EQ(decodePage(std::string("a\0\xE9\0", 4), "text/html; charset=cp1252"),
+              std::string("a\0\xC3\xA9\0", 5));
+}
+
 TEST(DecodePage, LatinOneIsReadAsTheWindowsCodePage)
 {
     EXPECT_EQ(decodePage("caf\xE9 \xA0 \x96", "text/html; charset=ISO-8859-1"),
