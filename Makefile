@@ -2,10 +2,11 @@
 # Debian 12 machine, configures and builds, then runs.
 BUILD   ?= build
 PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libgl-dev libcurl4-openssl-dev \
-           libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick
+           libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick \
+           clang libclang-rt-14-dev
 SHELL    = /bin/bash
 
-.PHONY: run test build deps configure clean
+.PHONY: run test build deps configure clean fuzz sanitize
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
@@ -29,4 +30,46 @@ run: build
 	tools/run-demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)
+
+# The parsers under libFuzzer, each for a bounded time, in a clang build with
+# AddressSanitizer and UndefinedBehaviorSanitizer; any crash, leak, sanitizer
+# report or slow input stops the run with a nonzero status. The corpus in the
+# repository is only read; what the fuzzer learns goes to the build folder.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS  = fuzz_pageindex fuzz_charset fuzz_leadingnumber fuzz_newsdate fuzz_url fuzz_listfile
+FUZZ_ENV      = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+$(FUZZ_BUILD)/build.ninja: CMakeLists.txt | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DVELTROP_FUZZ=ON
+
+fuzz: $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS)
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  name=$${t#fuzz_}; work=$(FUZZ_BUILD)/corpus/$$name; mkdir -p $$work $(FUZZ_BUILD)/crashes; \
+	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
+	  dict=; if [ -f tests/fuzz/$$name.dict ]; then dict=-dict=tests/fuzz/$$name.dict; fi; \
+	  $(FUZZ_ENV) $(FUZZ_BUILD)/tests/fuzz/$$t $$dict -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$name- $$work tests/fuzz/corpus/$$name \
+	    2>$(FUZZ_BUILD)/$$t.log || { tail -n 60 $(FUZZ_BUILD)/$$t.log; exit 1; }; \
+	  grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb)' $(FUZZ_BUILD)/$$t.log || true; \
+	done
+
+# The whole test suite, the window's tests included, once more in a gcc build
+# with AddressSanitizer and UndefinedBehaviorSanitizer and leak checking.
+ASAN_BUILD ?= build-asan
+SAN_FLAGS   = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+SAN_ENV     = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
+              LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=1 \
+              UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+$(ASAN_BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_CXX_FLAGS="$(SAN_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$(SAN_FLAGS)"
+
+sanitize: $(ASAN_BUILD)/build.ninja
+	$(SAN_ENV) cmake --build $(ASAN_BUILD)
+	cd $(ASAN_BUILD) && $(SAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
