@@ -36,9 +36,11 @@ void Form1::loadlistbutton_Click()
 void Form1::loadfile(const std::string& path)
 {
     // Nothing changes until the file is open: a missing or unreadable file,
-    // or a folder, leaves the current list as it is.
+    // or a folder, leaves the current list as it is. So does anything else
+    // that is no plain file: opening a pipe would wait for a writer forever,
+    // and a device may never end.
     std::error_code error;
-    if (path.empty() || std::filesystem::is_directory(path, error))
+    if (path.empty() || !std::filesystem::is_regular_file(path, error))
         return;
     std::ifstream in(path, std::ios::binary);
     if (!in)

@@ -44,6 +44,34 @@ std::string foldToOneLine(std::string_view text)
     return out;
 }
 
+// Whether `text`, folded as by foldToOneLine, equals `wanted`, without
+// building the folded text: the comparison ends at the first difference, so
+// a long link costs no more than the text asked for.
+bool foldsTo(std::string_view text, std::string_view wanted)
+{
+    auto isLayout = [](char c) { return c == ' ' || c == '\n' || c == '\t'; };
+    std::size_t at = 0;
+    std::size_t matched = 0;
+    bool blank = false;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (isLayout(c)) {
+            blank = matched > 0;
+            continue;
+        }
+        if (blank) {
+            if (matched == wanted.size() || wanted[matched] != ' ')
+                return false;
+            ++matched;
+            blank = false;
+        }
+        if (matched == wanted.size() || wanted[matched] != c)
+            return false;
+        ++matched;
+    }
+    return matched == wanted.size();
+}
+
 std::string_view trimLayout(std::string_view text)
 {
     auto isLayout = [](char c) { return c == ' ' || c == '\n' || c == '\t'; };
@@ -94,7 +122,7 @@ public:
         case ElementKind::Link:
             if (auto href = element.attribute("href")) {
                 frame = {Opened::Link, index_.links_.size(), index_.text_.size()};
-                index_.links_.push_back({{}, std::string(*href)});
+                index_.links_.push_back({{frame.begin, frame.begin}, std::string(*href)});
             }
             break;
         case ElementKind::Base:
@@ -132,11 +160,12 @@ public:
             structure_.pop_back();
             index_.tables_[frame.index].back().push_back({frame.begin, index_.text_.size()});
             break;
-        case Opened::Link: {
-            std::string_view text(index_.text_);
-            index_.links_[frame.index].text = foldToOneLine(text.substr(frame.begin));
+        case Opened::Link:
+            // Links nest (through an <object> or a table inside one), so a
+            // link keeps the range of its text, never a copy: a copy per open
+            // link grows with the square of the page.
+            index_.links_[frame.index].text = {frame.begin, index_.text_.size()};
             break;
-        }
         case Opened::Block:
             breakLine();
             break;
@@ -234,7 +263,9 @@ std::string PageIndex::linkUrl(std::string_view text, int index) const
     if (index < 1)
         return {};
     for (const Link& link : links_) {
-        if (link.text == text && --index == 0)
+        const std::string_view linkText =
+            std::string_view(text_).substr(link.text.begin, link.text.end - link.text.begin);
+        if (foldsTo(linkText, text) && --index == 0)
             return resolveUrl(baseUrl_, link.href);
     }
     return {};

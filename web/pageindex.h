@@ -54,7 +54,7 @@ private:
     using Row = std::vector<TextRange>;
     using Table = std::vector<Row>;
     struct Link {
-        std::string text;  // folded
+        TextRange text;    // of the readable text, as a cell's
         std::string href;  // as written
     };
 

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -57,6 +58,27 @@ BENCHMARK_CAPTURE(indexPage, nested_table_200k, repeated("<table><tr><td>", 2000
     ->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK_CAPTURE(indexPage, unclosed_a_100k, repeated("<a href=x>", 100000))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(indexPage, unclosed_b_100k, repeated("<b>", 100000))->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Links that never close because an <object> or a table inside each one
+// hides it from the next <a>: every link holds all the text after it.
+std::string nestedLinks(std::string_view wrapper, std::size_t links, std::size_t textBytes)
+{
+    const std::string words = repeated("word ", textBytes / links / 5 + 1);
+    std::string html;
+    html.reserve(links * (words.size() + 40));
+    for (std::size_t i = 0; i < links; ++i)
+        html.append("<a href=\"/l").append(std::to_string(i)).append("\">").append(wrapper).append(words);
+    return html;
+}
+
+BENCHMARK_CAPTURE(indexPage, links_in_object_1000_1MB, nestedLinks("<object>", 1000, 1 << 20))
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(indexPage, links_in_table_1000_1MB, nestedLinks("<table><tr><td>", 1000, 1 << 20))
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(indexPage, links_in_object_5000_7MB, nestedLinks("<object>", 5000, 7 << 20))
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(indexPage, links_in_table_5000_7MB, nestedLinks("<table><tr><td>", 5000, 7 << 20))
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A 500-ticker list page through the simulated web: transfer, gzip,
 // decoding and indexing.

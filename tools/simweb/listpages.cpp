@@ -37,6 +37,7 @@ struct ListSource {
     std::string_view path;
     std::string_view parameter;  // query parameter naming the list; empty when the page has one list
     std::string_view value;
+    std::string_view query;      // the whole query the site knows, as the site writes it
     std::string_view title;
     std::size_t size;
     Market::Pool pool;
@@ -55,20 +56,20 @@ constexpr std::string_view kRealtime = "/analysis/realtime/realtime.asp";
 // Sizes are like the real lists'; 50 fills exactly two ClearStation pages, so
 // a full last page without a next link is covered too.
 constexpr std::array<ListSource, 13> kSources{{
-    {hosts::clearstation, kDrillEvent, "Event", "BreakOut", "Price Breakout", 37, All, Rank, ClearStation},
-    {hosts::clearstation, kDrillEvent, "Event", "macdBAfollow_w", "5-Day Trend Followers", 50, All, Rank, ClearStation},
-    {hosts::clearstation, kDrillEvent, "Event", "V", "Record Volume", 23, All, Rank, ClearStation},
-    {hosts::clearstation, kDrillEvent, "Event", "macdBAfollow_m", "30-Day Trend Followers", 64, All, Rank, ClearStation},
-    {hosts::clearstation, kDrillEvent, "Event", "P", "New 52-Week Highs", 78, All, Rank, ClearStationPagerFirst},
-    {hosts::nasdaq, "/dynamic/nasdaq100_activity.stm", "", "", "Nasdaq-100 Index Activity", 100, LargeCaps, Company, Nasdaq100},
-    {hosts::wallstreettape, kRealtime, "id", "initiated", "Coverage Initiated", 18, All, Rank, WallStreetTape},
-    {hosts::wallstreettape, kRealtime, "id", "psurprise", "Earnings Surprises", 33, All, Rank, WallStreetTape},
-    {hosts::cnetInvestor, "/investor/brokeragecenter/top-momentum/0-9910-1078-0-1.html", "", "",
+    {hosts::clearstation, kDrillEvent, "Event", "BreakOut", "Event=BreakOut", "Price Breakout", 37, All, Rank, ClearStation},
+    {hosts::clearstation, kDrillEvent, "Event", "macdBAfollow_w", "Event=macdBAfollow_w", "5-Day Trend Followers", 50, All, Rank, ClearStation},
+    {hosts::clearstation, kDrillEvent, "Event", "V", "Event=V", "Record Volume", 23, All, Rank, ClearStation},
+    {hosts::clearstation, kDrillEvent, "Event", "macdBAfollow_m", "Event=macdBAfollow_m", "30-Day Trend Followers", 64, All, Rank, ClearStation},
+    {hosts::clearstation, kDrillEvent, "Event", "P", "Event=P", "New 52-Week Highs", 78, All, Rank, ClearStationPagerFirst},
+    {hosts::nasdaq, "/dynamic/nasdaq100_activity.stm", "", "", "", "Nasdaq-100 Index Activity", 100, LargeCaps, Company, Nasdaq100},
+    {hosts::wallstreettape, kRealtime, "id", "initiated", "id=initiated", "Coverage Initiated", 18, All, Rank, WallStreetTape},
+    {hosts::wallstreettape, kRealtime, "id", "psurprise", "id=psurprise", "Earnings Surprises", 33, All, Rank, WallStreetTape},
+    {hosts::cnetInvestor, "/investor/brokeragecenter/top-momentum/0-9910-1078-0-1.html", "", "", "tag=tmtm",
      "Top 100 Momentum Stocks", 100, All, Rank, CnetMomentum},
-    {hosts::upside, "/texis/mvm/stocktools/upside150", "", "", "The Upside 150", 150, All, Rank, Upside150},
-    {hosts::barchart, "/sigtop.htx", "", "", "Top 100 Signal Strength", 100, All, Rank, BarchartSignals},
-    {hosts::barchart, "/sectors.asp", "sec", "top~100~stocks.sec", "Top 100 Stocks by Alpha", 100, All, Rank, BarchartAlpha},
-    {hosts::standardPoors, "/indexmainglobal500_data.html", "", "", "S&P 500 Index Constituents", 500, LargeCaps, Symbol,
+    {hosts::upside, "/texis/mvm/stocktools/upside150", "", "", "", "The Upside 150", 150, All, Rank, Upside150},
+    {hosts::barchart, "/sigtop.htx", "", "", "start=all", "Top 100 Signal Strength", 100, All, Rank, BarchartSignals},
+    {hosts::barchart, "/sectors.asp", "sec", "top~100~stocks.sec", "sec=top~100~stocks.sec", "Top 100 Stocks by Alpha", 100, All, Rank, BarchartAlpha},
+    {hosts::standardPoors, "/indexmainglobal500_data.html", "", "", "", "S&P 500 Index Constituents", 500, LargeCaps, Symbol,
      StandardPoors500},
 }};
 
@@ -86,18 +87,39 @@ struct ListPage {
     std::string nextHref;              // empty on the last page
 };
 
-const ListSource* findSource(std::string_view host, std::string_view path, std::string_view query)
-{
-    for (const ListSource& source : kSources)
-        if (source.host == host && source.path == path
-            && (source.parameter.empty() || queryValue(query, source.parameter) == source.value))
-            return &source;
-    return nullptr;
-}
-
 bool isPaged(const ListSource& source)
 {
     return source.layout == ClearStation || source.layout == ClearStationPagerFirst;
+}
+
+std::vector<std::string_view> queryParts(std::string_view query)
+{
+    std::vector<std::string_view> parts;
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        parts.push_back(query.substr(0, amp));
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+    }
+    std::sort(parts.begin(), parts.end());
+    return parts;
+}
+
+// The site answers only the query it knows, in any order of its parts, and
+// on a paged list a page number; anything else is a page it does not have.
+bool knowsQuery(const ListSource& source, std::string_view query)
+{
+    std::vector<std::string_view> parts = queryParts(query);
+    if (isPaged(source))
+        std::erase_if(parts, [](std::string_view part) { return part.starts_with("Page="); });
+    return parts == queryParts(source.query);
+}
+
+const ListSource* findSource(std::string_view host, std::string_view path, std::string_view query)
+{
+    for (const ListSource& source : kSources)
+        if (source.host == host && source.path == path && knowsQuery(source, query))
+            return &source;
+    return nullptr;
 }
 
 // The key a list's tickers are ranked by; each list has its own.

@@ -28,7 +28,8 @@ struct Settings {
 constexpr std::string_view kUsage =
     "usage: simweb [--port N] [--latency-ms N] [--fault TARGET=KIND]... [--port-file FILE]\n"
     "  KIND: notfound servererror stall drop garbage truncate oversize redirectloop\n"
-    "        redirectfile endlesspaging pagingloop\n"
+    "        redirectfile endlesspaging pagingloop headersthensilence drip shortbody\n"
+    "        gzipbomb redirectftp redirectgopher proxyauth slow\n"
     "  TARGET: an absolute address prefix (http://host/path?query) or a path prefix (/path)\n";
 
 template <typename Number>

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <charconv>
 #include <cstdio>
 
@@ -702,9 +703,51 @@ bool hasParameter(std::string_view query, std::string_view name, std::string_vie
     return found && *found == value;
 }
 
+// Whether every parameter of the query is one the page knows: a query with
+// any other part is an address the site does not have.
+bool onlyParameters(std::string_view query, std::initializer_list<std::string_view> known)
+{
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const std::string name = percentDecode(pair.substr(0, pair.find('=')));
+        if (std::find(known.begin(), known.end(), name) == known.end())
+            return false;
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+    }
+    return true;
+}
+
+std::optional<Page> knownRankPage(std::string_view host, std::string_view path, std::string_view query);
+
 } // namespace
 
 std::optional<Page> rankPage(std::string_view host, std::string_view path, std::string_view query)
+{
+    if (host == hosts::cnetInvestor && !query.empty())
+        return std::nullopt;
+    const struct {
+        std::string_view host, path;
+        std::initializer_list<std::string_view> parameters;
+    } queries[] = {
+        {hosts::marketwatch, "/tools/quotes/news.asp", {"symb"}},
+        {hosts::telescan, "/wsc2/Tscn_Rankings.html", {"template", "Button", "Symbol"}},
+        {hosts::barchart, "/performance.htx", {"sym"}},
+        {hosts::barchart, "/texpert.asp", {"sym"}},
+        {hosts::forbes, kForbesPath, {"tkr", "page"}},
+        {hosts::validea, "/stocks/guruanalysis.asp", {"ticker"}},
+        {hosts::ibd, "/SmartSelect/SmartSelect.asp", {"x"}},
+        {hosts::zacks, "/reports/reports.php3", {"HLITE1", "HLITE2", "session", "type", "ticker"}},
+    };
+    for (const auto& page : queries)
+        if (page.host == host && page.path == path && !onlyParameters(query, page.parameters))
+            return std::nullopt;
+    return knownRankPage(host, path, query);
+}
+
+namespace {
+
+std::optional<Page> knownRankPage(std::string_view host, std::string_view path, std::string_view query)
 {
     if (host == hosts::cnetInvestor && path.starts_with(kCnetPrefix) && path.ends_with(".html")
         && path.size() >= kCnetPrefix.size() + 5) {
@@ -740,5 +783,7 @@ std::optional<Page> rankPage(std::string_view host, std::string_view path, std::
             return zacksPage(lookupSymbol(*ticker));
     return std::nullopt;
 }
+
+} // namespace
 
 } // namespace simweb

@@ -18,7 +18,11 @@
 #include <map>
 #include <mutex>
 #include <system_error>
+#include <stdexcept>
 #include <thread>
+#include <utility>
+
+#include <zlib.h>
 
 namespace simweb {
 namespace {
@@ -33,7 +37,7 @@ constexpr auto kStallLimit = 120s;
 constexpr std::size_t kOversizeLimit = std::size_t{64} << 20;
 constexpr std::size_t kMaxConnections = 64;
 
-constexpr std::array<std::pair<std::string_view, Fault>, 11> kFaultNames{{
+constexpr std::array<std::pair<std::string_view, Fault>, 19> kFaultNames{{
     {"notfound", Fault::NotFound},
     {"servererror", Fault::ServerError},
     {"stall", Fault::Stall},
@@ -45,7 +49,19 @@ constexpr std::array<std::pair<std::string_view, Fault>, 11> kFaultNames{{
     {"redirectfile", Fault::RedirectToFile},
     {"endlesspaging", Fault::EndlessPaging},
     {"pagingloop", Fault::PagingLoop},
+    {"headersthensilence", Fault::HeadersThenSilence},
+    {"drip", Fault::Drip},
+    {"shortbody", Fault::ShortBody},
+    {"gzipbomb", Fault::GzipBomb},
+    {"redirectftp", Fault::RedirectToFtp},
+    {"redirectgopher", Fault::RedirectToGopher},
+    {"proxyauth", Fault::ProxyAuth},
+    {"slow", Fault::Slow},
 }};
+
+// What the faults that send a head and then too little promise.
+constexpr std::size_t kPromisedBytes = 1000;
+constexpr std::size_t kBombInflatedBytes = std::size_t{16} << 20;
 
 // Starts like a TLS record and goes on with bytes no HTTP client can take for
 // a status line.
@@ -53,7 +69,8 @@ constexpr std::string_view kGarbage = "\x16\x03\x01\x00\xff\xfe\0\x01 this is no
 
 struct FaultRule {
     std::string target;
-    Fault fault;
+    Fault fault = Fault::None;
+    std::string location;  // Fault::Redirect only
 };
 
 bool ruleMatches(const FaultRule& rule, const Address& address)
@@ -103,6 +120,60 @@ void sendEndlessBody(Connection& connection)
             return;
 }
 
+std::string promisedHead()
+{
+    return responseHead(200, {{"Content-Type", "text/html"}}, kPromisedBytes);
+}
+
+// Sends one byte of the promised body a second until it is all out, the
+// client gives up or `limit` passes; then the connection closes.
+void drip(Connection& connection, const StopFlag& stop, std::chrono::milliseconds limit)
+{
+    if (!connection.send(promisedHead()))
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const std::string body = "<HTML><BODY><TABLE><TR><TD>" + std::string(kPromisedBytes, 'x');
+    for (std::size_t i = 0; i < kPromisedBytes; ++i) {
+        if (!connection.send(body.substr(i, 1)))
+            return;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left <= 0ms || !stop.sleepFor(std::min<std::chrono::milliseconds>(1s, left)))
+            return;
+    }
+}
+
+// A gzip body of a few KiB that inflates to kBombInflatedBytes of blanks,
+// built once and block by block, so the server itself never holds the
+// inflated text.
+const std::string& gzipBomb()
+{
+    static const std::string bomb = [] {
+        z_stream stream{};
+        if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw std::runtime_error("deflateInit2 failed");
+        std::string in(64 * 1024, ' ');
+        std::string out;
+        char buffer[16 * 1024];
+        for (std::size_t fed = 0;; fed += in.size()) {
+            const bool last = fed + in.size() >= kBombInflatedBytes;
+            stream.next_in = reinterpret_cast<Bytef*>(in.data());
+            stream.avail_in = static_cast<uInt>(in.size());
+            int result = Z_OK;
+            do {
+                stream.next_out = reinterpret_cast<Bytef*>(buffer);
+                stream.avail_out = sizeof buffer;
+                result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+                out.append(buffer, sizeof buffer - stream.avail_out);
+            } while (stream.avail_out == 0 || (last && result != Z_STREAM_END));
+            if (last)
+                break;
+        }
+        deflateEnd(&stream);
+        return out;
+    }();
+    return bomb;
+}
+
 } // namespace
 
 Fault faultFromName(const std::string& name)
@@ -119,20 +190,48 @@ struct Server::Impl {
 
     void acceptLoop();
     void reapFinishedWorkers();
+    // One request to a host being answered, for the count of requests at once.
+    class Answering {
+    public:
+        Answering(Impl& impl, std::string host) : impl_(impl), host_(std::move(host))
+        {
+            std::lock_guard lock(impl_.mutex);
+            const int now = ++impl_.answering[host_];
+            impl_.peakAnswering[host_] = std::max(impl_.peakAnswering[host_], now);
+        }
+        ~Answering() { done(); }
+        void done()
+        {
+            if (std::exchange(counted_, false)) {
+                std::lock_guard lock(impl_.mutex);
+                --impl_.answering[host_];
+            }
+        }
+
+    private:
+        Impl& impl_;
+        std::string host_;
+        bool counted_ = true;
+    };
+
     void serve(int fd);
-    void answer(Connection& connection, const Request& request, const Address& address);
+    void answer(Connection& connection, const Request& request, const Address& address, Answering& answering);
     Page builtPage(const Request& request, const Address& address, Fault fault) const;
-    Fault faultFor(const Address& address) const;
+    FaultRule faultFor(const Address& address) const;
 
     StopFlag stop;
     int listenFd = -1;
     std::uint16_t port = 0;
     std::atomic<int> latencyMs;
+    std::atomic<std::chrono::milliseconds::rep> stallLimitMs{std::chrono::milliseconds(kStallLimit).count()};
 
-    mutable std::mutex mutex;  // guards the three below
+    mutable std::mutex mutex;  // guards the four below
     std::vector<FaultRule> faults;
     std::map<std::string, Page> pages;
     std::vector<std::string> requests;
+    std::vector<std::string> heads;
+    // Requests being answered per host, and the most there were at once.
+    std::map<std::string, int> answering, peakAnswering;
 
     struct Worker {
         std::thread thread;
@@ -217,12 +316,19 @@ void Server::Impl::reapFinishedWorkers()
     });
 }
 
+// One request per connection: every answer says "Connection: close". Serving
+// several requests on one connection would loop over readHead and answer
+// here, with answer() telling whether its fault left the connection usable.
 void Server::Impl::serve(int fd)
 {
     Connection connection(fd, stop);
     const std::optional<std::string> head = connection.readHead(kHeadLimit, kMaxHeadBytes);
     if (!head)
         return;
+    {
+        std::lock_guard lock(mutex);
+        heads.push_back(*head);
+    }
     const std::optional<Request> request = parseRequestHead(*head);
     const std::optional<Address> address = request ? requestedAddress(*request) : std::nullopt;
     if (!address) {
@@ -233,19 +339,54 @@ void Server::Impl::serve(int fd)
         std::lock_guard lock(mutex);
         requests.push_back(address->absolute);
     }
+    // Counted from the request's arrival until its answer is ready to go: a
+    // client that has read a whole answer may already be asking again.
+    Answering answering(*this, address->host);
     if (!stop.sleepFor(std::chrono::milliseconds(std::max(0, latencyMs.load()))))
         return;
-    answer(connection, *request, *address);
+    answer(connection, *request, *address, answering);
 }
 
-void Server::Impl::answer(Connection& connection, const Request& request, const Address& address)
+void Server::Impl::answer(Connection& connection, const Request& request, const Address& address,
+                          Answering& answering)
 {
-    const Fault fault = faultFor(address);
+    const FaultRule rule = faultFor(address);
+    const Fault fault = rule.fault;
+    const std::chrono::milliseconds stallLimit(stallLimitMs.load());
     Response response;
     switch (fault) {
     case Fault::Stall:
-        connection.holdUntilClosed(kStallLimit);
+        connection.holdUntilClosed(stallLimit);
         return;
+    case Fault::HeadersThenSilence:
+        if (connection.send(promisedHead()))
+            connection.holdUntilClosed(stallLimit);
+        return;
+    case Fault::Drip:
+        drip(connection, stop, stallLimit);
+        return;
+    case Fault::ShortBody:
+        connection.send(promisedHead() + "<HT");
+        return;
+    case Fault::GzipBomb:
+        connection.send(responseHead(200, {{"Content-Type", "text/html"}, {"Content-Encoding", "gzip"}},
+                                     gzipBomb().size())
+                        + gzipBomb());
+        return;
+    case Fault::ProxyAuth:
+        connection.send(serialize({407,
+                                   {{"Proxy-Authenticate", "Basic realm=\"simweb\""}, {"Content-Type", "text/html"}},
+                                   statusPage(407, "The proxy wants credentials.").body}));
+        return;
+    case Fault::Redirect:
+        response = redirectTo(rule.location);
+        break;
+    case Fault::RedirectToFtp:
+        response = redirectTo("ftp://ftp.example.com/pub/list.txt");
+        break;
+    case Fault::RedirectToGopher:
+        response = redirectTo("gopher://gopher.example.com/1/list");
+        break;
     case Fault::Drop:
         return;
     case Fault::Garbage:
@@ -266,6 +407,10 @@ void Server::Impl::answer(Connection& connection, const Request& request, const 
     case Fault::ServerError:
         response = toResponse(statusPage(500, "The server met an error it could not handle."));
         break;
+    case Fault::Slow:
+        if (!stop.sleepFor(stallLimit))
+            return;
+        [[fallthrough]];
     default:
         try {
             response = toResponse(builtPage(request, address, fault));
@@ -280,6 +425,7 @@ void Server::Impl::answer(Connection& connection, const Request& request, const 
                         + response.body.substr(0, response.body.size() / 2));
         return;
     }
+    answering.done();
     connection.send(serialize(response, withBody));
 }
 
@@ -297,13 +443,13 @@ Page Server::Impl::builtPage(const Request& request, const Address& address, Fau
     return sitePage(address.host, address.path, address.query, pagingFor(fault));
 }
 
-Fault Server::Impl::faultFor(const Address& address) const
+FaultRule Server::Impl::faultFor(const Address& address) const
 {
     std::lock_guard lock(mutex);
     for (auto rule = faults.rbegin(); rule != faults.rend(); ++rule)
         if (ruleMatches(*rule, address))
-            return rule->fault;
-    return Fault::None;
+            return *rule;
+    return {};
 }
 
 Server::Server(Options options) : d(std::make_unique<Impl>(options)) {}
@@ -318,10 +464,25 @@ std::string Server::proxyUrl() const { return "http://127.0.0.1:" + std::to_stri
 
 void Server::setLatency(int ms) { d->latencyMs = ms; }
 
+int Server::peakConcurrentRequests(const std::string& host) const
+{
+    std::lock_guard lock(d->mutex);
+    const auto it = d->peakAnswering.find(host);
+    return it == d->peakAnswering.end() ? 0 : it->second;
+}
+
+void Server::setStallLimit(std::chrono::milliseconds limit) { d->stallLimitMs = limit.count(); }
+
 void Server::setFault(const std::string& target, Fault fault)
 {
     std::lock_guard lock(d->mutex);
-    d->faults.push_back({target, fault});
+    d->faults.push_back({target, fault, {}});
+}
+
+void Server::setRedirect(const std::string& target, const std::string& location)
+{
+    std::lock_guard lock(d->mutex);
+    d->faults.push_back({target, Fault::Redirect, location});
 }
 
 void Server::clearFaults()
@@ -348,10 +509,41 @@ std::vector<std::string> Server::requests() const
     return d->requests;
 }
 
+std::vector<std::string> Server::requestHeads() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->heads;
+}
+
 void Server::clearRequests()
 {
     std::lock_guard lock(d->mutex);
     d->requests.clear();
+    d->heads.clear();
 }
+
+ClosedPort::ClosedPort()
+{
+    // Bound but never listening: the kernel answers every connection with a
+    // reset, which a client sees as "connection refused".
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0)
+        throw std::system_error(errno, std::generic_category(), "simweb: socket");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        throw std::system_error(error, std::generic_category(), "simweb: cannot bind on 127.0.0.1");
+    }
+    port_ = ntohs(address.sin_port);
+}
+
+ClosedPort::~ClosedPort() { ::close(fd_); }
+
+std::string ClosedPort::proxyUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
 } // namespace simweb

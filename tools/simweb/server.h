@@ -2,6 +2,7 @@
 // The simulated web: a loopback HTTP server that answers as a forward proxy for
 // every outside host the program reads, from deterministic synthetic market
 // data. The program reaches it only through the standard http_proxy setting.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,7 +15,7 @@ enum class Fault {
     NotFound,        // 404 with a small page
     ServerError,     // 500 with a small page
     Stall,           // accepts, then sends nothing until the client gives up (bounded)
-    Drop,            // closes the connection without answering
+    Drop,            // closes the connection without answering: an empty reply
     Garbage,         // answers with bytes that are not HTTP
     Truncate,        // promises a Content-Length, sends half, closes
     Oversize,        // a chunked body that never ends (bounded at 64 MiB)
@@ -22,6 +23,15 @@ enum class Fault {
     RedirectToFile,  // 302 to file:///etc/passwd
     EndlessPaging,   // list pages: every page links to a new next page
     PagingLoop,      // list pages: the last page links back to the first
+    HeadersThenSilence,  // a 200 head promising 1000 bytes, then nothing (bounded)
+    Drip,            // a 200 head promising 1000 bytes, then one byte a second (bounded)
+    ShortBody,       // a 200 head promising 1000 bytes, 3 bytes, then close
+    GzipBomb,        // 16 KiB of gzip that inflate to 16 MiB
+    RedirectToFtp,   // 302 to an ftp: address
+    RedirectToGopher,  // 302 to a gopher: address
+    ProxyAuth,       // 407: the proxy wants credentials
+    Redirect,        // 302 to the location given with setRedirect
+    Slow,            // the usual answer, but only once the stall limit has passed
 };
 
 // "notfound", "stall", ... as on the command line; Fault::None for an unknown name.
@@ -44,6 +54,17 @@ public:
 
     void setLatency(int ms);
 
+    // The most requests to `host` that were being answered at one moment
+    // (latency included), since the server started.
+    int peakConcurrentRequests(const std::string& host) const;
+
+    // How long Stall, HeadersThenSilence and Drip keep a connection open
+    // before the server closes it, and how long Slow waits before it
+    // answers (two minutes unless set). A short bound
+    // lets a test see what a stalled page that finally fails does to a
+    // command without waiting for the client's own time limit.
+    void setStallLimit(std::chrono::milliseconds limit);
+
     // A fault applies to every request whose absolute address
     // ("http://host/path?query") starts with `target`, or, when `target`
     // starts with "/", whose "path?query" starts with it. Later rules win.
@@ -51,6 +72,9 @@ public:
     // the two paging faults change only the paged list pages.
     void setFault(const std::string& target, Fault fault);
     void clearFaults();
+    // A 302 to `location` for every request that `target` matches, as a
+    // fault rule of its own (Fault::Redirect).
+    void setRedirect(const std::string& target, const std::string& location);
 
     // Serves `body` for exactly this absolute address, before any built-in
     // page. For tests of page layouts the built-in pages do not have.
@@ -60,11 +84,32 @@ public:
 
     // Absolute addresses requested so far, in order of arrival.
     std::vector<std::string> requests() const;
+    // Every request head as it came off the wire, request line and header
+    // lines without the closing blank line, unparseable ones included.
+    std::vector<std::string> requestHeads() const;
+    // Empties both logs.
     void clearRequests();
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
+};
+
+// A loopback port on which nothing listens, so every connection to it is
+// refused: bound for the life of the object, so no other server takes it.
+class ClosedPort {
+public:
+    ClosedPort();
+    ~ClosedPort();
+    ClosedPort(const ClosedPort&) = delete;
+    ClosedPort& operator=(const ClosedPort&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    std::string proxyUrl() const;  // "http://127.0.0.1:<port>"
+
+private:
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
 };
 
 } // namespace simweb

@@ -1,0 +1,331 @@
+// The window under network faults, driven as a user drives it: Cancel while a
+// page stalls, a double click on Rank Lists, and closing the window while a
+// run, the filter or the opinion report waits for a page.
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QtTest>
+
+#include <chrono>
+#include <functional>
+#include <map>
+
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "app/gui/tabcontrol.h"
+#include "app/layout.h"
+#include "rank/ranksources.h"
+#include "tools/simweb/market.h"
+#include "tools/simweb/quotemodel.h"
+#include "tools/simweb/server.h"
+#include "web/hosts.h"
+
+using namespace veltrop;
+using namespace std::chrono_literals;
+using veltrop::gui::MainWindow;
+using veltrop::gui::QtDialogs;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+QStringList messages()
+{
+    QStringList texts;
+    for (const std::string& text : QtDialogs::takeMessages())
+        texts << QString::fromStdString(text);
+    return texts;
+}
+
+long long msSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+std::vector<std::string> keptTickers(std::size_t count)
+{
+    std::vector<std::string> kept;
+    for (const std::string& t : simweb::Market::instance().universe()) {
+        const simweb::Quote q = simweb::Market::quote(t);
+        if (simweb::quoteForm(t) == simweb::QuoteForm::Plain && q.price > 5 && q.volume > 25000)
+            kept.push_back(t);
+        if (kept.size() == count)
+            break;
+    }
+    return kept;
+}
+
+std::string rankPrefix(int index)
+{
+    const RankSource& s = *rankSourceByIndex(index);
+    return "http://" + std::string(s.host) + std::string(s.before);
+}
+
+std::string rankAddress(int index, const std::string& ticker)
+{
+    return rankPrefix(index) + ticker + std::string(rankSourceByIndex(index)->after);
+}
+
+// A page with `text` in cell (table, row, column) and small tables before it.
+std::string cellPage(int table, int row, int column, const std::string& text)
+{
+    std::string html = "<html><body>";
+    for (int t = 1; t < table; ++t)
+        html += "<table><tr><td>menu</td></tr></table>";
+    html += "<table>";
+    for (int r = 1; r <= row; ++r) {
+        html += "<tr>";
+        for (int c = 1; c <= column; ++c)
+            html += "<td>" + (r == row && c == column ? text : std::string("-")) + "</td>";
+        html += "</tr>";
+    }
+    return html + "</table></body></html>";
+}
+
+const std::string quotePage = std::string("http://") + hosts::quotes + "/portfolio_quick_quotes.asp";
+const std::string opinionPage = std::string("http://") + hosts::telescan + "/wsc2/Interpretive_Text";
+
+} // namespace
+
+Q_DECLARE_METATYPE(simweb::Fault)
+
+class FaultsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<simweb::Server> web;
+    std::unique_ptr<MainWindow> window;
+    std::vector<std::string> tickers;
+
+    Form1& form() { return window->form(); }
+    template <class W = QWidget> W* find(const char* name)
+    {
+        W* widget = window->findChild<W*>(name);
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    QPushButton* button(const char* name) { return find<QPushButton>(name); }
+    QString label(const char* name) { return find<QLabel>(name)->text(); }
+    void tickRank(int box)
+    {
+        QTabBar* bar = window->tabControl()->tabBar();
+        if (window->tabControl()->currentIndex() != layout::RanksPage)
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(layout::RanksPage).center());
+        QCheckBox* check = find<QCheckBox>(qPrintable(QStringLiteral("Rank_%1").arg(box)));
+        QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));
+    }
+
+    // Puts a list into the window as Get Lists would leave it, with pages
+    // for sources 0 (8 points a ticker) and 5 (4 points).
+    void setList(const std::vector<std::string>& list)
+    {
+        tickers = list;
+        form().tickercount = Integer(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i)
+            form().tickertable[i + 1] = {list[i], std::monostate{}};
+        form().rankbutton.enabled = true;
+        form().clearbutton.enabled = true;
+        form().getbutton.enabled = false;
+        for (const std::string& t : list) {
+            web->setPage(rankAddress(0, t), cellPage(14, 2, 2, "8"));
+            web->setPage(rankAddress(5, t), cellPage(11, 2, 4, "4"));
+        }
+        window->refresh();
+    }
+
+    // The events a double click delivers: press, release, then a second
+    // press that arrives as a double click, and its release.
+    static void doubleClick(QWidget* widget)
+    {
+        const QPointF at = QRectF(widget->rect()).center();
+        const QPointF global = widget->mapToGlobal(at);
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                        QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            QMouseEvent event(type, at, global, Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(widget, &event);
+        }
+    }
+
+    std::size_t requestsStartingWith(const std::string& prefix) const
+    {
+        std::size_t n = 0;
+        for (const std::string& url : web->requests())
+            n += url.starts_with(prefix);
+        return n;
+    }
+
+    std::map<std::string, std::string> gridValues()
+    {
+        std::map<std::string, std::string> values;
+        const FlexGrid& grid = form().MSFlexGrid1;
+        for (int r = 1; r < grid.rows(); ++r)
+            if (!grid.textMatrix(r, 0).empty())
+                values[grid.textMatrix(r, 0)] = grid.textMatrix(r, 2);
+        return values;
+    }
+
+    // Starts `click` with the window closing `closeAfterMs` later, and checks
+    // that it ends promptly, silently and with the window shut.
+    void expectPromptClose(const char* clickName, int closeAfterMs)
+    {
+        QTimer::singleShot(closeAfterMs, window.get(), [this] { window->close(); });
+        const Clock::time_point start = Clock::now();
+        QTest::mouseClick(button(clickName), Qt::LeftButton);
+        const long long took = msSince(start);
+        QVERIFY2(took < 5000, qPrintable(QStringLiteral("%1 ms").arg(took)));
+        QVERIFY(form().closing());
+        QVERIFY(!form().running());
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
+        QCOMPARE(messages(), QStringList());
+        // Nothing starts once the window is closing.
+        QVERIFY(!form().click(Command::Help));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QtDialogs::setAutomatic(true);
+        web = std::make_unique<simweb::Server>();
+        qputenv("http_proxy", QByteArray::fromStdString(web->proxyUrl()));
+        qunsetenv("no_proxy");
+        qunsetenv("NO_PROXY");
+    }
+
+    void init()
+    {
+        web->setLatency(0);
+        web->setStallLimit(120s);
+        web->clearFaults();
+        web->clearPages();
+        window = std::make_unique<MainWindow>();
+        window->load();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
+        messages();
+        web->clearRequests();
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        messages();
+    }
+
+    void cleanupTestCase()
+    {
+        web.reset();
+        QtDialogs::setAutomatic(false);
+    }
+
+    void cancelDuringAStallActsBetweenTickers_data()
+    {
+        QTest::addColumn<simweb::Fault>("fault");
+        QTest::addColumn<bool>("stalledPageOpens");
+        QTest::newRow("a slow page") << simweb::Fault::Slow << true;
+        QTest::newRow("headers, then silence") << simweb::Fault::HeadersThenSilence << false;
+    }
+
+    void cancelDuringAStallActsBetweenTickers()
+    {
+        QFETCH(simweb::Fault, fault);
+        QFETCH(bool, stalledPageOpens);
+        setList(keptTickers(4));
+        web->setStallLimit(800ms);
+        web->setFault(rankAddress(0, tickers[1]), fault);
+        tickRank(0);
+        tickRank(5);
+
+        // Cancel once the second ticker's page is being waited for.
+        bool cancelled = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!cancelled && label("Label2").endsWith(QString::fromStdString(tickers[1]))) {
+                cancelled = true;
+                QTest::mouseClick(button("cancelbutton"), Qt::LeftButton);
+            }
+        });
+        watch.start(0);
+        const Clock::time_point start = Clock::now();
+        QTest::mouseClick(button("rankbutton"), Qt::LeftButton);
+        const long long took = msSince(start);
+        watch.stop();
+
+        QVERIFY(cancelled);
+        // The stalled page is waited out: Cancel does not cut a page short.
+        QVERIFY2(took >= 700 && took < 4000, qPrintable(QStringLiteral("%1 ms").arg(took)));
+        QCOMPARE(messages(), QStringList());
+        QCOMPARE(form().sourcesrun, Integer(2));
+        // Averages over both sources: the first source's 8 points for the
+        // tickers it reached, nothing from the second.
+        std::map<std::string, std::string> expected{{tickers[0], "4"}};
+        if (stalledPageOpens)
+            expected[tickers[1]] = "4";
+        QCOMPARE(gridValues(), expected);
+        QVERIFY(!form().cancelflag);
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+    }
+
+    void aDoubleClickOnRankListsRunsOnce()
+    {
+        setList(keptTickers(6));
+        web->setLatency(20);
+        tickRank(0);
+        doubleClick(button("rankbutton"));
+        QCOMPARE(messages(), QStringList());
+        QCOMPARE(requestsStartingWith(quotePage), std::size_t(1));
+        QCOMPARE(requestsStartingWith(rankPrefix(0)), std::size_t(6));
+        QCOMPARE(gridValues().size(), std::size_t(6));
+
+        // A double click that arrives while the run waits for its pages.
+        setList(keptTickers(6));
+        web->clearRequests();
+        bool clicked = false;
+        QTimer::singleShot(40, this, [&] {
+            clicked = form().running();
+            form().rankbutton.enabled = true;  // even an enabled button starts nothing now
+            window->refresh();
+            doubleClick(button("rankbutton"));
+        });
+        QTest::mouseClick(button("rankbutton"), Qt::LeftButton);
+        QVERIFY(clicked);
+        QCOMPARE(messages(), QStringList());
+        QCOMPARE(requestsStartingWith(quotePage), std::size_t(1));
+        QCOMPARE(requestsStartingWith(rankPrefix(0)), std::size_t(6));
+        for (const std::string& t : tickers)
+            QCOMPARE(gridValues()[t], std::string("8"));
+    }
+
+    void closingMidRunEndsPromptly()
+    {
+        setList(keptTickers(5));
+        web->setFault(rankPrefix(0), simweb::Fault::Stall);
+        tickRank(0);
+        expectPromptClose("rankbutton", 300);
+    }
+
+    void closingMidFilterEndsPromptly()
+    {
+        setList(keptTickers(5));
+        web->setFault(quotePage, simweb::Fault::HeadersThenSilence);
+        tickRank(0);
+        expectPromptClose("rankbutton", 300);
+        QCOMPARE(requestsStartingWith(rankPrefix(0)), std::size_t(0));
+    }
+
+    void closingMidOpinionEndsPromptly()
+    {
+        web->setFault(opinionPage, simweb::Fault::Drip);
+        form().MSFlexGrid1.setTextMatrix(1, 0, keptTickers(1).front());
+        form().MSFlexGrid1.setRow(1);
+        form().MSFlexGrid1.setCol(0);
+        form().opinionbutton.enabled = true;
+        form().TextBox2.text = "the report before";
+        window->refresh();
+        expectPromptClose("opinionbutton", 300);
+        QCOMPARE(form().TextBox2.text, std::string("the report before"));
+    }
+};
+
+QTEST_MAIN(FaultsTest)
+#include "tst_faults.moc"
