@@ -6,6 +6,8 @@
 #include <system_error>
 
 #include "app/layout.h"
+#include "rank/prefetch.h"
+#include "web/fetchpool.h"
 
 namespace veltrop {
 
@@ -138,6 +140,8 @@ void Form1::requestClose()
     closing_ = true;
     if (fetcher)
         fetcher->abandon();
+    if (prefetch_)
+        prefetch_->abort();
 }
 
 } // namespace veltrop

@@ -16,6 +16,8 @@ namespace veltrop {
 
 struct RankSource;
 struct Points;
+class FetchPool;
+class RankPrefetch;
 
 // Whole numbers. The design keeps most of them in 16 bits; values that can
 // outgrow that (typed thresholds, summed scores) are kept wider, so nothing
@@ -134,6 +136,11 @@ public:
     // file dialogs start there.
     std::string apppath;
 
+    // A ranking run fetches the pages of every ticked source ahead, many at
+    // once, and applies what they give in run order, with the same result as
+    // reading one page after another. False reads them one after another.
+    bool fetchahead = true;
+
     // ---- Dispatch --------------------------------------------------------
     // Runs the command of a click. While a command runs (the window handles
     // input during page waits), only Cancel acts: any other click is ignored,
@@ -165,8 +172,17 @@ private:
     // Adds points to the score of `row`, and records it when they say so.
     void applypoints(int row, const Points& points);
 
+    // Plans the pages of every ticked source, at the start of a run.
+    void planranks();
+    // The outcome of the current ticker's page for `source`: fetched ahead,
+    // or opened now.
+    bool rankpage(const RankSource& source, const std::string& address, Points& points);
+
     Dialogs& dialogs_;
     PageFetcher::WaitHook waitHook_;
+    std::unique_ptr<FetchPool> pool_;
+    std::unique_ptr<RankPrefetch> prefetch_;
+    const RankSource* rankingsource_ = nullptr;
     bool running_ = false;
     bool closing_ = false;
 };

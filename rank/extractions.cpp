@@ -1,6 +1,6 @@
 // How one page of a rank source becomes points for one ticker.
+#include <algorithm>
 #include <cmath>
-#include <set>
 
 #include "app/helpers.h"
 #include "rank/newsdate.h"
@@ -47,25 +47,34 @@ Points singleCell(const RankPage& page, Cell cell)
     return Points::add(0);
 }
 
-Points daysSinceNews(const RankPage& page, double now)
+NewsReading readNews(const RankPage& page)
 {
     const std::string text = page.pageText();
     if (containsPhrase(text, "no news") || containsPhrase(text, "not found") ||
         !containsPhrase(text, "News Headlines")) {
         // A page that says so at its very start has had no news for a long
         // time; any other page without headlines merely could not tell.
-        return Points::add(startsWithPhrase(text, "no news") ? 120 : 0);
+        return {Points::add(startsWithPhrase(text, "no news") ? 120 : 0), std::nullopt};
     }
-    const std::optional<double> newsdate = readNewsDate(page.cellText(14, 3, 1));
-    if (!newsdate)
-        return Points::nothing();  // a cell that is no date rates nothing
+    const std::optional<double> latest = readNewsDate(page.cellText(14, 3, 1));
+    if (!latest)
+        return {Points::nothing(), std::nullopt};  // a cell that is no date rates nothing
+    return {Points::nothing(), latest};
+}
+
+Points newsPoints(const NewsReading& reading, double now)
+{
+    if (!reading.latest)
+        return reading.points;
     // Both moments are held in single precision before they are subtracted,
     // so a headline earlier today can count as a day old.
     const float today = static_cast<float>(now);
-    const float news = static_cast<float>(*newsdate);
+    const float news = static_cast<float>(*reading.latest);
     const std::int64_t days = floorWhole(today - news);
     return days > 0 ? Points::record(days) : Points::add(0);
 }
+
+Points daysSinceNews(const RankPage& page, double now) { return newsPoints(readNews(page), now); }
 
 Points rankChange(const RankPage& page)
 {
@@ -80,38 +89,51 @@ Points rankChange(const RankPage& page)
     return Points::record(floorWhole(sum / 8));
 }
 
+FundTally::FundTally(const FundWalk& walk, const std::string& firstUrl) : walk_(walk), visited_{firstUrl} {}
+
+std::string FundTally::count(const RankPage& page)
+{
+    const int step = walk_.rowStep > 0 ? walk_.rowStep : 1;
+    for (int j = 1; j <= kMaxFundRow; j += step) {
+        if (number(page, walk_.first.table, walk_.first.row + j, walk_.first.column) == 0)
+            break;
+        ++count_;
+    }
+    if (!walk_.paging)
+        return {};
+    const std::string link = page.cellText(walk_.next.table, walk_.next.row, walk_.next.column);
+    if (!containsPhrase(link, walk_.nextText))
+        return {};
+    std::string url = page.linkUrl(link, 1);
+    // A next link back to a page already read would otherwise walk in a
+    // circle for ever, and an endless chain would never end either.
+    if (url.empty() || pagesRead_ >= kMaxFundPages ||
+        std::find(visited_.begin(), visited_.end(), url) != visited_.end())
+        return {};
+    return url;
+}
+
+void FundTally::opened(const std::string& url, const std::string& finalUrl)
+{
+    ++pagesRead_;
+    visited_.push_back(url);
+    visited_.push_back(finalUrl);
+}
+
 Points fundCount(const RankPage& first, const FundWalk& walk, const OpenFurther& open, const Cancelled& cancelled)
 {
-    std::int64_t count = 0;
+    FundTally tally(walk, first.url());
     const RankPage* page = &first;
-    // Pages already read for this ticker: a next link back to one of them
-    // would otherwise walk in a circle for ever.
-    std::set<std::string> visited{first.url()};
-    int pagesRead = 1;
-    const int step = walk.rowStep > 0 ? walk.rowStep : 1;
     for (;;) {
-        for (int j = 1; j <= kMaxFundRow; j += step) {
-            if (number(*page, walk.first.table, walk.first.row + j, walk.first.column) == 0)
-                break;
-            ++count;
-        }
-        if (!walk.paging)
+        const std::string next = tally.count(*page);
+        if (next.empty() || (cancelled && cancelled()))
             break;
-        const std::string link = page->cellText(walk.next.table, walk.next.row, walk.next.column);
-        if (!containsPhrase(link, walk.nextText))
+        page = open(next);
+        if (!page)
             break;
-        const std::string url = page->linkUrl(link, 1);
-        if (url.empty() || visited.contains(url) || pagesRead >= kMaxFundPages || (cancelled && cancelled()))
-            break;
-        const RankPage* next = open(url);
-        if (!next)
-            break;
-        page = next;
-        ++pagesRead;
-        visited.insert(url);
-        visited.insert(page->url());
+        tally.opened(next, page->url());
     }
-    return Points::record(count);
+    return tally.points();
 }
 
 Points guruAverage(const RankPage& page)

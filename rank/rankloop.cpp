@@ -2,7 +2,9 @@
 #include "app/form1.h"
 #include "app/helpers.h"
 #include "rank/newsdate.h"
+#include "rank/prefetch.h"
 #include "rank/ranksources.h"
+#include "web/fetchpool.h"
 #include "web/url.h"
 
 namespace veltrop {
@@ -32,11 +34,26 @@ private:
 constexpr RankSource kCellReader{
     -1, "", "", "", "", Extraction::SingleCell, Cell{}, ProgressOrder::ShowThenCount, true, false};
 
+// The text a source's address carries for a ticker as the table holds it:
+// trimmed, or the pre-check's code; nullopt when the pre-check skips it.
+std::optional<std::string> addressText(const RankSource& source, const std::string& ticker)
+{
+    if (source.precheck)
+        return smartSelectCode(ticker);
+    return std::string(trimBlanks(ticker));
+}
+
+std::string addressPrefix(const RankSource& source)
+{
+    return "http://" + std::string(source.host) + std::string(source.before);
+}
+
 } // namespace
 
 void Form1::loadranksource(const RankSource& source)
 {
-    urlprefix = "http://" + std::string(source.host) + std::string(source.before);
+    rankingsource_ = &source;
+    urlprefix = addressPrefix(source);
     urlsuffix = std::string(source.after);
     if (source.extraction == Extraction::SingleCell) {
         celltable = Integer(source.cell.table);
@@ -56,22 +73,77 @@ void Form1::loadranksource(const RankSource& source)
     }
 }
 
-void Form1::getranks() { rankloop(kCellReader); }
+void Form1::getranks()
+{
+    const bool cellSource = rankingsource_ && rankingsource_->extraction == Extraction::SingleCell;
+    rankloop(cellSource ? *rankingsource_ : kCellReader);
+}
+
+void Form1::planranks()
+{
+    if (!fetchahead)
+        return;
+    if (!pool_)
+        pool_ = std::make_unique<FetchPool>();
+    prefetch_ = std::make_unique<RankPrefetch>(*pool_);
+    for (const RankSource& source : rankSources()) {
+        if (Rank[source.index].value != 1)
+            continue;
+        std::vector<std::string> addresses;
+        for (int row = 1; row <= tickercount; ++row) {
+            const std::optional<std::string> text = addressText(source, cellText(tickertable[row][0]));
+            addresses.push_back(text ? addressPrefix(source) + encodeUrlPart(*text) + std::string(source.after)
+                                     : std::string());
+        }
+        prefetch_->plan(source, addresses, source.cell, fundWalk());
+    }
+}
+
+bool Form1::rankpage(const RankSource& source, const std::string& address, Points& points)
+{
+    if (!prefetch_ || source.index < 0) {
+        if (!fetcher->OpenPage(address, 60, 0))
+            return false;
+        points = extractpoints(source);
+        return true;
+    }
+    // The window gets its turn once a ticker, so the progress text shows and
+    // Cancel is seen even when every result is already in.
+    if (waitHook_)
+        waitHook_();
+    const PageOutcome outcome =
+        prefetch_->take(source, loopindex, waitHook_, [this] { return cancelflag || closing_; });
+    if (!outcome.opened)
+        return false;
+    // The days are counted now, at the ticker's turn, as if its page had
+    // just been read.
+    points = source.extraction == Extraction::DaysSinceNews ? newsPoints(outcome.news, presentDayNumber())
+                                                             : outcome.points;
+    return true;
+}
 
 void Form1::rankloop(const RankSource& source)
 {
+    // A source ticked during the run has its pages asked for at its turn.
+    if (prefetch_ && source.index >= 0 && !prefetch_->planned(source)) {
+        std::vector<std::string> addresses;
+        for (int row = 1; row <= tickercount; ++row) {
+            const std::optional<std::string> text = addressText(source, cellText(tickertable[row][0]));
+            addresses.push_back(text ? urlprefix + encodeUrlPart(*text) + urlsuffix : std::string());
+        }
+        prefetch_->plan(source, addresses, {celltable, cellrow, cellcolumn},
+                        {{celltable, cellrow, cellcolumn}, rowstep, pagingon, {nexttable, nextrow, nextcolumn},
+                         nextlinktext});
+    }
+
     const Integer n = tickercount;
     for (loopindex = 1; loopindex <= n; ++loopindex) {
         if (cancelflag)
             break;
         currentticker = cellText(tickertable[loopindex][0]);
-        std::string sent(trimBlanks(currentticker));
-        if (source.precheck) {
-            std::optional<std::string> code = smartSelectCode(currentticker);
-            if (!code)
-                continue;
-            sent = std::move(*code);
-        }
+        const std::optional<std::string> sent = addressText(source, currentticker);
+        if (!sent)
+            continue;
 
         const auto show = [&] { Label2.caption = countCaption(stepstogo, " to go... ") + currentticker; };
         if (source.progress == ProgressOrder::ShowThenCount) {
@@ -82,10 +154,14 @@ void Form1::rankloop(const RankSource& source)
             show();
         }
 
-        if (!fetcher->OpenPage(urlprefix + encodeUrlPart(sent) + urlsuffix, 60, 0))
+        Points points;
+        if (!rankpage(source, urlprefix + encodeUrlPart(*sent) + urlsuffix, points))
             break;
-        applypoints(loopindex, extractpoints(source));
+        applypoints(loopindex, points);
     }
+    // Whatever was fetched ahead for the tickers not reached is not wanted.
+    if (prefetch_ && source.index >= 0)
+        prefetch_->drop(source);
     if (source.clearsProgress)
         Label2.caption.clear();
 }

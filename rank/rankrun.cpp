@@ -1,6 +1,7 @@
 // Rank Lists: filter the list, rate every ticker by every ticked source,
 // show the result.
 #include "app/form1.h"
+#include "rank/prefetch.h"
 #include "rank/ranksources.h"
 
 namespace veltrop {
@@ -27,12 +28,16 @@ void Form1::rankbutton_Click()
 
     filter();
     stepstogo = Integer(tickercount * stepstogo);
+    planranks();
 
     for (const RankSource& source : rankSources()) {
         // Each box is read at its source's turn: the user may tick or clear
         // one while an earlier source runs.
-        if (Rank[source.index].value != 1)
+        if (Rank[source.index].value != 1) {
+            if (prefetch_)
+                prefetch_->drop(source);
             continue;
+        }
         loadranksource(source);
         ++sourcesrun;
         if (source.extraction == Extraction::SingleCell)
@@ -41,6 +46,7 @@ void Form1::rankbutton_Click()
             rankloop(source);
     }
 
+    prefetch_.reset();
     displayrank();
 
     if (rankedcount < 1) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace veltrop {
 
@@ -89,6 +90,15 @@ Points singleCell(const RankPage& page, Cell cell);
 
 // `now` is the present moment as a day number (see newsdate.h).
 Points daysSinceNews(const RankPage& page, double now);
+// Days since news in two halves: what the page says, and the points that
+// gives at a given moment. A page fetched ahead is read at once, its days
+// counted when the ticker's turn comes.
+struct NewsReading {
+    Points points;                 // when the page has no dated headline
+    std::optional<double> latest;  // the latest headline's day number
+};
+NewsReading readNews(const RankPage& page);
+Points newsPoints(const NewsReading& reading, double now);
 
 Points rankChange(const RankPage& page);
 
@@ -99,6 +109,24 @@ using OpenFurther = std::function<const RankPage*(const std::string& url)>;
 using Cancelled = std::function<bool()>;
 Points fundCount(const RankPage& first, const FundWalk& walk, const OpenFurther& open,
                  const Cancelled& cancelled = {});
+
+// The fund-count walk one page at a time, for pages fetched ahead.
+class FundTally {
+public:
+    FundTally(const FundWalk& walk, const std::string& firstUrl);
+    // Counts the holdings of `page`; returns the address of the page to read
+    // next, or the empty text when the walk ends here.
+    std::string count(const RankPage& page);
+    // A next page was opened from `url` and read from `finalUrl`.
+    void opened(const std::string& url, const std::string& finalUrl);
+    Points points() const { return Points::record(count_); }
+
+private:
+    FundWalk walk_;
+    std::int64_t count_ = 0;
+    int pagesRead_ = 1;
+    std::vector<std::string> visited_;
+};
 
 Points guruAverage(const RankPage& page);
 

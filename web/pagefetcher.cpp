@@ -1,36 +1,24 @@
 #include "web/pagefetcher.h"
 
-#include "web/charset.h"
 #include "web/hosts.h"
 #include "web/pageindex.h"
+#include "web/transfer.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
-#include <new>
 #include <optional>
 
 namespace veltrop {
 namespace {
 
+using namespace transfer;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* userAgent = "PellamysVeltrop/1.4";
-constexpr const char* webProtocols = "http,https";
-constexpr long maxRedirects = 10;
-// The cap applies to the body after decompression, so a small compressed
-// answer cannot blow up in memory either.
-constexpr std::size_t maxBodyBytes = std::size_t{8} << 20;
 constexpr int pollMilliseconds = 20;
 constexpr auto hookInterval = std::chrono::milliseconds(20);
 constexpr int probeTimeLimitMilliseconds = 5000;
-
-void initCurlOnce()
-{
-    static const CURLcode initialized = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)initialized;
-}
 
 struct MultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
@@ -41,44 +29,6 @@ MultiHandle newMulti()
 {
     initCurlOnce();
     return MultiHandle(curl_multi_init());
-}
-
-struct Request {
-    std::string url;
-    long timeLimitMilliseconds;
-    bool followRedirects;
-    std::size_t bodyLimit;
-};
-
-struct Answer {
-    CURLcode result = CURLE_OK;
-    long status = 0;  // 0 when no answer arrived
-    std::string body;
-    std::string contentType;
-    std::string finalUrl;
-};
-
-struct BodySink {
-    std::string data;
-    std::size_t limit;
-};
-
-// Past the limit the write fails, which ends the transfer with an error: a
-// chunked body has no announced size for libcurl to refuse beforehand. No
-// exception may cross libcurl's C frames, so running out of memory fails the
-// write the same way.
-std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* userdata)
-{
-    auto& sink = *static_cast<BodySink*>(userdata);
-    const std::size_t bytes = size * count;
-    if (bytes > sink.limit - sink.data.size())
-        return 0;
-    try {
-        sink.data.append(data, bytes);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    return bytes;
 }
 
 // One easy handle on a multi handle, detached and freed on every way out,
@@ -100,23 +50,7 @@ public:
     {
         if (!multi_ || !easy_)
             return false;
-        bool ok = true;
-        auto set = [&](CURLoption option, auto value) {
-            ok = ok && curl_easy_setopt(easy_, option, value) == CURLE_OK;
-        };
-        set(CURLOPT_URL, request.url.c_str());
-        // libcurl would otherwise also read file: and a dozen other schemes,
-        // from the address and from a redirect alike.
-        set(CURLOPT_PROTOCOLS_STR, webProtocols);
-        set(CURLOPT_REDIR_PROTOCOLS_STR, webProtocols);
-        set(CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
-        set(CURLOPT_MAXREDIRS, maxRedirects);
-        set(CURLOPT_TIMEOUT_MS, request.timeLimitMilliseconds);
-        set(CURLOPT_ACCEPT_ENCODING, "");
-        set(CURLOPT_USERAGENT, userAgent);
-        set(CURLOPT_NOSIGNAL, 1L);
-        set(CURLOPT_WRITEFUNCTION, writeBody);
-        set(CURLOPT_WRITEDATA, &sink);
+        const bool ok = configure(easy_, request, sink);
         if (!ok || curl_multi_add_handle(multi_, easy_) != CURLM_OK)
             return false;
         attached_ = true;
@@ -166,20 +100,8 @@ std::optional<Answer> runTransfer(CURLM* multi, const Request& request,
             return std::nullopt;
     }
 
-    curl_easy_getinfo(transfer.easy(), CURLINFO_RESPONSE_CODE, &answer.status);
-    const char* text = nullptr;
-    if (curl_easy_getinfo(transfer.easy(), CURLINFO_CONTENT_TYPE, &text) == CURLE_OK && text)
-        answer.contentType = text;
-    text = nullptr;
-    if (curl_easy_getinfo(transfer.easy(), CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text)
-        answer.finalUrl = text;
-    answer.body = std::move(sink.data);
+    answer = collect(transfer.easy(), answer.result, sink);
     return answer;
-}
-
-bool isSuccess(long status)
-{
-    return status >= 200 && status <= 299;
 }
 
 } // namespace
@@ -220,10 +142,9 @@ bool PageFetcher::OpenPage(const std::string& url, int timeLimitSeconds, int /*o
     // while it runs.
     const WaitHook hook = d->hook;
     const auto answer = runTransfer(d->multi.get(), {url, limit, true, maxBodyBytes}, hook, d->abandoned);
-    if (!answer || answer->result != CURLE_OK || !isSuccess(answer->status))
+    if (!answer)
         return false;
-
-    auto page = PageIndex::build(decodePage(answer->body, answer->contentType), answer->finalUrl);
+    auto page = openedPage(*answer);
     if (!page)
         return false;
     d->page = std::move(page);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,17 @@ Outcome timeRun(simweb::Server& web, int tickers)
     const auto start = std::chrono::steady_clock::now();
     form.click(veltrop::Command::RankLists);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    if (std::getenv("RANK_RUN_HOSTS")) {
+        const auto log = web.requests();
+        std::map<std::string, std::pair<std::size_t, std::size_t>> hosts;  // count, last position
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            const std::string host = log[i].substr(7, log[i].find('/', 7) - 7);
+            hosts[host].first++;
+            hosts[host].second = i;
+        }
+        for (auto& [h, v] : hosts)
+            std::printf("  %-28s %6zu pages, last at %5.1f%%\n", h.c_str(), v.first, 100.0 * double(v.second) / double(log.size()));
+    }
     return {took.count(), web.requests().size(), form.rankedcount};
 }
 

@@ -1,0 +1,247 @@
+// A ranking run that fetches its pages ahead shows exactly what a run that
+// reads one page after another shows: the same scores, grid, captions,
+// messages and progress texts, whatever fails, stalls or is changed during
+// the run.
+#include <functional>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "rank/ranksources.h"
+#include "testsupport.h"
+#include "tools/simweb/market.h"
+#include "tools/simweb/quotemodel.h"
+
+using namespace veltrop;
+using namespace std::chrono_literals;
+using veltrop::testing::ProxyRoute;
+using veltrop::testing::RecordingDialogs;
+
+namespace {
+
+// Everything of the window a run leaves or shows on the way.
+struct Observed {
+    std::vector<std::string> table;  // "ticker=score" of rows 1..tickercount
+    std::vector<std::string> grid;   // "text|text|text|picture" of every row
+    std::vector<std::string> progress;  // every distinct Label2 text seen during the run
+    std::vector<std::string> captions;  // every distinct rankbutton caption seen
+    std::vector<std::string> messages;
+    std::string labels, buttons;
+    int sourcesrun = 0;
+
+    bool operator==(const Observed&) const = default;
+};
+
+std::vector<std::string> spread(std::size_t count)
+{
+    const std::vector<std::string>& universe = simweb::Market::instance().universe();
+    std::vector<std::string> tickers;
+    for (std::size_t i = 0; i < count; ++i)
+        tickers.push_back(universe[(i * 37 + 11) % universe.size()]);
+    return tickers;
+}
+
+// Tickers the quote page shows plainly, above both limits: they all reach
+// the ranking.
+std::vector<std::string> keepers(std::size_t count)
+{
+    std::vector<std::string> kept;
+    for (const std::string& t : simweb::Market::instance().universe()) {
+        const simweb::Quote q = simweb::Market::quote(t);
+        if (simweb::quoteForm(t) == simweb::QuoteForm::Plain && q.price > 5 && q.volume > 25000 &&
+            t.size() < 5)
+            kept.push_back(t);
+        if (kept.size() == count)
+            break;
+    }
+    return kept;
+}
+
+std::string rankPrefix(int index)
+{
+    const RankSource& s = *rankSourceByIndex(index);
+    return "http://" + std::string(s.host) + std::string(s.before);
+}
+
+class FetchAhead : public ::testing::Test {
+protected:
+    simweb::Server web;
+    ProxyRoute route{web.proxyUrl()};
+
+    // Runs Rank Lists over `tickers` with the `boxes` ticked, reading pages
+    // one after another or ahead; `during` is called whenever the window
+    // would get its turn.
+    Observed run(bool ahead, const std::vector<std::string>& tickers, std::initializer_list<int> boxes,
+                 const std::function<void(Form1&)>& during = {})
+    {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs);
+        Observed seen;
+        form.setWaitHook([&] {
+            if (form.Label2.caption.find("to go") != std::string::npos &&
+                (seen.progress.empty() || seen.progress.back() != form.Label2.caption))
+                seen.progress.push_back(form.Label2.caption);
+            if (seen.captions.empty() || seen.captions.back() != form.rankbutton.caption)
+                seen.captions.push_back(form.rankbutton.caption);
+            if (during)
+                during(form);
+        });
+        form.Form_Load();
+        dialogs.messages.clear();
+        form.fetchahead = ahead;
+        for (std::size_t i = 0; i < tickers.size(); ++i)
+            form.tickertable[i + 1][0] = tickers[i];
+        form.tickercount = Integer(tickers.size());
+        for (int box : boxes)
+            form.Rank[box].value = 1;
+        form.rankbutton.enabled = true;
+        form.click(Command::RankLists);
+
+        for (int i = 1; i <= form.tickercount; ++i)
+            seen.table.push_back(cellText(form.tickertable[i][0]) + "=" + cellText(form.tickertable[i][1]));
+        const FlexGrid& grid = form.MSFlexGrid1;
+        for (int r = 0; r < grid.rows(); ++r)
+            seen.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 1) + "|" + grid.textMatrix(r, 2) +
+                                "|" + grid.picture(r, 1));
+        seen.messages = dialogs.messages;
+        seen.labels = form.Label1.caption + "|" + form.Label2.caption + "|" + form.Label3.caption;
+        for (Command c : {Command::GetLists, Command::RankLists, Command::Opinion, Command::SaveList,
+                          Command::LoadList, Command::ClearAll, Command::Delete25})
+            seen.buttons += form.button(c).caption + (form.button(c).enabled ? "+" : "-") + " ";
+        seen.sourcesrun = form.sourcesrun;
+        return seen;
+    }
+
+    void expectSame(const Observed& sequential, const Observed& ahead)
+    {
+        EXPECT_EQ(ahead.table, sequential.table);
+        EXPECT_EQ(ahead.grid, sequential.grid);
+        EXPECT_EQ(ahead.messages, sequential.messages);
+        EXPECT_EQ(ahead.labels, sequential.labels);
+        EXPECT_EQ(ahead.buttons, sequential.buttons);
+        EXPECT_EQ(ahead.sourcesrun, sequential.sourcesrun);
+    }
+};
+
+TEST_F(FetchAhead, EverySourceGivesTheSameResults)
+{
+    const std::vector<std::string> tickers = spread(36);
+    std::initializer_list<int> all = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    const Observed sequential = run(false, tickers, all);
+    const Observed ahead = run(true, tickers, all);
+    expectSame(sequential, ahead);
+    EXPECT_GT(sequential.table.size(), 10u) << "the premise: a run that ranks";
+}
+
+TEST_F(FetchAhead, ProgressAndRecordedScoresShowInTheSameOrder)
+{
+    web.setLatency(25);  // every page wait gives the window its turn
+    const std::vector<std::string> tickers = keepers(12);
+    const Observed sequential = run(false, tickers, {0, 6, 16});
+    const Observed ahead = run(true, tickers, {0, 6, 16});
+    expectSame(sequential, ahead);
+    EXPECT_EQ(ahead.progress, sequential.progress);
+    EXPECT_EQ(ahead.captions, sequential.captions);
+    EXPECT_EQ(sequential.progress.size(), 36u);
+}
+
+TEST_F(FetchAhead, AFailingTenthPageEndsItsSourceAlike)
+{
+    const std::vector<std::string> tickers = keepers(16);
+    // The Telescan page is shared by nine sources: each that reaches it
+    // meets the failure again.
+    web.setFault(rankPrefix(2) + tickers[9], simweb::Fault::NotFound);
+    web.setFault("http://investor.cnet.com/investor/brokeragecenter/momentum-rating-single-company/0-9910-1087-0-" +
+                     tickers[9],
+                 simweb::Fault::ServerError);
+    const Observed sequential = run(false, tickers, {0, 2, 3, 14, 5});
+    const Observed ahead = run(true, tickers, {0, 2, 3, 14, 5});
+    expectSame(sequential, ahead);
+}
+
+TEST_F(FetchAhead, AStalledPageAmongFastOnes)
+{
+    web.setStallLimit(400ms);
+    const std::vector<std::string> tickers = keepers(14);
+    web.setFault(rankPrefix(5) + tickers[4], simweb::Fault::Stall);
+    const auto start = std::chrono::steady_clock::now();
+    const Observed ahead = run(true, tickers, {0, 5, 8});
+    const auto took = std::chrono::steady_clock::now() - start;
+    const Observed sequential = run(false, tickers, {0, 5, 8});
+    expectSame(sequential, ahead);
+    EXPECT_LT(took, 3s) << "the stall holds up only its own source";
+}
+
+TEST_F(FetchAhead, CancelDuringASource)
+{
+    web.setLatency(25);
+    const std::vector<std::string> tickers = keepers(12);
+    // Cancel while the second source's fifth ticker is in progress.
+    const auto cancelAt = [](Form1& form) {
+        if (form.Label2.caption.starts_with(" 19 to go... "))
+            form.cancelbutton_Click();
+    };
+    const Observed sequential = run(false, tickers, {0, 5, 7}, cancelAt);
+    const Observed ahead = run(true, tickers, {0, 5, 7}, cancelAt);
+    expectSame(sequential, ahead);
+    EXPECT_EQ(ahead.progress, sequential.progress);
+    EXPECT_EQ(sequential.progress.back().substr(0, 13), " 19 to go... ");
+    EXPECT_EQ(ahead.sourcesrun, 3);
+}
+
+TEST_F(FetchAhead, BoxesChangedDuringTheRun)
+{
+    web.setLatency(25);
+    const std::vector<std::string> tickers = keepers(10);
+    // During the first source: the fund count is unticked, the guru
+    // average ticked.
+    const auto change = [](Form1& form) {
+        if (form.Label2.caption.starts_with(" 27 to go... ")) {
+            form.Rank[6].value = 0;
+            form.Rank[8].value = 1;
+        }
+    };
+    web.clearRequests();
+    const Observed sequential = run(false, tickers, {0, 6, 16}, change);
+    const Observed ahead = run(true, tickers, {0, 6, 16}, change);
+    expectSame(sequential, ahead);
+    EXPECT_EQ(ahead.progress, sequential.progress);
+    EXPECT_EQ(ahead.sourcesrun, 3);
+}
+
+TEST_F(FetchAhead, FundCountOverSeveralPages)
+{
+    const std::vector<std::string> tickers = keepers(30);
+    const Observed sequential = run(false, tickers, {6});
+    web.clearRequests();
+    const Observed ahead = run(true, tickers, {6});
+    expectSame(sequential, ahead);
+    std::size_t nextPages = 0;
+    for (const std::string& url : web.requests())
+        nextPages += url.find("page=") != std::string::npos;
+    EXPECT_GT(nextPages, 5u) << "the premise: walks over several pages";
+}
+
+TEST_F(FetchAhead, OneFetchPerAddressAndAtMostSixAtOnceToAHost)
+{
+    web.setLatency(30);
+    const std::vector<std::string> tickers = keepers(40);
+    web.clearRequests();
+    run(true, tickers, {2, 3, 4, 9, 10, 11, 12, 13, 14, 5, 7});
+    std::multiset<std::string> telescan, barchart;
+    for (const std::string& url : web.requests()) {
+        if (url.starts_with(rankPrefix(2)))
+            telescan.insert(url);
+        if (url.starts_with("http://www.barchart.com/"))
+            barchart.insert(url);
+    }
+    EXPECT_EQ(telescan.size(), tickers.size()) << "nine sources, one page per ticker";
+    EXPECT_EQ(std::set<std::string>(telescan.begin(), telescan.end()).size(), tickers.size());
+    EXPECT_EQ(barchart.size(), 2 * tickers.size());
+    EXPECT_LE(web.peakConcurrentRequests("www.barchart.com"), 6);
+    EXPECT_LE(web.peakConcurrentRequests("www.telescan.com"), 6);
+    EXPECT_GE(web.peakConcurrentRequests("www.barchart.com"), 4) << "the premise: transfers at once";
+}
+
+} // namespace
