@@ -97,7 +97,7 @@ Answer exchange(std::uint16_t port, const std::string& request, std::chrono::mil
 
 Answer get(std::uint16_t port, const std::string& url, const std::string& extraHeaders)
 {
-    return exchange(port, proxyRequest(url, extraHeaders));
+    return exchange(port, proxyRequest(url, "Connection: close\r\n" + extraHeaders));
 }
 
 namespace {

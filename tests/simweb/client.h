@@ -44,7 +44,10 @@ struct Answer {
 std::string proxyRequest(const std::string& url, const std::string& extraHeaders = {},
                          const std::string& method = "GET");
 
+// One request on a connection of its own, read until the server closes it.
 Answer exchange(std::uint16_t port, const std::string& request, std::chrono::milliseconds limit = 5s);
+// A GET on a connection of its own that asks for "Connection: close", so the
+// server ends the connection after its answer.
 Answer get(std::uint16_t port, const std::string& url, const std::string& extraHeaders = {});
 
 struct CurlAnswer {

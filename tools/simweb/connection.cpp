@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace simweb {
 namespace {
@@ -15,6 +16,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kSlice = 50ms;
 constexpr auto kWriteLimit = 120s;
+constexpr std::size_t kDrainLimit = 1 << 20;
 
 bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
@@ -47,7 +49,20 @@ Connection::Connection(int fd, const StopFlag& stop)
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
 }
 
-Connection::~Connection() { ::close(fd_); }
+Connection::~Connection()
+{
+    // Closing a socket with unread bytes (a request sent ahead, a request
+    // body) makes the kernel answer with a reset, which may cost the client
+    // the answer it has not read yet; so whatever has come is read first.
+    char buffer[4096];
+    for (std::size_t drained = 0; drained < kDrainLimit;) {
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n <= 0)
+            break;
+        drained += static_cast<std::size_t>(n);
+    }
+    ::close(fd_);
+}
 
 bool Connection::waitFor(short events, Clock::time_point deadline) const
 {
@@ -69,12 +84,15 @@ bool Connection::waitFor(short events, Clock::time_point deadline) const
 std::optional<std::string> Connection::readHead(std::chrono::milliseconds limit, std::size_t maxBytes)
 {
     const auto deadline = Clock::now() + limit;
-    std::string received;
+    std::string received = std::exchange(pending_, {});
     char buffer[4096];
     for (;;) {
         const auto end = received.find("\r\n\r\n");
-        if (end != std::string::npos)
-            return received.substr(0, end);
+        if (end != std::string::npos) {
+            pending_ = received.substr(end + 4);
+            received.resize(end);
+            return received;
+        }
         if (received.size() > maxBytes || !waitFor(POLLIN, deadline))
             return std::nullopt;
         const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);

@@ -35,7 +35,9 @@ public:
 
     // The request head up to, not including, the blank line that ends it.
     // Empty when the client closes first, sends more than `maxBytes` without
-    // ending the head, takes longer than `limit`, or the server stops.
+    // ending the head, takes longer than `limit`, or the server stops. Bytes
+    // after the head (a client that sends its next request before reading
+    // the answer) are kept for the next call.
     std::optional<std::string> readHead(std::chrono::milliseconds limit, std::size_t maxBytes);
 
     // Sends all of `bytes`. False when the client went away or the server
@@ -54,6 +56,7 @@ private:
     int fd_;
     const StopFlag& stop_;
     Clock::time_point writeDeadline_;
+    std::string pending_;  // received after the last head
 };
 
 } // namespace simweb

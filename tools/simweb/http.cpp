@@ -197,7 +197,8 @@ std::string_view reasonPhrase(int status)
     }
 }
 
-std::string responseHead(int status, const Headers& headers, std::optional<std::size_t> contentLength)
+std::string responseHead(int status, const Headers& headers, std::optional<std::size_t> contentLength,
+                         bool keepAlive)
 {
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + std::string(reasonPhrase(status)) + "\r\n";
     head += "Server: simweb\r\n";
@@ -205,16 +206,53 @@ std::string responseHead(int status, const Headers& headers, std::optional<std::
         head += name + ": " + value + "\r\n";
     if (contentLength)
         head += "Content-Length: " + std::to_string(*contentLength) + "\r\n";
-    head += "Connection: close\r\n\r\n";
+    head += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     return head;
 }
 
-std::string serialize(const Response& response, bool withBody)
+std::string serialize(const Response& response, bool withBody, bool keepAlive)
 {
-    std::string out = responseHead(response.status, response.headers, response.body.size());
+    std::string out = responseHead(response.status, response.headers, response.body.size(), keepAlive);
     if (withBody)
         out += response.body;
     return out;
+}
+
+namespace {
+
+// True when a comma-separated header value lists `token` (ignoring case).
+bool listsToken(std::string_view value, std::string_view token)
+{
+    for (std::string_view item : split(value, ","))
+        if (equalsIgnoringCase(trim(item), token))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool wantsKeepAlive(const Request& request)
+{
+    // Each header is looked at on every line it appears on, the way a
+    // client may split its list of connection options.
+    bool close = false, keepAlive = false;
+    for (const auto& [name, value] : request.headers) {
+        if (!equalsIgnoringCase(name, "Connection") && !equalsIgnoringCase(name, "Proxy-Connection"))
+            continue;
+        close = close || listsToken(value, "close");
+        keepAlive = keepAlive || listsToken(value, "keep-alive");
+    }
+    if (close)
+        return false;
+    if (request.version == "HTTP/1.1")
+        return true;
+    return request.version == "HTTP/1.0" && keepAlive;
+}
+
+bool hasBody(const Request& request)
+{
+    const std::string length = request.header("Content-Length");
+    return !request.header("Transfer-Encoding").empty() || length.find_first_not_of(" 0") != std::string::npos;
 }
 
 } // namespace simweb

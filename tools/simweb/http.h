@@ -53,8 +53,18 @@ struct Response {
 };
 std::string_view reasonPhrase(int status);
 // Status line and headers, with Content-Length (when `contentLength` is given)
-// and "Connection: close", ending in the blank line.
-std::string responseHead(int status, const Headers& headers, std::optional<std::size_t> contentLength);
-std::string serialize(const Response& response, bool withBody = true);
+// and "Connection: close" (or "Connection: keep-alive" when the connection
+// stays open for another request), ending in the blank line.
+std::string responseHead(int status, const Headers& headers, std::optional<std::size_t> contentLength,
+                         bool keepAlive = false);
+std::string serialize(const Response& response, bool withBody = true, bool keepAlive = false);
+
+// True when the client asks for its connection to stay open after this
+// request: HTTP/1.1 unless "Connection: close" (or "Proxy-Connection:
+// close"), HTTP/1.0 only with "keep-alive" in one of the two.
+bool wantsKeepAlive(const Request& request);
+// True when the request says a body follows its head. The server reads no
+// request bodies, so such a connection cannot carry another request.
+bool hasBody(const Request& request);
 
 } // namespace simweb

@@ -1,4 +1,4 @@
-// simweb [--port N] [--latency-ms N] [--fault TARGET=KIND]... [--port-file FILE]
+// simweb [--port N] [--latency-ms N] [--fault TARGET=KIND]... [--port-file FILE] [--no-keep-alive]
 //
 // Serves the simulated web on 127.0.0.1 until SIGINT or SIGTERM. Point a
 // program at it with http_proxy=http://127.0.0.1:PORT.
@@ -26,7 +26,8 @@ struct Settings {
 };
 
 constexpr std::string_view kUsage =
-    "usage: simweb [--port N] [--latency-ms N] [--fault TARGET=KIND]... [--port-file FILE]\n"
+    "usage: simweb [--port N] [--latency-ms N] [--fault TARGET=KIND]... [--port-file FILE] [--no-keep-alive]\n"
+    "  --no-keep-alive: close every connection after one answer\n"
     "  KIND: notfound servererror stall drop garbage truncate oversize redirectloop\n"
     "        redirectfile endlesspaging pagingloop headersthensilence drip shortbody\n"
     "        gzipbomb redirectftp redirectgopher proxyauth slow\n"
@@ -59,6 +60,10 @@ std::optional<Settings> parseArguments(int argc, char** argv)
     Settings settings;
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
+        if (option == "--no-keep-alive") {
+            settings.options.keepAlive = false;
+            continue;
+        }
         if (i + 1 >= argc)
             return std::nullopt;
         const std::string_view value = argv[++i];

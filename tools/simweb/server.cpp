@@ -35,7 +35,11 @@ constexpr auto kHeadLimit = 10s;
 constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 constexpr auto kStallLimit = 120s;
 constexpr std::size_t kOversizeLimit = std::size_t{64} << 20;
-constexpr std::size_t kMaxConnections = 64;
+// Kept-alive connections waiting for their next request hold a thread each,
+// so the cap leaves room for every client's idle connections besides the busy ones.
+constexpr std::size_t kMaxConnections = 256;
+constexpr auto kIdleLimit = 5s;
+constexpr int kMaxRequestsPerConnection = 1000;
 
 constexpr std::array<std::pair<std::string_view, Fault>, 19> kFaultNames{{
     {"notfound", Fault::NotFound},
@@ -215,7 +219,11 @@ struct Server::Impl {
     };
 
     void serve(int fd);
-    void answer(Connection& connection, const Request& request, const Address& address, Answering& answering);
+    // True when the answer went out whole and the connection may carry
+    // another request: never after a fault, whose bytes and close stay those
+    // of a one-request connection.
+    bool answer(Connection& connection, const Request& request, const Address& address, Answering& answering,
+                bool keepAlive);
     Page builtPage(const Request& request, const Address& address, Fault fault) const;
     FaultRule faultFor(const Address& address) const;
 
@@ -224,6 +232,9 @@ struct Server::Impl {
     std::uint16_t port = 0;
     std::atomic<int> latencyMs;
     std::atomic<std::chrono::milliseconds::rep> stallLimitMs{std::chrono::milliseconds(kStallLimit).count()};
+    std::atomic<bool> keepAliveAllowed;
+    std::atomic<std::chrono::milliseconds::rep> idleLimitMs{std::chrono::milliseconds(kIdleLimit).count()};
+    std::atomic<std::size_t> accepted{0};
 
     mutable std::mutex mutex;  // guards the four below
     std::vector<FaultRule> faults;
@@ -241,7 +252,7 @@ struct Server::Impl {
     std::thread acceptThread;
 };
 
-Server::Impl::Impl(Options options) : latencyMs(options.latencyMs)
+Server::Impl::Impl(Options options) : latencyMs(options.latencyMs), keepAliveAllowed(options.keepAlive)
 {
     listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd < 0)
@@ -284,6 +295,7 @@ void Server::Impl::acceptLoop()
             stop.sleepFor(std::chrono::milliseconds(kAcceptPollMs));  // out of descriptors: let workers finish
             continue;
         }
+        ++accepted;
         if (workers.size() >= kMaxConnections) {
             Connection(fd, stop).send(serialize(toResponse(statusPage(503, "Too many connections."))));
             continue;
@@ -316,39 +328,48 @@ void Server::Impl::reapFinishedWorkers()
     });
 }
 
-// One request per connection: every answer says "Connection: close". Serving
-// several requests on one connection would loop over readHead and answer
-// here, with answer() telling whether its fault left the connection usable.
+// Requests are served one after another for as long as the client keeps
+// the connection open and asks for it to stay so; the connection closes after
+// an idle wait, a bounded number of requests, anything unparseable and every
+// fault. Each request is logged, delayed and counted on its own.
 void Server::Impl::serve(int fd)
 {
     Connection connection(fd, stop);
-    const std::optional<std::string> head = connection.readHead(kHeadLimit, kMaxHeadBytes);
-    if (!head)
-        return;
-    {
-        std::lock_guard lock(mutex);
-        heads.push_back(*head);
+    for (int served = 0;;) {
+        const auto limit = served == 0 ? std::chrono::milliseconds(kHeadLimit)
+                                       : std::chrono::milliseconds(idleLimitMs.load());
+        const std::optional<std::string> head = connection.readHead(limit, kMaxHeadBytes);
+        if (!head)
+            return;
+        {
+            std::lock_guard lock(mutex);
+            heads.push_back(*head);
+        }
+        const std::optional<Request> request = parseRequestHead(*head);
+        const std::optional<Address> address = request ? requestedAddress(*request) : std::nullopt;
+        if (!address) {
+            connection.send(serialize(toResponse(statusPage(400, "The request could not be understood."))));
+            return;
+        }
+        {
+            std::lock_guard lock(mutex);
+            requests.push_back(address->absolute);
+        }
+        ++served;
+        const bool staysOpen = keepAliveAllowed.load() && served < kMaxRequestsPerConnection && wantsKeepAlive(*request)
+                               && !hasBody(*request);
+        // Counted from the request's arrival until its answer is ready to go: a
+        // client that has read a whole answer may already be asking again.
+        Answering answering(*this, address->host);
+        if (!stop.sleepFor(std::chrono::milliseconds(std::max(0, latencyMs.load()))))
+            return;
+        if (!answer(connection, *request, *address, answering, staysOpen))
+            return;
     }
-    const std::optional<Request> request = parseRequestHead(*head);
-    const std::optional<Address> address = request ? requestedAddress(*request) : std::nullopt;
-    if (!address) {
-        connection.send(serialize(toResponse(statusPage(400, "The request could not be understood."))));
-        return;
-    }
-    {
-        std::lock_guard lock(mutex);
-        requests.push_back(address->absolute);
-    }
-    // Counted from the request's arrival until its answer is ready to go: a
-    // client that has read a whole answer may already be asking again.
-    Answering answering(*this, address->host);
-    if (!stop.sleepFor(std::chrono::milliseconds(std::max(0, latencyMs.load()))))
-        return;
-    answer(connection, *request, *address, answering);
 }
 
-void Server::Impl::answer(Connection& connection, const Request& request, const Address& address,
-                          Answering& answering)
+bool Server::Impl::answer(Connection& connection, const Request& request, const Address& address,
+                          Answering& answering, bool keepAlive)
 {
     const FaultRule rule = faultFor(address);
     const Fault fault = rule.fault;
@@ -357,27 +378,27 @@ void Server::Impl::answer(Connection& connection, const Request& request, const 
     switch (fault) {
     case Fault::Stall:
         connection.holdUntilClosed(stallLimit);
-        return;
+        return false;
     case Fault::HeadersThenSilence:
         if (connection.send(promisedHead()))
             connection.holdUntilClosed(stallLimit);
-        return;
+        return false;
     case Fault::Drip:
         drip(connection, stop, stallLimit);
-        return;
+        return false;
     case Fault::ShortBody:
         connection.send(promisedHead() + "<HT");
-        return;
+        return false;
     case Fault::GzipBomb:
         connection.send(responseHead(200, {{"Content-Type", "text/html"}, {"Content-Encoding", "gzip"}},
                                      gzipBomb().size())
                         + gzipBomb());
-        return;
+        return false;
     case Fault::ProxyAuth:
         connection.send(serialize({407,
                                    {{"Proxy-Authenticate", "Basic realm=\"simweb\""}, {"Content-Type", "text/html"}},
                                    statusPage(407, "The proxy wants credentials.").body}));
-        return;
+        return false;
     case Fault::Redirect:
         response = redirectTo(rule.location);
         break;
@@ -388,13 +409,13 @@ void Server::Impl::answer(Connection& connection, const Request& request, const 
         response = redirectTo("gopher://gopher.example.com/1/list");
         break;
     case Fault::Drop:
-        return;
+        return false;
     case Fault::Garbage:
         connection.send(kGarbage);
-        return;
+        return false;
     case Fault::Oversize:
         sendEndlessBody(connection);
-        return;
+        return false;
     case Fault::RedirectLoop:
         response = redirectTo(address.absolute);
         break;
@@ -409,7 +430,7 @@ void Server::Impl::answer(Connection& connection, const Request& request, const 
         break;
     case Fault::Slow:
         if (!stop.sleepFor(stallLimit))
-            return;
+            return false;
         [[fallthrough]];
     default:
         try {
@@ -423,10 +444,13 @@ void Server::Impl::answer(Connection& connection, const Request& request, const 
     if (fault == Fault::Truncate && withBody) {
         connection.send(responseHead(response.status, response.headers, response.body.size())
                         + response.body.substr(0, response.body.size() / 2));
-        return;
+        return false;
     }
+    // Every fault, the paging ones and Slow included, answers as on a
+    // connection of its own and ends it.
+    keepAlive = keepAlive && fault == Fault::None;
     answering.done();
-    connection.send(serialize(response, withBody));
+    return connection.send(serialize(response, withBody, keepAlive)) && keepAlive;
 }
 
 Page Server::Impl::builtPage(const Request& request, const Address& address, Fault fault) const
@@ -463,6 +487,12 @@ std::uint16_t Server::port() const { return d->port; }
 std::string Server::proxyUrl() const { return "http://127.0.0.1:" + std::to_string(d->port); }
 
 void Server::setLatency(int ms) { d->latencyMs = ms; }
+
+void Server::setKeepAlive(bool on) { d->keepAliveAllowed = on; }
+
+void Server::setIdleTimeout(std::chrono::milliseconds limit) { d->idleLimitMs = limit.count(); }
+
+std::size_t Server::connectionsAccepted() const { return d->accepted.load(); }
 
 int Server::peakConcurrentRequests(const std::string& host) const
 {

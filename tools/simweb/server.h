@@ -42,6 +42,10 @@ public:
     struct Options {
         std::uint16_t port = 0;  // 0: any free port
         int latencyMs = 0;       // delay before every answer
+        // Serve further requests on a connection that asks to stay open, as
+        // HTTP/1.1 servers do; false answers every request with
+        // "Connection: close", one connection per request.
+        bool keepAlive = true;
     };
     explicit Server(Options options);
     Server();
@@ -53,6 +57,15 @@ public:
     std::string proxyUrl() const;  // "http://127.0.0.1:<port>"
 
     void setLatency(int ms);
+
+    // As Options::keepAlive; applies from the next request on every connection.
+    void setKeepAlive(bool on);
+    // How long a kept-alive connection may wait for its next request before
+    // the server closes it (five seconds unless set).
+    void setIdleTimeout(std::chrono::milliseconds limit);
+    // Connections accepted since the server started, so a test can tell a
+    // reused connection from a new one.
+    std::size_t connectionsAccepted() const;
 
     // The most requests to `host` that were being answered at one moment
     // (latency included), since the server started.
