@@ -6,7 +6,7 @@ PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-d
            clang libclang-rt-14-dev
 SHELL    = /bin/bash
 
-.PHONY: run test build deps configure clean fuzz sanitize
+.PHONY: run test build deps configure clean fuzz sanitize bench
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
@@ -28,6 +28,12 @@ test: build
 
 run: build
 	tools/run-demo.sh $(BUILD)
+
+# The benchmarks, by hand: a whole ranking run both ways, then the page index
+# beside gumbo's own parse.
+bench: build
+	$(BUILD)/tools/bench/rank_run 500 50
+	$(BUILD)/tools/bench/index_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)

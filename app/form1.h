@@ -140,6 +140,8 @@ public:
     // once, and applies what they give in run order, with the same result as
     // reading one page after another. False reads them one after another.
     bool fetchahead = true;
+    // The pool a run fetches ahead with; null before the first such run.
+    const FetchPool* fetchpool() const { return pool_.get(); }
 
     // ---- Dispatch --------------------------------------------------------
     // Runs the command of a click. While a command runs (the window handles

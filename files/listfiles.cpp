@@ -15,22 +15,28 @@ constexpr const char* listFilter = "Veltrop Lists (*.vel)|*.vel";
 // The dialog starts in the program's folder, listing the list files there.
 std::string initialListName(const std::string& folder) { return folder + "/*.vel"; }
 
+// Shows the open or save dialog for a list file and tells whether a file was
+// chosen: a cancelled dialog hands back the pattern it started with.
+bool chooseListFile(Dialogs& dialogs, void (Dialogs::*show)(FileDialogState&), FileDialogState& dialog,
+                    const std::string& folder)
+{
+    const std::string initial = initialListName(folder);
+    dialog.fileName = initial;
+    dialog.flags = 4;
+    dialog.filter = listFilter;
+    dialog.filterIndex = 1;
+    (dialogs.*show)(dialog);
+    return dialog.fileName != initial;
+}
+
 } // namespace
 
 void Form1::loadlistbutton_Click()
 {
     msgbox("Ticker Lists must be proper format, one ticker symbol per line");
 
-    const std::string initial = initialListName(apppath);
-    CommonDialog1.fileName = initial;
-    CommonDialog1.flags = 4;
-    CommonDialog1.filter = listFilter;
-    CommonDialog1.filterIndex = 1;
-    dialogs_.showOpen(CommonDialog1);
-    // A cancelled dialog hands back the pattern it started with.
-    if (CommonDialog1.fileName == initial)
-        return;
-    loadfile(CommonDialog1.fileName);
+    if (chooseListFile(dialogs_, &Dialogs::showOpen, CommonDialog1, apppath))
+        loadfile(CommonDialog1.fileName);
 }
 
 void Form1::loadfile(const std::string& path)
@@ -76,15 +82,8 @@ void Form1::savelistbutton_Click()
         return;
     }
 
-    const std::string initial = initialListName(apppath);
-    CommonDialog1.fileName = initial;
-    CommonDialog1.flags = 4;
-    CommonDialog1.filter = listFilter;
-    CommonDialog1.filterIndex = 1;
-    dialogs_.showSave(CommonDialog1);
-    if (CommonDialog1.fileName == initial)
-        return;
-    savefile(CommonDialog1.fileName);
+    if (chooseListFile(dialogs_, &Dialogs::showSave, CommonDialog1, apppath))
+        savefile(CommonDialog1.fileName);
 }
 
 void Form1::savefile(const std::string& path)

@@ -8,10 +8,17 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #include "app/form1.h"
 #include "app/helpers.h"
+#include "web/fetchpool.h"
 #include "web/hosts.h"
+#include "web/pageindex.h"
 #include "web/url.h"
 
 namespace veltrop {
@@ -74,40 +81,34 @@ std::optional<double> wholeVolume(std::string_view text)
     return std::strtod(plain.c_str(), nullptr);
 }
 
-} // namespace
+// The kept tickers of one quote page, which names tickers 1 to `named`: for
+// each ticker from `first` to `last` (indices into `tickers`, from 1) its
+// row is the one at its own position when the page names it there, else the
+// row that names it (a page that leaves a ticker out would otherwise hand
+// every later ticker its neighbour's quote); a ticker with no row is dropped.
+// It reads the page only through `cell`, so it runs as well on a page
+// fetched ahead on another thread.
+struct BatchResult {
+    bool opened = false;
+    std::vector<int> kept;
+    std::string lastVolume;
+};
 
-void Form1::filter()
+BatchResult testBatch(const std::function<std::string(int, int, int)>& cell, const std::vector<std::string>& tickers,
+                      int first, int last, int named, Wide priceminimum, Wide volumeminimum)
 {
-    if (tickercount == 0)
-        return;
-
-    const int count = tickercount;
-    const int batches = count / batchSize + 1;
-    tickerquery.clear();
-    Label2.caption = "Filtering...";
-
-    std::array<CellValue, maxTickers + 1> kept{};
-    int keptcount = 0;
-
-    // The rows of the page just opened by the ticker they name, built only
-    // when a ticker is not on its own row.
+    BatchResult result{true, {}, {}};
     std::unordered_map<std::string, int> rowsBySymbol;
     bool rowsIndexed = false;
-
-    // The row of ticker i on the page just opened, which names tickers 1 to
-    // `named`: its own position when the page names it there, else the row
-    // that names it (a page that leaves a ticker out would otherwise hand
-    // every later ticker its neighbour's quote). 0 when the page has no row
-    // for it.
-    const auto quoteRow = [&](int i, int named) {
-        const std::string ticker = cellText(tickertable[i][0]);
+    const auto quoteRow = [&](int i) {
+        const std::string& ticker = tickers[static_cast<std::size_t>(i)];
         const int row = i + headerRows;
-        if (sameTicker(fetcher->GetCellText(quoteTable, row, 1), ticker))
+        if (sameTicker(cell(quoteTable, row, 1), ticker))
             return row;
         if (!rowsIndexed) {
             rowsIndexed = true;
             for (int r = headerRows + 1; r <= maxQuoteRows; ++r) {
-                const std::string symbol = fetcher->GetCellText(quoteTable, r, 1);
+                const std::string symbol = cell(quoteTable, r, 1);
                 // An empty entry of the query has an empty row; past the
                 // tickers named, an empty cell is the end of the table.
                 if (symbol.empty()) {
@@ -121,9 +122,8 @@ void Form1::filter()
         const auto found = rowsBySymbol.find(toUpperAscii(trimBlanks(ticker)));
         return found == rowsBySymbol.end() ? 0 : found->second;
     };
-
     const auto keep = [&](const std::string& price, const std::string& volume) {
-        nextpageurl = volume;
+        result.lastVolume = volume;
         if (price.empty() || !(leadingNumber(price) > 0) || !(leadingNumber(volume) > 0))
             return false;
         const std::optional<double> shares = wholeVolume(volume);
@@ -131,49 +131,121 @@ void Form1::filter()
             return false;
         return leadingNumber(price) > double(priceminimum) && floorWhole(*shares) > volumeminimum;
     };
+    for (int i = first; i <= last; ++i) {
+        const int row = quoteRow(i);
+        if (row == 0)
+            continue;
+        if (keep(cell(quoteTable, row, priceColumn), cell(quoteTable, row, volumeColumn)))
+            result.kept.push_back(i);
+    }
+    return result;
+}
 
-    // Reads and tests tickers first to last from the page just opened, which
-    // names tickers 1 to `named`.
-    const auto test = [&](int first, int last, int named) {
-        for (int i = first; i <= last; ++i) {
-            const int row = quoteRow(i, named);
-            if (row == 0)
-                continue;
-            const std::string price = fetcher->GetCellText(quoteTable, row, priceColumn);
-            const std::string volume = fetcher->GetCellText(quoteTable, row, volumeColumn);
-            if (keep(price, volume))
-                kept[++keptcount] = tickertable[i][0];
-        }
+} // namespace
+
+void Form1::filter()
+{
+    if (tickercount == 0)
+        return;
+
+    const int count = tickercount;
+    const int batches = count / batchSize + 1;
+    tickerquery.clear();
+    Label2.caption = "Filtering...";
+
+    std::vector<std::string> tickers{std::string()};
+    for (int i = 1; i <= count; ++i)
+        tickers.push_back(cellText(tickertable[i][0]));
+
+    // The requests, first to last. Tickers go into the address
+    // percent-encoded, so a blank or an "&" in one cannot break the query;
+    // the separators stay as they are. In batches the query grows batch by
+    // batch and is never emptied: the request of batch b names tickers 1 to
+    // its last, and its rows are the last 80.
+    struct Batch {
+        int first, last;
+        std::string query;
     };
-
-    const std::string failure = std::string("Could not open Filtering site.. please write ") + supportAddress;
-
-    // Tickers go into the address percent-encoded, so a blank or an "&" in
-    // one cannot break the query; the separators stay as they are.
+    std::vector<Batch> requests;
     if (count <= batchSize) {
         for (int i = 1; i <= count; ++i)
-            tickerquery += encodeUrlPart(trimBlanks(cellText(tickertable[i][0]))) + ",";
-        rowsIndexed = false;
-        rowsBySymbol.clear();
-        if (fetcher->OpenPage(quoteAddress(tickerquery), 60, 0))
-            test(1, count, count);
-        else
-            msgbox(failure);
+            tickerquery += encodeUrlPart(trimBlanks(tickers[std::size_t(i)])) + ",";
+        requests.push_back({1, count, tickerquery});
     } else {
-        // The query grows batch by batch and is never emptied: the request of
-        // batch b names tickers 1 to its last, and its rows are the last 80.
         for (int b = 1; b <= batches; ++b) {
             const int first = (b - 1) * batchSize + 1;
             const int last = std::min(b * batchSize, count);
             for (int i = first; i <= last; ++i)
-                tickerquery += encodeUrlPart(trimBlanks(cellText(tickertable[i][0]))) + "+";
-            rowsIndexed = false;
-            rowsBySymbol.clear();
-            if (fetcher->OpenPage(quoteAddress(tickerquery), 60, 0))
-                test(first, last, last);
-            else
-                msgbox(failure);
+                tickerquery += encodeUrlPart(trimBlanks(tickers[std::size_t(i)])) + "+";
+            requests.push_back({first, last, tickerquery});
         }
+    }
+
+    std::vector<BatchResult> results(requests.size());
+    if (fetchahead && requests.size() > 1) {
+        // Every batch at once, tested on the pool's threads as it arrives;
+        // the results are taken in batch order below.
+        if (!pool_)
+            pool_ = std::make_unique<FetchPool>();
+        struct Pending {
+            std::mutex mutex;
+            std::condition_variable arrived;
+            std::size_t left;
+        };
+        auto pending = std::make_shared<Pending>();
+        pending->left = requests.size();
+        auto shared = std::make_shared<std::vector<BatchResult>>(requests.size());
+        std::vector<FetchPool::Id> ids;
+        for (std::size_t b = 0; b < requests.size(); ++b) {
+            const Batch batch = requests[b];
+            const Wide price = priceminimum, volume = volumeminimum;
+            ids.push_back(pool_->fetch(
+                quoteAddress(batch.query), b,
+                [pending, shared, b, batch, tickers, price, volume](const PageIndex* page, const std::string&) {
+                    BatchResult result;
+                    if (page)
+                        result = testBatch([page](int t, int r, int c) { return page->cellText(t, r, c); }, tickers,
+                                           batch.first, batch.last, batch.last, price, volume);
+                    std::lock_guard lock(pending->mutex);
+                    (*shared)[b] = std::move(result);
+                    --pending->left;
+                    pending->arrived.notify_all();
+                }));
+        }
+        std::unique_lock lock(pending->mutex);
+        while (pending->left > 0 && !closing_) {
+            pending->arrived.wait_for(lock, std::chrono::milliseconds(20));
+            lock.unlock();
+            if (waitHook_)
+                waitHook_();
+            lock.lock();
+        }
+        if (pending->left > 0)
+            for (FetchPool::Id id : ids)
+                pool_->cancel(id);
+        else
+            results = *shared;
+    } else {
+        for (std::size_t b = 0; b < requests.size(); ++b) {
+            const Batch& batch = requests[b];
+            if (fetcher->OpenPage(quoteAddress(batch.query), 60, 0))
+                results[b] = testBatch(
+                    [this](int t, int r, int c) { return fetcher->GetCellText(t, r, c); }, tickers, batch.first,
+                    batch.last, batch.last, priceminimum, volumeminimum);
+        }
+    }
+
+    const std::string failure = std::string("Could not open Filtering site.. please write ") + supportAddress;
+    std::array<CellValue, maxTickers + 1> kept{};
+    int keptcount = 0;
+    for (const BatchResult& result : results) {
+        if (!result.opened) {
+            msgbox(failure);
+            continue;
+        }
+        nextpageurl = result.lastVolume;
+        for (int i : result.kept)
+            kept[std::size_t(++keptcount)] = tickertable[i][0];
     }
     tickercount = Integer(keptcount);
 

@@ -26,16 +26,7 @@ void Form1::delete25_Click()
         }
     }
 
-    for (auto& row : tickertable)
-        row = {};
-    tickercount = Integer(std::clamp(MSFlexGrid1.rows() - 2, 0, maxTickers));
-    for (int i = 1; i <= tickercount; ++i) {
-        MSFlexGrid1.setRow(i);
-        MSFlexGrid1.setCol(0);
-        tickertable[i][0] = MSFlexGrid1.text();
-        MSFlexGrid1.setCol(2);
-        tickertable[i][1] = MSFlexGrid1.text();
-    }
+    tickercount = tableFromGrid(MSFlexGrid1, tickertable);
 
     while (MSFlexGrid1.rows() > 2) {
         if (!MSFlexGrid1.removeItem(MSFlexGrid1.rows() - 1))
@@ -65,13 +56,7 @@ void Form1::delete25_Click()
         if (!(value > 0))
             continue;
         ++listedcount;
-        const int r = listedcount;
-        MSFlexGrid1.addItem("");
-        MSFlexGrid1.setCol(0);
-        MSFlexGrid1.setTextMatrix(r, 0, cellText(tickertable[i][0]));
-        MSFlexGrid1.setTextMatrix(r, 2, cellText(tickertable[i][1]));
-        MSFlexGrid1.setCol(1);
-        MSFlexGrid1.setRow(r);
+        addRankedRow(MSFlexGrid1, listedcount, tickertable[i][0], tickertable[i][1]);
         MSFlexGrid1.setCellPicture(rankPicturePath(apppath, band));
     }
 

@@ -33,13 +33,7 @@ void Form1::displayrank()
         if (isEmpty(tickertable[i][1]) || !(cellNumber(tickertable[i][1]) > 0))
             continue;
         ++rankedcount;
-        const int r = rankedcount;
-        MSFlexGrid1.addItem("");
-        MSFlexGrid1.setCol(0);
-        MSFlexGrid1.setTextMatrix(r, 0, cellText(tickertable[i][0]));
-        MSFlexGrid1.setTextMatrix(r, 2, cellText(tickertable[i][1]));
-        MSFlexGrid1.setCol(1);
-        MSFlexGrid1.setRow(r);
+        addRankedRow(MSFlexGrid1, rankedcount, tickertable[i][0], tickertable[i][1]);
     }
 
     // Columns 1 and 2 are the keys; column 1 holds no text, so the values
@@ -47,16 +41,7 @@ void Form1::displayrank()
     MSFlexGrid1.setColSel(2);
     MSFlexGrid1.sortGenericDescending();
 
-    for (auto& row : tickertable)
-        row = {};
-    tickercount = Integer(std::min(MSFlexGrid1.rows() - 2, maxTickers));
-    for (int i = 1; i <= tickercount; ++i) {
-        MSFlexGrid1.setRow(i);
-        MSFlexGrid1.setCol(0);
-        tickertable[i][0] = MSFlexGrid1.text();
-        MSFlexGrid1.setCol(2);
-        tickertable[i][1] = MSFlexGrid1.text();
-    }
+    tickercount = tableFromGrid(MSFlexGrid1, tickertable);
 
     const RankBands bands = rankBands(lowestvalue, highestvalue);
     bandwidth = bands.width;

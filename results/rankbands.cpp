@@ -1,5 +1,7 @@
 #include "results/rankbands.h"
 
+#include <algorithm>
+
 #include "app/helpers.h"
 
 namespace veltrop {
@@ -35,6 +37,31 @@ int rankBand(const RankBands& bands, double v)
 std::string rankPicturePath(const std::string& folder, int band)
 {
     return folder + "/vp" + std::to_string(band) + ".bmp";
+}
+
+void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValue& value)
+{
+    grid.addItem("");
+    grid.setCol(0);
+    grid.setTextMatrix(r, 0, cellText(ticker));
+    grid.setTextMatrix(r, 2, cellText(value));
+    grid.setCol(1);
+    grid.setRow(r);
+}
+
+Integer tableFromGrid(FlexGrid& grid, std::array<std::array<CellValue, 2>, maxTickers + 1>& table)
+{
+    for (auto& row : table)
+        row = {};
+    const Integer count = Integer(std::clamp(grid.rows() - 2, 0, maxTickers));
+    for (int i = 1; i <= count; ++i) {
+        grid.setRow(i);
+        grid.setCol(0);
+        table[i][0] = grid.text();
+        grid.setCol(2);
+        table[i][1] = grid.text();
+    }
+    return count;
 }
 
 double cellNumber(const CellValue& value)

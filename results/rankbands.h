@@ -35,6 +35,17 @@ int rankBand(const RankBands& bands, double v);
 // The picture file of band k in the program's folder: folder + "/vp" + k + ".bmp".
 std::string rankPicturePath(const std::string& folder, int band);
 
+// Lists a ranked ticker as row r of the grid: appends a row, so the grid
+// keeps its one empty row at the end, puts the ticker in column 0 and its
+// value in column 2, and leaves the cursor on column 1 of row r, where the
+// band picture goes.
+void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValue& value);
+
+// Rewrites the ticker table from the grid's listed rows (all but the heading
+// and the empty last row, at most maxTickers): ticker and value, best first
+// as the grid holds them. Returns how many rows it took.
+Integer tableFromGrid(FlexGrid& grid, std::array<std::array<CellValue, 2>, maxTickers + 1>& table);
+
 // The number a ticker-table cell holds: a number as it is, a text by its
 // leading number, nothing as 0.
 double cellNumber(const CellValue& value);

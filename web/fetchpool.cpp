@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -18,6 +19,13 @@ namespace veltrop {
 namespace {
 
 constexpr int pollMilliseconds = 100;
+
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
 
 struct Item {
     enum class State { Queued, Running, Done, Cancelled };
@@ -177,6 +185,7 @@ struct FetchPool::Impl {
                 }
                 handler = std::move(it->second->handler);
             }
+            const double startedAt = threadSeconds();
             const std::optional<PageIndex> page = transfer::openedPage(job.second);
             bool wanted = false;
             {
@@ -188,6 +197,9 @@ struct FetchPool::Impl {
             }
             if (wanted)
                 handler(page ? &*page : nullptr, job.second.finalUrl);
+            const double spent = threadSeconds() - startedAt;
+            std::lock_guard lock(mutex);
+            counters.workSeconds += spent;
         }
     }
 };
@@ -300,7 +312,9 @@ void FetchPool::cancelAll()
 FetchPool::Counters FetchPool::counters() const
 {
     std::lock_guard lock(d->mutex);
-    return d->counters;
+    Counters c = d->counters;
+    c.inFlight = d->active;
+    return c;
 }
 
 std::string FetchPool::hostOf(const std::string& url)

@@ -47,8 +47,10 @@ public:
 
     struct Counters {
         std::size_t started = 0;
+        int inFlight = 0;
         int peakPerHost = 0;
         int peakTotal = 0;
+        double workSeconds = 0;  // processor time spent decoding, indexing and in handlers
     };
     Counters counters() const;
 

@@ -18,6 +18,63 @@ constexpr std::size_t roundUp(std::size_t n)
     return (n + alignment - 1) & ~(alignment - 1);
 }
 
+struct ArenaBlock {
+    ArenaBlock* next;
+    std::size_t capacity;
+};
+
+constexpr std::size_t blockHeaderSize = roundUp(sizeof(ArenaBlock));
+constexpr std::size_t blockCapacity = std::size_t{1} << 20;
+
+// Blocks of the last parse on this thread, kept for the next one: a page
+// needs one or two of them, and taking fresh ones from malloc every time made
+// the heap grow and shrink with each page, every page of the arena faulting
+// in anew (a tenth of the time of a page of tables).
+class BlockCache {
+public:
+    ~BlockCache()
+    {
+        while (ArenaBlock* block = take())
+            std::free(block);
+    }
+
+    ArenaBlock* take()
+    {
+        ArenaBlock* block = kept_;
+        if (block) {
+            kept_ = block->next;
+            --count_;
+        }
+        return block;
+    }
+
+    // Keeps a standard block unless enough are kept already.
+    void give(ArenaBlock* block)
+    {
+        if (block->capacity != blockCapacity || count_ == maxKept) {
+            std::free(block);
+            return;
+        }
+        block->next = kept_;
+        kept_ = block;
+        ++count_;
+    }
+
+private:
+    static constexpr int maxKept = 2;
+    ArenaBlock* kept_ = nullptr;
+    int count_ = 0;
+};
+
+thread_local BlockCache blockCache;
+
+long long clockNanoseconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
 // gumbo 0.10.1 frees its tree recursively and overflows the stack on a deeply
 // nested page (about 100k levels), and its tree building is quadratic in the
 // nesting depth (20k nested <div> already take most of a second). So the
@@ -28,12 +85,16 @@ constexpr std::size_t roundUp(std::size_t n)
 // C++ object with a destructor lives between the setjmp and the longjmp.
 class ParseArena {
 public:
-    ParseArena() : deadline_(threadCpuNanoseconds() + parseBudgetMilliseconds * 1'000'000LL) {}
+    ParseArena()
+        : cpuDeadline_(clockNanoseconds(CLOCK_THREAD_CPUTIME_ID) + parseBudgetMilliseconds * 1'000'000LL),
+          nextCpuCheck_(clockNanoseconds(CLOCK_MONOTONIC) + parseBudgetMilliseconds * 1'000'000LL)
+    {
+    }
     ~ParseArena()
     {
         while (blocks_) {
-            Block* next = blocks_->next;
-            std::free(blocks_);
+            ArenaBlock* next = blocks_->next;
+            blockCache.give(blocks_);
             blocks_ = next;
         }
     }
@@ -46,21 +107,11 @@ public:
     {
         if (++allocationsSinceCheck_ == checkInterval) {
             allocationsSinceCheck_ = 0;
-            if (threadCpuNanoseconds() > deadline_)
-                std::longjmp(bailout, 1);
+            checkBudget();
         }
         size = roundUp(std::max<std::size_t>(size, 1));
-        if (size > left_) {
-            const std::size_t capacity = std::max(size, blockCapacity);
-            void* memory = std::malloc(headerSize + capacity);
-            if (!memory)
-                std::longjmp(bailout, 1);
-            auto* block = static_cast<Block*>(memory);
-            block->next = blocks_;
-            blocks_ = block;
-            cursor_ = static_cast<char*>(memory) + headerSize;
-            left_ = capacity;
-        }
+        if (size > left_)
+            newBlock(size);
         void* result = cursor_;
         cursor_ += size;
         left_ -= size;
@@ -68,23 +119,43 @@ public:
     }
 
 private:
-    struct Block {
-        Block* next;
-    };
-    static constexpr std::size_t headerSize = roundUp(sizeof(Block));
-    static constexpr std::size_t blockCapacity = std::size_t{1} << 20;
     static constexpr unsigned checkInterval = 256;
 
-    static long long threadCpuNanoseconds()
+    // A thread's processor time never runs ahead of the wall clock, so the
+    // budget cannot be spent before the wall clock has gone as far as the
+    // budget left: the processor clock, a system call, is read only then,
+    // and the cheap wall clock the rest of the time.
+    void checkBudget()
     {
-        timespec now{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+        const long long wall = clockNanoseconds(CLOCK_MONOTONIC);
+        if (wall < nextCpuCheck_)
+            return;
+        const long long left = cpuDeadline_ - clockNanoseconds(CLOCK_THREAD_CPUTIME_ID);
+        if (left <= 0)
+            std::longjmp(bailout, 1);
+        nextCpuCheck_ = wall + left;
     }
 
-    const long long deadline_;
+    void newBlock(std::size_t size)
+    {
+        ArenaBlock* block = size <= blockCapacity ? blockCache.take() : nullptr;
+        if (!block) {
+            const std::size_t capacity = std::max(size, blockCapacity);
+            block = static_cast<ArenaBlock*>(std::malloc(blockHeaderSize + capacity));
+            if (!block)
+                std::longjmp(bailout, 1);
+            block->capacity = capacity;
+        }
+        block->next = blocks_;
+        blocks_ = block;
+        cursor_ = reinterpret_cast<char*>(block) + blockHeaderSize;
+        left_ = block->capacity;
+    }
+
+    const long long cpuDeadline_;
+    long long nextCpuCheck_;
     unsigned allocationsSinceCheck_ = 0;
-    Block* blocks_ = nullptr;
+    ArenaBlock* blocks_ = nullptr;
     char* cursor_ = nullptr;
     std::size_t left_ = 0;
 };

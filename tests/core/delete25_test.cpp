@@ -9,8 +9,7 @@
 #include "testsupport.h"
 
 using namespace veltrop;
-using veltrop::testing::ProxyRoute;
-using veltrop::testing::RecordingDialogs;
+using veltrop::testing::WebFormTest;
 
 namespace {
 
@@ -26,16 +25,11 @@ int bandOf(const std::string& path)
     return 0;
 }
 
-class Delete25 : public ::testing::Test {
+class Delete25 : public WebFormTest {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
-
     void SetUp() override
     {
-        form.Form_Load();
+        WebFormTest::SetUp();
         form.apppath = pictures;
     }
 

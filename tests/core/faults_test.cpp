@@ -56,31 +56,10 @@ long long msSince(Clock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Listed tickers that the quote page shows plainly above both filter limits.
-std::vector<std::string> keptTickers(std::size_t count)
-{
-    std::vector<std::string> kept;
-    for (const std::string& t : simweb::Market::instance().universe()) {
-        const simweb::Quote q = simweb::Market::quote(t);
-        if (simweb::quoteForm(t) == simweb::QuoteForm::Plain && q.price > 5 && q.volume > 25000)
-            kept.push_back(t);
-        if (kept.size() == count)
-            break;
-    }
-    return kept;
-}
-
-std::string rankPrefix(int index)
-{
-    const RankSource& s = *rankSourceByIndex(index);
-    return http(std::string(s.host).c_str()) + std::string(s.before);
-}
-
-std::string rankAddress(int index, const std::string& ticker)
-{
-    const RankSource& s = *rankSourceByIndex(index);
-    return http(std::string(s.host).c_str()) + std::string(s.before) + ticker + std::string(s.after);
-}
+using veltrop::testing::cellPage;
+using veltrop::testing::keptTickers;
+using veltrop::testing::rankAddress;
+using veltrop::testing::rankPrefix;
 
 // Peak resident memory of this process in KiB, after resetting the peak to
 // the present when the kernel allows it.
@@ -140,21 +119,6 @@ struct TempFile {
     ~TempFile() { std::filesystem::remove(path); }
 };
 
-// A page with `text` in cell (table, row, column) and small tables before it.
-std::string cellPage(int table, int row, int column, const std::string& text)
-{
-    std::string html = "<html><body>";
-    for (int t = 1; t < table; ++t)
-        html += "<table><tr><td>menu</td></tr></table>";
-    html += "<table>";
-    for (int r = 1; r <= row; ++r) {
-        html += "<tr>";
-        for (int c = 1; c <= column; ++c)
-            html += "<td>" + (r == row && c == column ? text : std::string("-")) + "</td>";
-        html += "</tr>";
-    }
-    return html + "</table></body></html>";
-}
 
 // ---- The fetcher on its own: timing and limits ------------------------------
 
@@ -271,12 +235,8 @@ TEST_F(FaultFetcher, RedirectsEndAfterTenAndNeverLeaveTheWeb)
 
 // ---- The commands ------------------------------------------------------------
 
-class FaultCommands : public ::testing::Test {
+class FaultCommands : public veltrop::testing::WebFormTest {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
 
     void SetUp() override
     {

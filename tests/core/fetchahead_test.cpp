@@ -44,25 +44,9 @@ std::vector<std::string> spread(std::size_t count)
 
 // Tickers the quote page shows plainly, above both limits: they all reach
 // the ranking.
-std::vector<std::string> keepers(std::size_t count)
-{
-    std::vector<std::string> kept;
-    for (const std::string& t : simweb::Market::instance().universe()) {
-        const simweb::Quote q = simweb::Market::quote(t);
-        if (simweb::quoteForm(t) == simweb::QuoteForm::Plain && q.price > 5 && q.volume > 25000 &&
-            t.size() < 5)
-            kept.push_back(t);
-        if (kept.size() == count)
-            break;
-    }
-    return kept;
-}
+std::vector<std::string> keepers(std::size_t count) { return veltrop::testing::keptTickers(count, 5); }
 
-std::string rankPrefix(int index)
-{
-    const RankSource& s = *rankSourceByIndex(index);
-    return "http://" + std::string(s.host) + std::string(s.before);
-}
+using veltrop::testing::rankPrefix;
 
 class FetchAhead : public ::testing::Test {
 protected:
@@ -208,6 +192,25 @@ TEST_F(FetchAhead, BoxesChangedDuringTheRun)
     expectSame(sequential, ahead);
     EXPECT_EQ(ahead.progress, sequential.progress);
     EXPECT_EQ(ahead.sourcesrun, 3);
+}
+
+TEST_F(FetchAhead, TheFiltersBatchesAtOnceKeepTheSameTickers)
+{
+    const std::vector<std::string> tickers = spread(200);
+    Observed sequential = run(false, tickers, {0});
+    Observed ahead = run(true, tickers, {0});
+    expectSame(sequential, ahead);
+
+    // The second request names tickers 1 to 160, the third 1 to 200 and
+    // starts the same way: both fail, with a message each, in order.
+    std::string query;
+    for (std::size_t i = 0; i < 81; ++i)
+        query += tickers[i] + "+";
+    web.setFault("http://www.washingtonpost.com/portfolio_quick_quotes.asp?tickers=" + query, simweb::Fault::NotFound);
+    sequential = run(false, tickers, {0});
+    ahead = run(true, tickers, {0});
+    expectSame(sequential, ahead);
+    EXPECT_EQ(ahead.messages.size(), 2u);
 }
 
 TEST_F(FetchAhead, FundCountOverSeveralPages)

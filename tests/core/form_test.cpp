@@ -7,22 +7,12 @@
 using namespace veltrop;
 using veltrop::testing::ProxyRoute;
 using veltrop::testing::RecordingDialogs;
+using veltrop::testing::WebFormTest;
 
 namespace {
 
-class FormTest : public ::testing::Test {
+class FormTest : public WebFormTest {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
-
-    void SetUp() override
-    {
-        form.Form_Load();
-        dialogs.messages.clear();
-    }
-
     void typePrice(const std::string& text)
     {
         form.Text2.text = text;
@@ -37,12 +27,8 @@ protected:
 
 TEST(StartUp, WithoutAConnectionWarnsOnceAndStartsNormally)
 {
-    std::uint16_t closedPort;
-    {
-        simweb::Server gone;
-        closedPort = gone.port();
-    }
-    ProxyRoute route("http://127.0.0.1:" + std::to_string(closedPort));
+    const simweb::ClosedPort closed;
+    ProxyRoute route(closed.proxyUrl());
     RecordingDialogs dialogs;
     Form1 form(dialogs);
     form.Form_Load();

@@ -25,8 +25,6 @@
 
 using namespace veltrop;
 using simweb::Market;
-using veltrop::testing::ProxyRoute;
-using veltrop::testing::RecordingDialogs;
 namespace expect = veltrop::testing;
 namespace ranks = simweb::ranks;
 
@@ -48,11 +46,7 @@ std::string lower(std::string text)
 // upper case.
 bool passesDefaults(const std::string& ticker)
 {
-    const std::string shown = ranks::lookupSymbol(ticker);
-    if (simweb::quoteForm(shown) != simweb::QuoteForm::Plain)
-        return false;
-    const simweb::Quote q = Market::quote(shown);
-    return q.price > 5.0 && q.volume > 25000;
+    return veltrop::testing::passesDefaults(ranks::lookupSymbol(ticker));
 }
 
 // The pages a run asks for when a page that several sources read is fetched
@@ -220,19 +214,12 @@ struct Mode {
 };
 void PrintTo(const Mode& mode, std::ostream* out) { *out << mode.name; }
 
-class FullRun : public ::testing::TestWithParam<Mode> {
+class FullRun : public veltrop::testing::WebFormTestOf<::testing::TestWithParam<Mode>> {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
-
     void SetUp() override
     {
         form.setWaitHook([] {});
-        form.Form_Load();
-        dialogs.messages.clear();
-        web.clearRequests();
+        WebFormTestOf::SetUp();
     }
 
     std::string picturePath(int band) const { return form.apppath + "/vp" + std::to_string(band) + ".bmp"; }

@@ -8,8 +8,8 @@
 #include "testsupport.h"
 
 using namespace veltrop;
+using veltrop::testing::WebFormTest;
 using veltrop::testing::listPage;
-using veltrop::testing::ProxyRoute;
 using veltrop::testing::RecordingDialogs;
 
 namespace {
@@ -29,12 +29,8 @@ std::string nextLink(const std::string& href, const std::string& text = "Next Pa
     return "<table><tr><td><a href=\"" + href + "\">" + text + "</a></td></tr></table>";
 }
 
-class ListWalk : public ::testing::Test {
+class ListWalk : public WebFormTest {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
     std::function<void()> duringWait;
 
     void SetUp() override
@@ -43,9 +39,7 @@ protected:
             if (duringWait)
                 duringWait();
         });
-        form.Form_Load();
-        dialogs.messages.clear();
-        web.clearRequests();
+        WebFormTest::SetUp();
     }
 
     // One table of tickers (table 1, one header row, column 1), paged through

@@ -30,8 +30,10 @@
 #include "web/pagefetcher.h"
 
 using namespace veltrop;
-using veltrop::testing::ProxyRoute;
-using veltrop::testing::RecordingDialogs;
+using veltrop::testing::WebFormTest;
+using veltrop::testing::filesIn;
+using veltrop::testing::readBytes;
+using veltrop::testing::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
@@ -45,26 +47,6 @@ std::string repeated(std::string_view piece, std::size_t times)
     return out;
 }
 
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::vector<std::string> filesIn(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 long statusKilobytes(const char* field)
 {
@@ -120,20 +102,7 @@ std::optional<Outcome> inChild(const std::function<Outcome()>& work, int limitSe
     return outcome;
 }
 
-class Hostile : public ::testing::Test {
-protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
-
-    void SetUp() override
-    {
-        form.Form_Load();
-        dialogs.messages.clear();
-        web.clearRequests();
-    }
-};
+class Hostile : public WebFormTest {};
 
 // ---- pages that are huge, deep or broken ----
 
@@ -425,48 +394,7 @@ TEST_F(Hostile, OddQuoteCellsPassTheFilterByTheirLeadingNumbers)
 
 const std::string formatMessage = "Ticker Lists must be proper format, one ticker symbol per line";
 
-class HostileFiles : public Hostile {
-protected:
-    fs::path folder;
-
-    void SetUp() override
-    {
-        Hostile::SetUp();
-        std::string pattern = (fs::temp_directory_path() / "hostile.XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::permissions(folder, fs::perms::owner_all, ignored);
-        fs::remove_all(folder, ignored);
-    }
-
-    void load(const fs::path& path)
-    {
-        dialogs.nextFileNames.push_back(path.string());
-        form.loadlistbutton_Click();
-    }
-    void save(const fs::path& path)
-    {
-        dialogs.nextFileNames.push_back(path.string());
-        form.savelistbutton_Click();
-    }
-    void setList(const std::vector<std::string>& tickers)
-    {
-        form.tickercount = Integer(tickers.size());
-        for (std::size_t i = 0; i < tickers.size(); ++i)
-            form.tickertable[i + 1][0] = tickers[i];
-    }
-    std::vector<std::string> tickers() const
-    {
-        std::vector<std::string> out;
-        for (int row = 1; row <= form.tickercount; ++row)
-            out.push_back(cellText(form.tickertable[row][0]));
-        return out;
-    }
-};
+class HostileFiles : public veltrop::testing::ListFileTest {};
 
 TEST_F(HostileFiles, NulBytesStayPartOfTheirTicker)
 {

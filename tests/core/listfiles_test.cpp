@@ -21,89 +21,23 @@
 #include "testsupport.h"
 
 using namespace veltrop;
-using veltrop::testing::ProxyRoute;
-using veltrop::testing::RecordingDialogs;
+using veltrop::testing::ListFileTest;
+using veltrop::testing::filesIn;
+using veltrop::testing::readBytes;
+using veltrop::testing::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string formatMessage = "Ticker Lists must be proper format, one ticker symbol per line";
 
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
-void writeBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::vector<std::string> filesIn(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-class ListFiles : public ::testing::Test {
+class ListFiles : public ListFileTest {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
-    fs::path folder;
-
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "listfiles.XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-        form.Form_Load();
-        dialogs.messages.clear();
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::permissions(folder, fs::perms::owner_all, ignored);
-        fs::remove_all(folder, ignored);
-    }
-
     fs::path file(const std::string& name, const std::string& bytes)
     {
         writeBytes(folder / name, bytes);
         return folder / name;
-    }
-
-    void load(const fs::path& path)
-    {
-        dialogs.nextFileNames.push_back(path.string());
-        form.loadlistbutton_Click();
-    }
-
-    void save(const fs::path& path)
-    {
-        dialogs.nextFileNames.push_back(path.string());
-        form.savelistbutton_Click();
-    }
-
-    void setList(const std::vector<std::string>& tickers)
-    {
-        form.tickercount = Integer(tickers.size());
-        for (std::size_t i = 0; i < tickers.size(); ++i)
-            form.tickertable[i + 1][0] = tickers[i];
-    }
-
-    std::vector<std::string> tickers() const
-    {
-        std::vector<std::string> out;
-        for (int row = 1; row <= form.tickercount; ++row)
-            out.push_back(cellText(form.tickertable[row][0]));
-        return out;
     }
 
     // A list as Get Lists leaves it, a ranked grid row included, to tell

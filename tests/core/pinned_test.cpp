@@ -213,12 +213,8 @@ TEST(PinnedTables, EveryControlOfTheWindowInItsPlace)
 
 TEST(PinnedTables, StartUpWithoutAConnectionLeavesEveryStartValue)
 {
-    std::uint16_t closedPort;
-    {
-        simweb::Server gone;
-        closedPort = gone.port();
-    }
-    ProxyRoute route("http://127.0.0.1:" + std::to_string(closedPort));
+    const simweb::ClosedPort closed;
+    ProxyRoute route(closed.proxyUrl());
     RecordingDialogs dialogs;
     Form1 form(dialogs);
     form.Form_Load();

@@ -10,8 +10,6 @@
 #include "testsupport.h"
 
 using namespace veltrop;
-using veltrop::testing::ProxyRoute;
-using veltrop::testing::RecordingDialogs;
 
 namespace {
 
@@ -53,12 +51,8 @@ std::string address(int index, const std::string& ticker)
     return "http://" + std::string(s.host) + std::string(s.before) + ticker + std::string(s.after);
 }
 
-class RankLoop : public ::testing::Test {
+class RankLoop : public veltrop::testing::WebFormTest {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
     std::function<void()> duringWait;
     std::vector<std::string> progress;  // Label2 as each page was waited for
 

@@ -20,8 +20,6 @@
 
 using namespace veltrop;
 using simweb::Market;
-using veltrop::testing::ProxyRoute;
-using veltrop::testing::RecordingDialogs;
 using namespace veltrop::testing;
 namespace ranks = simweb::ranks;
 
@@ -127,12 +125,8 @@ std::vector<std::string> tickerTable()
     return tickers;
 }
 
-class RankSourcesOnTheWeb : public ::testing::Test {
+class RankSourcesOnTheWeb : public veltrop::testing::WebFormTest {
 protected:
-    simweb::Server web;
-    ProxyRoute route{web.proxyUrl()};
-    RecordingDialogs dialogs;
-    Form1 form{dialogs};
     std::vector<std::string> tickers = tickerTable();
 
     void SetUp() override

@@ -1,5 +1,10 @@
 #include "testsupport.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 namespace veltrop::testing {
 
 std::string listPage(int table, int headerRows, int column, const std::vector<std::string>& cells,
@@ -19,6 +24,42 @@ std::string listPage(int table, int headerRows, int column, const std::vector<st
     }
     html += "</table>" + extraAfter + "</body></html>";
     return html;
+}
+
+std::string readBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::filesystem::path makeTempFolder(const std::string& stem)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (stem + ".XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        return {};
+    return pattern;
+}
+
+void removeTempFolder(const std::filesystem::path& folder)
+{
+    std::error_code ignored;
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(folder, ignored);
 }
 
 } // namespace veltrop::testing

@@ -3,12 +3,15 @@
 // simulated web as the route of every page.
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/controls.h"
+#include "app/form1.h"
+#include "tests/marketpicks.h"
 #include "tools/simweb/server.h"
 
 namespace veltrop::testing {
@@ -57,6 +60,82 @@ public:
 private:
     std::string old_;
     bool hadOld_ = false;
+};
+
+// A form on its own simulated web, with dialogs that answer themselves.
+// SetUp starts it as the program starts and then forgets what start-up said
+// and fetched, so each test sees only what it did itself. `Base` is the gtest
+// fixture kind (plain or with parameters).
+template <class Base = ::testing::Test>
+class WebFormTestOf : public Base {
+protected:
+    simweb::Server web;
+    ProxyRoute route{web.proxyUrl()};
+    RecordingDialogs dialogs;
+    Form1 form{dialogs};
+
+    void SetUp() override
+    {
+        form.Form_Load();
+        dialogs.messages.clear();
+        web.clearRequests();
+    }
+};
+using WebFormTest = WebFormTestOf<>;
+
+// A fresh folder under the temporary directory, named from `stem`; empty when
+// none could be made.
+std::filesystem::path makeTempFolder(const std::string& stem);
+
+// Removes `folder` and all in it, even where a test took its permissions away.
+void removeTempFolder(const std::filesystem::path& folder);
+
+// A file's bytes, a file written with exactly `bytes`, and the names in a
+// folder in sorted order.
+std::string readBytes(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, const std::string& bytes);
+std::vector<std::string> filesIn(const std::filesystem::path& folder);
+
+// A form on the simulated web with a folder of its own for list files,
+// removed after each test.
+class ListFileTest : public WebFormTest {
+protected:
+    std::filesystem::path folder;
+
+    void SetUp() override
+    {
+        WebFormTest::SetUp();
+        folder = makeTempFolder("veltrop-lists");
+        ASSERT_FALSE(folder.empty());
+    }
+    void TearDown() override { removeTempFolder(folder); }
+
+    // Load List and Save List, with the file dialog answered by `path`.
+    void load(const std::filesystem::path& path)
+    {
+        dialogs.nextFileNames.push_back(path.string());
+        form.loadlistbutton_Click();
+    }
+    void save(const std::filesystem::path& path)
+    {
+        dialogs.nextFileNames.push_back(path.string());
+        form.savelistbutton_Click();
+    }
+
+    // The ticker list as Get Lists leaves it, and as it stands now.
+    void setList(const std::vector<std::string>& tickers)
+    {
+        form.tickercount = Integer(tickers.size());
+        for (std::size_t i = 0; i < tickers.size(); ++i)
+            form.tickertable[i + 1][0] = tickers[i];
+    }
+    std::vector<std::string> tickers() const
+    {
+        std::vector<std::string> out;
+        for (int row = 1; row <= form.tickercount; ++row)
+            out.push_back(cellText(form.tickertable[row][0]));
+        return out;
+    }
 };
 
 // A page whose table `table` (counted from 1 in document order, after

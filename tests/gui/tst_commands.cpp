@@ -1,42 +1,24 @@
 // The window driven as a user drives it, against the simulated web on
 // loopback: clicks on the real buttons and boxes, typing into the real text
 // boxes, with message boxes answered automatically.
-#include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTabBar>
-#include <QtTest>
 
 #include <chrono>
 #include <functional>
 
-#include "app/gui/dialogs.h"
-#include "app/gui/mainwindow.h"
-#include "app/gui/tabcontrol.h"
-#include "app/layout.h"
-#include "tools/simweb/server.h"
+#include "guisupport.h"
 #include "web/hosts.h"
 
 using namespace veltrop;
 using namespace std::chrono_literals;
-using veltrop::gui::MainWindow;
-using veltrop::gui::QtDialogs;
+using veltrop::testing::messages;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 const QString nasdaqList = QStringLiteral("http://%1/dynamic/nasdaq100_activity.stm").arg(hosts::nasdaq);
 const QString signalList = QStringLiteral("http://%1/sigtop.htx?start=all").arg(hosts::barchart);
-
-QStringList messages()
-{
-    QStringList texts;
-    for (const std::string& text : QtDialogs::takeMessages())
-        texts << QString::fromStdString(text);
-    return texts;
-}
 
 bool requested(const simweb::Server& web, const QString& part)
 {
@@ -53,37 +35,10 @@ long long msSince(Clock::time_point start)
 
 } // namespace
 
-class CommandsTest : public QObject {
+class CommandsTest : public veltrop::testing::WindowTest {
     Q_OBJECT
 
-    std::unique_ptr<simweb::Server> web;
-    std::unique_ptr<MainWindow> window;
     QStringList startUpMessages;
-
-    Form1& form() { return window->form(); }
-    template <class W = QWidget> W* find(const char* name)
-    {
-        W* widget = window->findChild<W*>(name);
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
-    QPushButton* button(const char* name) { return find<QPushButton>(name); }
-    QString labelText(const char* name) { return find<QLabel>(name)->text(); }
-    bool enabled(const char* name) { return button(name)->isEnabled(); }
-
-    // A click on the box's tick square, where a user clicks.
-    void tick(const char* name)
-    {
-        QCheckBox* box = find<QCheckBox>(name);
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    }
-
-    void showPage(int page)
-    {
-        QTabBar* bar = window->tabControl()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
-    }
 
     // Runs `action` after `ms`, while whatever command was started meanwhile runs.
     void after(int ms, std::function<void()> action)
@@ -91,24 +46,8 @@ class CommandsTest : public QObject {
         QTimer::singleShot(ms, window.get(), std::move(action));
     }
 
-    void openWindow()
-    {
-        window = std::make_unique<MainWindow>();
-        window->load();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
-    }
-
 private slots:
-    void initTestCase()
-    {
-        QtDialogs::setAutomatic(true);
-        web = std::make_unique<simweb::Server>();
-        qputenv("http_proxy", QByteArray::fromStdString(web->proxyUrl()));
-        qunsetenv("no_proxy");
-        qunsetenv("NO_PROXY");
-    }
-
+    void initTestCase() { startWeb(); }
     void init()
     {
         web->setLatency(0);
@@ -117,18 +56,8 @@ private slots:
         startUpMessages = messages();
         web->clearRequests();
     }
-
-    void cleanup()
-    {
-        window.reset();
-        messages();
-    }
-
-    void cleanupTestCase()
-    {
-        web.reset();
-        QtDialogs::setAutomatic(false);
-    }
+    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { stopWeb(); }
 
     void startUpLeavesTheWindowReadyForAList()
     {
@@ -137,9 +66,9 @@ private slots:
             QVERIFY2(enabled(on), on);
         for (const char* off : {"savelistbutton", "clearbutton", "rankbutton", "delete25", "opinionbutton"})
             QVERIFY2(!enabled(off), off);
-        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
-        QCOMPARE(labelText("Label1"), QString());
-        QCOMPARE(labelText("Label2"), QString());
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("Label1"), QString());
+        QCOMPARE(label("Label2"), QString());
         QCOMPARE(find<QLineEdit>("Text2")->text(), QStringLiteral("5"));
         QCOMPARE(find<QLineEdit>("Text3")->text(), QStringLiteral("25000"));
         QCOMPARE(window->tabControl()->currentIndex(), 0);
@@ -161,7 +90,7 @@ private slots:
         QCOMPARE(messages(), QStringList{"No Web connection found.  Please connect to use the program"});
         QVERIFY(enabled("getbutton"));
         QVERIFY(!enabled("savelistbutton"));
-        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
     }
 
     void checkBoxClicksWriteTheirValue()
@@ -184,9 +113,9 @@ private slots:
         QCOMPARE(messages(), QStringList());
         QVERIFY(requested(*web, nasdaqList));
         QCOMPARE(form().tickercount, Integer(100));
-        QCOMPARE(labelText("Label1"), QStringLiteral(" 100 tickers found"));
+        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
         QCOMPARE(button("getbutton")->text(), QStringLiteral("Get Lists"));
-        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
         QVERIFY(!enabled("getbutton"));
         for (const char* on : {"loadlistbutton", "savelistbutton", "clearbutton", "rankbutton"})
             QVERIFY2(enabled(on), on);
@@ -200,7 +129,7 @@ private slots:
         QVERIFY(enabled("getbutton"));
         QVERIFY(enabled("loadlistbutton"));
         QVERIFY(!enabled("savelistbutton"));
-        QCOMPARE(labelText("Label1"), QString());
+        QCOMPARE(label("Label1"), QString());
     }
 
     void progressShowsWhileAPageLoads()
@@ -211,7 +140,7 @@ private slots:
         bool getEnabled = true;
         bool loadEnabled = true;
         after(300, [&] {
-            status = labelText("Label3");
+            status = label("Label3");
             getEnabled = enabled("getbutton");
             loadEnabled = enabled("loadlistbutton");
         });
@@ -219,7 +148,7 @@ private slots:
         QCOMPARE(status, QStringLiteral("Processing lists...."));
         QVERIFY(!getEnabled);
         QVERIFY(!loadEnabled);
-        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
     }
 
     void cancelReachesTheRunningCommandAtOnce()
@@ -280,7 +209,7 @@ private slots:
         QCOMPARE(form().List[8].value, 1);
         QVERIFY(requested(*web, signalList));
         QCOMPARE(form().tickercount, Integer(200));
-        QCOMPARE(labelText("Label1"), QStringLiteral(" 200 tickers found"));
+        QCOMPARE(label("Label1"), QStringLiteral(" 200 tickers found"));
     }
 
     void thresholdBoxesCheckEveryChange()

@@ -1,86 +1,29 @@
 // The window under network faults, driven as a user drives it: Cancel while a
 // page stalls, a double click on Rank Lists, and closing the window while a
 // run, the filter or the opinion report waits for a page.
-#include <QCheckBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabBar>
-#include <QtTest>
-
 #include <chrono>
 #include <functional>
 #include <map>
 
-#include "app/gui/dialogs.h"
-#include "app/gui/mainwindow.h"
-#include "app/gui/tabcontrol.h"
-#include "app/layout.h"
-#include "rank/ranksources.h"
-#include "tools/simweb/market.h"
-#include "tools/simweb/quotemodel.h"
-#include "tools/simweb/server.h"
+#include "guisupport.h"
 #include "web/hosts.h"
 
 using namespace veltrop;
 using namespace std::chrono_literals;
-using veltrop::gui::MainWindow;
-using veltrop::gui::QtDialogs;
+using veltrop::testing::cellPage;
+using veltrop::testing::keptTickers;
+using veltrop::testing::messages;
+using veltrop::testing::rankAddress;
+using veltrop::testing::rankPrefix;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-QStringList messages()
-{
-    QStringList texts;
-    for (const std::string& text : QtDialogs::takeMessages())
-        texts << QString::fromStdString(text);
-    return texts;
-}
 
 long long msSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-std::vector<std::string> keptTickers(std::size_t count)
-{
-    std::vector<std::string> kept;
-    for (const std::string& t : simweb::Market::instance().universe()) {
-        const simweb::Quote q = simweb::Market::quote(t);
-        if (simweb::quoteForm(t) == simweb::QuoteForm::Plain && q.price > 5 && q.volume > 25000)
-            kept.push_back(t);
-        if (kept.size() == count)
-            break;
-    }
-    return kept;
-}
-
-std::string rankPrefix(int index)
-{
-    const RankSource& s = *rankSourceByIndex(index);
-    return "http://" + std::string(s.host) + std::string(s.before);
-}
-
-std::string rankAddress(int index, const std::string& ticker)
-{
-    return rankPrefix(index) + ticker + std::string(rankSourceByIndex(index)->after);
-}
-
-// A page with `text` in cell (table, row, column) and small tables before it.
-std::string cellPage(int table, int row, int column, const std::string& text)
-{
-    std::string html = "<html><body>";
-    for (int t = 1; t < table; ++t)
-        html += "<table><tr><td>menu</td></tr></table>";
-    html += "<table>";
-    for (int r = 1; r <= row; ++r) {
-        html += "<tr>";
-        for (int c = 1; c <= column; ++c)
-            html += "<td>" + (r == row && c == column ? text : std::string("-")) + "</td>";
-        html += "</tr>";
-    }
-    return html + "</table></body></html>";
-}
 
 const std::string quotePage = std::string("http://") + hosts::quotes + "/portfolio_quick_quotes.asp";
 const std::string opinionPage = std::string("http://") + hosts::telescan + "/wsc2/Interpretive_Text";
@@ -89,43 +32,17 @@ const std::string opinionPage = std::string("http://") + hosts::telescan + "/wsc
 
 Q_DECLARE_METATYPE(simweb::Fault)
 
-class FaultsTest : public QObject {
+class FaultsTest : public veltrop::testing::WindowTest {
     Q_OBJECT
 
-    std::unique_ptr<simweb::Server> web;
-    std::unique_ptr<MainWindow> window;
     std::vector<std::string> tickers;
-
-    Form1& form() { return window->form(); }
-    template <class W = QWidget> W* find(const char* name)
-    {
-        W* widget = window->findChild<W*>(name);
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
-    QPushButton* button(const char* name) { return find<QPushButton>(name); }
-    QString label(const char* name) { return find<QLabel>(name)->text(); }
-    void tickRank(int box)
-    {
-        QTabBar* bar = window->tabControl()->tabBar();
-        if (window->tabControl()->currentIndex() != layout::RanksPage)
-            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(layout::RanksPage).center());
-        QCheckBox* check = find<QCheckBox>(qPrintable(QStringLiteral("Rank_%1").arg(box)));
-        QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));
-    }
 
     // Puts a list into the window as Get Lists would leave it, with pages
     // for sources 0 (8 points a ticker) and 5 (4 points).
     void setList(const std::vector<std::string>& list)
     {
         tickers = list;
-        form().tickercount = Integer(list.size());
-        for (std::size_t i = 0; i < list.size(); ++i)
-            form().tickertable[i + 1] = {list[i], std::monostate{}};
-        form().rankbutton.enabled = true;
-        form().clearbutton.enabled = true;
-        form().getbutton.enabled = false;
+        putList(list);
         for (const std::string& t : list) {
             web->setPage(rankAddress(0, t), cellPage(14, 2, 2, "8"));
             web->setPage(rankAddress(5, t), cellPage(11, 2, 4, "4"));
@@ -183,40 +100,19 @@ class FaultsTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QtDialogs::setAutomatic(true);
-        web = std::make_unique<simweb::Server>();
-        qputenv("http_proxy", QByteArray::fromStdString(web->proxyUrl()));
-        qunsetenv("no_proxy");
-        qunsetenv("NO_PROXY");
-    }
-
+    void initTestCase() { startWeb(); }
     void init()
     {
         web->setLatency(0);
         web->setStallLimit(120s);
         web->clearFaults();
         web->clearPages();
-        window = std::make_unique<MainWindow>();
-        window->load();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
+        openWindow();
         messages();
         web->clearRequests();
     }
-
-    void cleanup()
-    {
-        window.reset();
-        messages();
-    }
-
-    void cleanupTestCase()
-    {
-        web.reset();
-        QtDialogs::setAutomatic(false);
-    }
+    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { stopWeb(); }
 
     void cancelDuringAStallActsBetweenTickers_data()
     {

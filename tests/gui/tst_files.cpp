@@ -1,40 +1,23 @@
 // Save List, Load List and Opinion through the real window against the
 // simulated web, with the dialogs answered by the test.
-#include <QCheckBox>
-#include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QtTest>
 
 #include <fstream>
 
-#include "app/gui/dialogs.h"
-#include "app/gui/mainwindow.h"
-#include "app/gui/tabcontrol.h"
-#include "app/layout.h"
+#include "guisupport.h"
 #include "tools/simweb/opinionmodel.h"
 #include "tools/simweb/pages.h"
-#include "tools/simweb/server.h"
 #include "web/hosts.h"
 
 using namespace veltrop;
-using veltrop::gui::MainWindow;
 using veltrop::gui::QtDialogs;
+using veltrop::testing::messages;
 
 namespace {
 
 const QString formatMessage = QStringLiteral("Ticker Lists must be proper format, one ticker symbol per line");
-
-QStringList messages()
-{
-    QStringList texts;
-    for (const std::string& text : QtDialogs::takeMessages())
-        texts << QString::fromStdString(text);
-    return texts;
-}
 
 QByteArray fileBytes(const QString& path)
 {
@@ -51,37 +34,15 @@ std::vector<std::string> nasdaqTickers()
 
 } // namespace
 
-class FilesTest : public QObject {
+class FilesTest : public veltrop::testing::WindowTest {
     Q_OBJECT
 
-    std::unique_ptr<simweb::Server> web;
-    std::unique_ptr<MainWindow> window;
     std::unique_ptr<QTemporaryDir> folder;
-
-    Form1& form() { return window->form(); }
-    template <class W = QWidget> W* find(const char* name)
-    {
-        W* widget = window->findChild<W*>(name);
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
-    QPushButton* button(const char* name) { return find<QPushButton>(name); }
-    QString labelText(const char* name) { return find<QLabel>(name)->text(); }
-    bool enabled(const char* name) { return button(name)->isEnabled(); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-
-    void showPage(int page)
-    {
-        QTabBar* bar = window->tabControl()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
-    }
 
     // Get Lists on the Nasdaq 100, as a user gathers a list.
     void gatherNasdaq()
     {
-        QCheckBox* box = find<QCheckBox>("List_3");
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        tick("List_3");
         click("getbutton");
         QCOMPARE(form().tickercount, Integer(100));
         QCOMPARE(messages(), QStringList());
@@ -96,41 +57,23 @@ class FilesTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QtDialogs::setAutomatic(true);
-        web = std::make_unique<simweb::Server>();
-        qputenv("http_proxy", QByteArray::fromStdString(web->proxyUrl()));
-        qunsetenv("no_proxy");
-        qunsetenv("NO_PROXY");
-    }
-
+    void initTestCase() { startWeb(); }
     void init()
     {
         web->setLatency(0);
         web->clearFaults();
         folder = std::make_unique<QTemporaryDir>();
         QVERIFY(folder->isValid());
-        window = std::make_unique<MainWindow>();
-        window->load();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
+        openWindow();
         messages();
         web->clearRequests();
     }
-
     void cleanup()
     {
-        window.reset();
+        closeWindow();
         folder.reset();
-        messages();
     }
-
-    void cleanupTestCase()
-    {
-        web.reset();
-        QtDialogs::setAutomatic(false);
-    }
+    void cleanupTestCase() { stopWeb(); }
 
     void aSavedListLoadsBackThroughTheWindow()
     {
@@ -145,7 +88,7 @@ private slots:
             expected += QByteArray::fromStdString(ticker) + "\r\n";
         QCOMPARE(fileBytes(path), expected);
         // Saving changes nothing on the window.
-        QCOMPARE(labelText("Label1"), QStringLiteral(" 100 tickers found"));
+        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
         QVERIFY(enabled("savelistbutton"));
 
         click("clearbutton");
@@ -154,7 +97,7 @@ private slots:
         click("loadlistbutton");
         QCOMPARE(messages(), QStringList{formatMessage});
         QCOMPARE(tickers(), nasdaqTickers());
-        QCOMPARE(labelText("Label1"), QStringLiteral(" 100 tickers found"));
+        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
         QCOMPARE(button("getbutton")->text(), QStringLiteral("Get Lists"));
         QVERIFY(!enabled("getbutton"));
         for (const char* on : {"clearbutton", "rankbutton", "loadlistbutton"})
@@ -174,7 +117,7 @@ private slots:
         click("loadlistbutton");
         QCOMPARE(messages(), QStringList{formatMessage});
         QCOMPARE(tickers(), (std::vector<std::string>{"MSFT", "INTC", "IBM"}));
-        QCOMPARE(labelText("Label1"), QStringLiteral(" 3 tickers found"));
+        QCOMPARE(label("Label1"), QStringLiteral(" 3 tickers found"));
     }
 
     void aCancelledOpenChangesNothing()
@@ -183,7 +126,7 @@ private slots:
         click("loadlistbutton");  // nothing queued: the dialog is cancelled
         QCOMPARE(messages(), QStringList{formatMessage});
         QCOMPARE(tickers(), nasdaqTickers());
-        QCOMPARE(labelText("Label1"), QStringLiteral(" 100 tickers found"));
+        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
         QVERIFY(!enabled("getbutton"));
         for (const char* on : {"savelistbutton", "clearbutton", "rankbutton", "loadlistbutton"})
             QVERIFY2(enabled(on), on);
@@ -221,7 +164,7 @@ private slots:
 
         click("opinionbutton");
         QCOMPARE(messages(), QStringList{"Select a ticker and try again."});
-        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
         QCOMPARE(web->requests().size(), std::size_t(0));
 
         auto* view = find<QTableView>("MSFlexGrid1");
@@ -232,10 +175,10 @@ private slots:
 
         web->setLatency(400);
         QString statusDuring;
-        QTimer::singleShot(200, window.get(), [&] { statusDuring = labelText("Label3"); });
+        QTimer::singleShot(200, window.get(), [&] { statusDuring = label("Label3"); });
         click("opinionbutton");
         QCOMPARE(statusDuring, QStringLiteral("Getting opinion..."));
-        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
         QCOMPARE(messages(), QStringList());
         QCOMPARE(web->requests().size(), std::size_t(1));
         QVERIFY(QString::fromStdString(web->requests()[0]).endsWith("&Symbol=IBM"));
@@ -250,7 +193,7 @@ private slots:
         QCOMPARE(messages(), QStringList());
         QCOMPARE(find<QPlainTextEdit>("TextBox2")->toPlainText(),
                  QString::fromStdString(simweb::opinionReportText("IBM")));
-        QCOMPARE(labelText("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
     }
 };
 

@@ -1,37 +1,18 @@
 // Rank Lists in the real window against the simulated web: the run's
 // messages and button states, its progress texts, Cancel during a run, and
 // the results grid it leaves.
-#include <QCheckBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabBar>
-#include <QtTest>
-
 #include <cmath>
 #include <map>
 
-#include "app/gui/dialogs.h"
-#include "app/gui/mainwindow.h"
-#include "app/gui/tabcontrol.h"
-#include "app/layout.h"
-#include "rank/ranksources.h"
-#include "tools/simweb/market.h"
-#include "tools/simweb/quotemodel.h"
-#include "tools/simweb/server.h"
+#include "guisupport.h"
 
 using namespace veltrop;
-using veltrop::gui::MainWindow;
-using veltrop::gui::QtDialogs;
+using veltrop::testing::keptTickers;
+using veltrop::testing::messages;
+using veltrop::testing::rankAddress;
+using veltrop::testing::rankPrefix;
 
 namespace {
-
-QStringList messages()
-{
-    QStringList texts;
-    for (const std::string& text : QtDialogs::takeMessages())
-        texts << QString::fromStdString(text);
-    return texts;
-}
 
 // The three single-cell sources used here and their cells.
 struct CellSource {
@@ -40,41 +21,10 @@ struct CellSource {
 };
 constexpr CellSource kSources[] = {{0, 14, 2, 2}, {5, 11, 2, 4}, {7, 10, 28, 2}};
 
-std::string pageAddress(int index, const std::string& ticker)
-{
-    const RankSource& s = *rankSourceByIndex(index);
-    return "http://" + std::string(s.host) + std::string(s.before) + ticker + std::string(s.after);
-}
-
-// A page with `text` in cell (table, row, column) and small tables before it.
+// A page with `text` in the source's cell.
 std::string cellPage(const CellSource& s, const std::string& text)
 {
-    std::string html = "<html><body>";
-    for (int t = 1; t < s.table; ++t)
-        html += "<table><tr><td>menu</td></tr></table>";
-    html += "<table>";
-    for (int r = 1; r <= s.row; ++r) {
-        html += "<tr>";
-        for (int c = 1; c <= s.column; ++c)
-            html += "<td>" + (r == s.row && c == s.column ? text : std::string("-")) + "</td>";
-        html += "</tr>";
-    }
-    return html + "</table></body></html>";
-}
-
-// Listed tickers that the quote page shows plainly, priced above 5 with a
-// volume above 25,000: the filter keeps them.
-std::vector<std::string> keptTickers(std::size_t count)
-{
-    std::vector<std::string> kept;
-    for (const std::string& t : simweb::Market::instance().universe()) {
-        const simweb::Quote q = simweb::Market::quote(t);
-        if (simweb::quoteForm(t) == simweb::QuoteForm::Plain && q.price > 5 && q.volume > 25000)
-            kept.push_back(t);
-        if (kept.size() == count)
-            break;
-    }
-    return kept;
+    return veltrop::testing::cellPage(s.table, s.row, s.column, text);
 }
 
 std::vector<std::string> droppedTickers(std::size_t count)
@@ -107,46 +57,17 @@ int band(double v, long long lowest, long long highest)
 
 } // namespace
 
-class RankTest : public QObject {
+class RankTest : public veltrop::testing::WindowTest {
     Q_OBJECT
 
-    std::unique_ptr<simweb::Server> web;
-    std::unique_ptr<MainWindow> window;
     std::vector<std::string> tickers;
-
-    Form1& form() { return window->form(); }
-    template <class W = QWidget> W* find(const char* name)
-    {
-        W* widget = window->findChild<W*>(name);
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
-    bool enabled(const char* name) { return find<QPushButton>(name)->isEnabled(); }
-    QString label(const char* name) { return find<QLabel>(name)->text(); }
-    void click(const char* name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
-    void tick(int rankBox)
-    {
-        QTabBar* bar = window->tabControl()->tabBar();
-        if (window->tabControl()->currentIndex() != layout::RanksPage)
-            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(layout::RanksPage).center());
-        QCheckBox* box = find<QCheckBox>(qPrintable(QStringLiteral("Rank_%1").arg(rankBox)));
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    }
 
     // Puts a list into the window as Get Lists would leave it.
     void setList(const std::vector<std::string>& list)
     {
         tickers = list;
-        form().tickercount = Integer(list.size());
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            form().tickertable[i + 1][0] = list[i];
-            form().tickertable[i + 1][1] = std::monostate{};
-        }
-        form().rankbutton.enabled = true;
-        form().clearbutton.enabled = true;
+        putList(list);
         form().savelistbutton.enabled = true;
-        form().getbutton.enabled = false;
         window->refresh();
     }
 
@@ -155,14 +76,13 @@ class RankTest : public QObject {
         for (const CellSource& s : kSources)
             for (std::size_t i = 0; i < tickers.size(); ++i) {
                 const double p = points(s.index, i);
-                web->setPage(pageAddress(s.index, tickers[i]), cellPage(s, std::to_string(p).substr(0, 5)));
+                web->setPage(rankAddress(s.index, tickers[i]), cellPage(s, std::to_string(p).substr(0, 5)));
             }
     }
 
     std::size_t requestsTo(int index)
     {
-        const RankSource& s = *rankSourceByIndex(index);
-        const std::string prefix = "http://" + std::string(s.host) + std::string(s.before);
+        const std::string prefix = rankPrefix(index);
         std::size_t n = 0;
         for (const std::string& url : web->requests())
             n += url.starts_with(prefix);
@@ -212,39 +132,18 @@ class RankTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QtDialogs::setAutomatic(true);
-        web = std::make_unique<simweb::Server>();
-        qputenv("http_proxy", QByteArray::fromStdString(web->proxyUrl()));
-        qunsetenv("no_proxy");
-        qunsetenv("NO_PROXY");
-    }
-
+    void initTestCase() { startWeb(); }
     void init()
     {
         web->setLatency(0);
         web->clearFaults();
         web->clearPages();
-        window = std::make_unique<MainWindow>();
-        window->load();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
+        openWindow();
         messages();
         web->clearRequests();
     }
-
-    void cleanup()
-    {
-        window.reset();
-        messages();
-    }
-
-    void cleanupTestCase()
-    {
-        web.reset();
-        QtDialogs::setAutomatic(false);
-    }
+    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { stopWeb(); }
 
     void nothingTickedTouchesNothing()
     {
@@ -264,8 +163,8 @@ private slots:
     void nothingLeftAfterTheFilter()
     {
         setList(droppedTickers(4));
-        tick(0);
-        tick(16);
+        tickRank(0);
+        tickRank(16);
         click("rankbutton");
         QCOMPARE(messages(), QStringList{QStringLiteral("No tickers ranked.  Clear and try again.")});
         QCOMPARE(requestsTo(0) + requestsTo(16), std::size_t(0));
@@ -284,7 +183,7 @@ private slots:
         // Longer than the window's wait tick, so it repaints during every page.
         web->setLatency(30);
         for (const CellSource& s : kSources)
-            tick(s.index);
+            tickRank(s.index);
         const int tab = window->tabControl()->currentIndex();
 
         // What the window shows while the pages load.
@@ -329,7 +228,7 @@ private slots:
         servePages();
         web->setLatency(30);
         for (const CellSource& s : kSources)
-            tick(s.index);
+            tickRank(s.index);
         // Cancel while the second source is about a quarter through: its
         // count down runs from 80 to 41.
         int cancelledAt = 0;
@@ -370,7 +269,7 @@ private slots:
         setList(keptTickers(6));
         servePages();
         web->setLatency(20);
-        tick(0);
+        tickRank(0);
         QTimer::singleShot(30, this, [this] { click("rankbutton"); });
         click("rankbutton");
         QCOMPARE(messages(), QStringList());

@@ -1,93 +1,221 @@
-// How long a whole Rank Lists run takes through the simulated web: the given
-// number of tickers, every rank source ticked, each response delayed by the
-// given latency. It times the real command, headless, start to finish.
+// A whole Rank Lists run, headless, through the simulated web: once reading
+// one page after another over a new connection each, as the design first
+// specified, and once as built (pages fetched ahead, many at once, over
+// kept-alive connections), side by side in one process. It reports both
+// times and their ratio, the floors a run cannot beat, memory, the longest
+// stall of the window's thread, whether both runs showed exactly the same,
+// and how quickly Cancel ends a run.
 //
-//   rank_run [TICKERS [LATENCY_MS ...]]     (defaults: 500 tickers, 0 and 50 ms)
+//   rank_run [TICKERS [LATENCY_MS]]      (defaults: 500 tickers, 50 ms)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/form1.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/server.h"
+#include "web/fetchpool.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 class SilentDialogs : public veltrop::Dialogs {
 public:
-    int shown = 0;
-    void message(const std::string&) override { ++shown; }
+    std::vector<std::string> shown;
+    void message(const std::string& text) override { shown.push_back(text); }
     void showOpen(veltrop::FileDialogState&) override {}
     void showSave(veltrop::FileDialogState&) override {}
 };
 
-struct Outcome {
-    double seconds;
-    std::size_t requests;
-    int ranked;
+// Everything the window shows of a run.
+struct Shown {
+    std::vector<std::string> table, grid, progress, captions, messages;
+    std::string labels;
+    bool operator==(const Shown&) const = default;
 };
 
-Outcome timeRun(simweb::Server& web, int tickers)
+struct Outcome {
+    double seconds = 0;
+    Shown shown;
+    double longestStallMs = 0;
+    long peakKb = 0;
+    std::size_t requests = 0;
+    double workSeconds = 0;
+};
+
+long memoryKb(const char* field)
 {
-    SilentDialogs dialogs;
-    veltrop::Form1 form(dialogs);
-    form.Form_Load();
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::atol(line.c_str() + std::string(field).size());
+    return 0;
+}
+
+// Lets the next peak be measured from now.
+void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+std::vector<std::string> tickers(int count)
+{
     const std::vector<std::string>& universe = simweb::Market::instance().universe();
-    for (int i = 1; i <= tickers; ++i)
-        form.tickertable[i][0] = universe[static_cast<std::size_t>(i - 1) * universe.size() / tickers];
-    form.tickercount = veltrop::Integer(tickers);
+    std::vector<std::string> list;
+    for (int i = 0; i < count; ++i)
+        list.push_back(universe[static_cast<std::size_t>(i) * universe.size() / std::size_t(count)]);
+    return list;
+}
+
+void load(veltrop::Form1& form, const std::vector<std::string>& list)
+{
+    for (std::size_t i = 0; i < list.size(); ++i)
+        form.tickertable[i + 1][0] = list[i];
+    form.tickercount = veltrop::Integer(list.size());
     for (auto& [index, box] : form.Rank)
         box.value = 1;
     form.rankbutton.enabled = true;
+}
+
+Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool ahead)
+{
+    SilentDialogs dialogs;
+    veltrop::Form1 form(dialogs);
+    Outcome o;
+    Clock::time_point last{};
+    form.setWaitHook([&] {
+        const Clock::time_point now = Clock::now();
+        if (last != Clock::time_point{}) {
+            const double gap = std::chrono::duration<double, std::milli>(now - last).count();
+            o.longestStallMs = std::max(o.longestStallMs, gap);
+        }
+        last = now;
+        const std::string& text = form.Label2.caption;
+        if (text.find("to go") != std::string::npos && (o.shown.progress.empty() || o.shown.progress.back() != text))
+            o.shown.progress.push_back(text);
+        if (o.shown.captions.empty() || o.shown.captions.back() != form.rankbutton.caption)
+            o.shown.captions.push_back(form.rankbutton.caption);
+    });
+    form.Form_Load();
+    dialogs.shown.clear();
+    form.fetchahead = ahead;
+    load(form, list);
 
     web.clearRequests();
-    const auto start = std::chrono::steady_clock::now();
+    resetPeakMemory();
+    const auto start = Clock::now();
+    last = start;
     form.click(veltrop::Command::RankLists);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    if (std::getenv("RANK_RUN_HOSTS")) {
-        const auto log = web.requests();
-        std::map<std::string, std::pair<std::size_t, std::size_t>> hosts;  // count, last position
-        for (std::size_t i = 0; i < log.size(); ++i) {
-            const std::string host = log[i].substr(7, log[i].find('/', 7) - 7);
-            hosts[host].first++;
-            hosts[host].second = i;
+    const auto end = Clock::now();
+    o.longestStallMs = std::max(o.longestStallMs, std::chrono::duration<double, std::milli>(end - last).count());
+    o.seconds = std::chrono::duration<double>(end - start).count();
+    o.peakKb = memoryKb("VmHWM:");
+    o.requests = web.requests().size();
+    if (const veltrop::FetchPool* pool = form.fetchpool())
+        o.workSeconds = pool->counters().workSeconds;
+
+    for (int i = 1; i <= form.tickercount; ++i)
+        o.shown.table.push_back(veltrop::cellText(form.tickertable[i][0]) + "=" +
+                                veltrop::cellText(form.tickertable[i][1]));
+    const veltrop::FlexGrid& grid = form.MSFlexGrid1;
+    for (int r = 0; r < grid.rows(); ++r)
+        o.shown.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 2) + "|" + grid.picture(r, 1));
+    o.shown.messages = dialogs.shown;
+    o.shown.labels = form.Label1.caption + "|" + form.Label2.caption + "|" + form.Label3.caption + "|" +
+                     form.rankbutton.caption;
+    return o;
+}
+
+// The slowest host sets the pace: its distinct addresses, six at a time.
+double latencyFloor(const std::vector<std::string>& requests, int latencyMs)
+{
+    std::map<std::string, std::set<std::string>> byHost;
+    for (const std::string& url : requests)
+        byHost[veltrop::FetchPool::hostOf(url)].insert(url);
+    double floor = 0;
+    for (const auto& [host, urls] : byHost)
+        floor = std::max(floor, double(urls.size()) * latencyMs / 1000.0 / 6.0);
+    return floor;
+}
+
+// Cancel while the second source runs, once the ticker in progress has its
+// result and transfers are in flight.
+void timeCancel(const std::vector<std::string>& list)
+{
+    SilentDialogs dialogs;
+    veltrop::Form1 form(dialogs);
+    Clock::time_point cancelledAt{};
+    int inFlight = 0;
+    int hooks = 0;
+    form.setWaitHook([&] {
+        // The first hook of a ticker comes before its result is taken; by the
+        // time the second source runs, its results are long in.
+        if (cancelledAt == Clock::time_point{} && form.Label2.caption.find("to go") != std::string::npos &&
+            form.sourcesrun == 2 && ++hooks == 10) {
+            if (const veltrop::FetchPool* pool = form.fetchpool())
+                inFlight = pool->counters().inFlight;
+            cancelledAt = Clock::now();
+            form.cancelbutton_Click();
         }
-        for (auto& [h, v] : hosts)
-            std::printf("  %-28s %6zu pages, last at %5.1f%%\n", h.c_str(), v.first, 100.0 * double(v.second) / double(log.size()));
-    }
-    return {took.count(), web.requests().size(), form.rankedcount};
+    });
+    form.Form_Load();
+    load(form, list);
+    form.click(veltrop::Command::RankLists);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - cancelledAt).count();
+    std::printf("Cancel to the run's end:        %.1f ms (%d transfers in flight at the click)\n", ms, inFlight);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int tickers = argc > 1 ? std::atoi(argv[1]) : 500;
-    std::vector<int> latencies;
-    for (int i = 2; i < argc; ++i)
-        latencies.push_back(std::atoi(argv[i]));
-    if (latencies.empty())
-        latencies = {0, 50};
-    if (tickers < 1 || tickers > veltrop::maxTickers) {
+    const int count = argc > 1 ? std::atoi(argv[1]) : 500;
+    const int latency = argc > 2 ? std::atoi(argv[2]) : 50;
+    if (count < 1 || count > veltrop::maxTickers) {
         std::fprintf(stderr, "tickers must be 1 to %d\n", veltrop::maxTickers);
         return 2;
     }
-
     simweb::Server web;
+    web.setLatency(latency);
     ::setenv("http_proxy", web.proxyUrl().c_str(), 1);
     ::unsetenv("no_proxy");
     ::unsetenv("NO_PROXY");
+    const std::vector<std::string> list = tickers(count);
+    const long idleKb = memoryKb("VmRSS:");
 
-    std::printf("%-12s %10s %10s %10s %12s\n", "latency ms", "seconds", "requests", "ranked", "ms/request");
-    for (int latency : latencies) {
-        web.setLatency(latency);
-        const Outcome o = timeRun(web, tickers);
-        std::printf("%-12d %10.1f %10zu %10d %12.2f\n", latency, o.seconds, o.requests, o.ranked,
-                    o.requests ? 1000.0 * o.seconds / double(o.requests) : 0.0);
-        std::fflush(stdout);
-    }
-    return 0;
+    std::printf("Rank Lists over %d tickers, all 17 sources, %d ms per response\n", count, latency);
+    // As first specified: one transfer at a time, a new connection each.
+    web.setKeepAlive(false);
+    const Outcome sequential = timeRun(web, list, false);
+    web.setKeepAlive(true);
+    std::printf("one page after another:        %8.1f s  %6zu requests\n", sequential.seconds, sequential.requests);
+    std::fflush(stdout);
+    std::vector<std::string> requests;
+    const Outcome ahead = timeRun(web, list, true);
+    requests = web.requests();
+    std::printf("fetched ahead (as built):      %8.1f s  %6zu requests\n", ahead.seconds, ahead.requests);
+
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const double lFloor = latencyFloor(requests, latency);
+    const double pFloor = ahead.workSeconds / cores;
+    std::printf("speed-up:                      %8.1f x\n", sequential.seconds / ahead.seconds);
+    std::printf("latency floor:                 %8.2f s  (busiest host's addresses x %d ms / 6)\n", lFloor, latency);
+    std::printf("processor floor:               %8.2f s  (%.2f s of parsing and extraction / %u cores)\n", pFloor,
+                ahead.workSeconds, cores);
+    std::printf("as built / larger floor:       %8.2f x\n", ahead.seconds / std::max(lFloor, pFloor));
+    std::printf("peak memory above idle:        %8.1f MB (one after another: %.1f MB)\n",
+                double(ahead.peakKb - idleKb) / 1024.0, double(sequential.peakKb - idleKb) / 1024.0);
+    std::printf("longest stall of the window:   %8.1f ms (one after another: %.1f ms)\n", ahead.longestStallMs,
+                sequential.longestStallMs);
+    const bool same = sequential.shown == ahead.shown;
+    std::printf("identical grid, table, captions, messages and progress: %s (%zu progress texts)\n",
+                same ? "yes" : "NO", ahead.shown.progress.size());
+    timeCancel(list);
+    return same ? 0 : 1;
 }

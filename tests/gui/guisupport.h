@@ -1,0 +1,112 @@
+#pragma once
+// Shared pieces of the window tests: one simulated web for the whole test
+// program as the route of every page, a fresh real window for each test, and
+// its controls found by name and clicked where a user clicks.
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "app/gui/tabcontrol.h"
+#include "app/layout.h"
+#include "tests/marketpicks.h"
+#include "tools/simweb/server.h"
+
+namespace veltrop::testing {
+
+// The message boxes shown since the last call, oldest first.
+inline QStringList messages()
+{
+    QStringList texts;
+    for (const std::string& text : gui::QtDialogs::takeMessages())
+        texts << QString::fromStdString(text);
+    return texts;
+}
+
+// The base of a window test class; its slots call these from initTestCase,
+// init, cleanup and cleanupTestCase.
+class WindowTest : public QObject {
+protected:
+    std::unique_ptr<simweb::Server> web;
+    std::unique_ptr<gui::MainWindow> window;
+
+    Form1& form() { return window->form(); }
+    template <class W = QWidget> W* find(const char* name)
+    {
+        W* widget = window->findChild<W*>(name);
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    QPushButton* button(const char* name) { return find<QPushButton>(name); }
+    QString label(const char* name) { return find<QLabel>(name)->text(); }
+    bool enabled(const char* name) { return button(name)->isEnabled(); }
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    // A click on the box's tick square, where a user clicks.
+    void tick(const char* name)
+    {
+        QCheckBox* box = find<QCheckBox>(name);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+    void showPage(int page)
+    {
+        QTabBar* bar = window->tabControl()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(page).center());
+    }
+    // Rank box `box`, on the page that holds it.
+    void tickRank(int box)
+    {
+        if (window->tabControl()->currentIndex() != layout::RanksPage)
+            showPage(layout::RanksPage);
+        tick(qPrintable(QStringLiteral("Rank_%1").arg(box)));
+    }
+
+    // Puts `list` into the window as Get Lists leaves it, none scored yet.
+    void putList(const std::vector<std::string>& list)
+    {
+        form().tickercount = Integer(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i)
+            form().tickertable[i + 1] = {list[i], std::monostate{}};
+        form().rankbutton.enabled = true;
+        form().clearbutton.enabled = true;
+        form().getbutton.enabled = false;
+    }
+
+    // Message boxes answer themselves and every page comes from the web.
+    void startWeb()
+    {
+        gui::QtDialogs::setAutomatic(true);
+        web = std::make_unique<simweb::Server>();
+        qputenv("http_proxy", QByteArray::fromStdString(web->proxyUrl()));
+        qunsetenv("no_proxy");
+        qunsetenv("NO_PROXY");
+    }
+    void stopWeb()
+    {
+        web.reset();
+        gui::QtDialogs::setAutomatic(false);
+    }
+
+    // A window as start-up leaves it, on screen.
+    void openWindow()
+    {
+        window = std::make_unique<gui::MainWindow>();
+        window->load();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
+    }
+    // Closes the window and forgets what it said.
+    void closeWindow()
+    {
+        window.reset();
+        messages();
+    }
+};
+
+} // namespace veltrop::testing
