@@ -45,7 +45,10 @@ void Form1::delete25_Click()
         lowestvalue = std::min(lowestvalue, currentscore);
         highestvalue = std::max(highestvalue, currentscore);
     }
-    valuerange = highestvalue - lowestvalue;
+    // Taken in floating point and saturated: a score read from a page such
+    // as "1e999" is the largest whole number, and the difference with a
+    // negative one would not fit.
+    valuerange = floorWhole(double(highestvalue) - double(lowestvalue));
     const RankBands bands = rankBands(lowestvalue, highestvalue);
     bandwidth = bands.width;
 

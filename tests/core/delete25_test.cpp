@@ -1,4 +1,5 @@
 // Delete bottom 25% on ranked grids set up as a display leaves them.
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -174,3 +175,21 @@ TEST_F(Delete25, ASingleTickerStaysWithBand1)
 }
 
 } // namespace
+
+TEST_F(Delete25, AScoreTooLargeForItsTypeKeepsTheRangeWhole)
+{
+    // A page cell such as "1e999" scores the largest whole number; with a
+    // negative score beside it the range must not wrap.
+    rank(descending(6));
+    const std::string largest = std::to_string(std::numeric_limits<std::int64_t>::max());
+    form.MSFlexGrid1.setTextMatrix(1, 2, largest);
+    form.tickertable[1][1] = largest;
+    for (int r : {5, 6}) {
+        form.MSFlexGrid1.setTextMatrix(r, 2, "-5");
+        form.tickertable[r][1] = std::string("-5");
+    }
+    form.delete25_Click();
+    EXPECT_GT(form.valuerange, 0);
+    EXPECT_EQ(form.tickercount, 5);
+    EXPECT_EQ(bandOf(form.MSFlexGrid1.picture(1, 1)), 17);
+}
