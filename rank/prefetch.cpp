@@ -74,6 +74,10 @@ struct RankPrefetch::State : std::enable_shared_from_this<State> {
     std::set<int> plannedSources;
     std::uint64_t nextEntry = 1;
     bool aborted = false;
+    // While a run plans its sources, no page is asked for yet: a page that
+    // arrived before the last source was planned could not be shared with it.
+    bool holding = false;
+    std::vector<std::uint64_t> held;
 
     // With the lock held.
     void startEntry(const std::string& url, std::vector<Key> keys, bool nextPage)
@@ -89,8 +93,25 @@ struct RankPrefetch::State : std::enable_shared_from_this<State> {
             consumers.at(key).entry = token;
         if (!nextPage)
             shared[url] = token;
+        if (holding)
+            held.push_back(token);
+        else
+            launch(token);
+    }
+
+    // With the lock held: asks the pool for the entry's page.
+    void launch(std::uint64_t token)
+    {
+        auto it = entries.find(token);
+        if (it == entries.end())
+            return;
+        Entry& entry = it->second;
+        if (entry.consumers.empty()) {
+            forget(token);
+            return;
+        }
         std::weak_ptr<State> self = weak_from_this();
-        entry.fetch = pool.fetch(url, consumers.at(keys.front()).order,
+        entry.fetch = pool.fetch(entry.url, consumers.at(entry.consumers.front()).order,
                                  [self, token](const PageIndex* page, const std::string& finalUrl) {
                                      if (auto state = self.lock())
                                          state->arrived(token, page, finalUrl);
@@ -103,7 +124,8 @@ struct RankPrefetch::State : std::enable_shared_from_this<State> {
         auto it = entries.find(token);
         if (it == entries.end())
             return;
-        pool.cancel(it->second.fetch);
+        if (it->second.fetch)
+            pool.cancel(it->second.fetch);
         auto sharedIt = shared.find(it->second.url);
         if (sharedIt != shared.end() && sharedIt->second == token)
             shared.erase(sharedIt);
@@ -253,6 +275,22 @@ void RankPrefetch::plan(const RankSource& source, const std::vector<std::string>
     }
 }
 
+void RankPrefetch::hold()
+{
+    std::lock_guard lock(state_->mutex);
+    state_->holding = true;
+}
+
+void RankPrefetch::release()
+{
+    State& s = *state_;
+    std::lock_guard lock(s.mutex);
+    s.holding = false;
+    for (std::uint64_t token : s.held)
+        s.launch(token);
+    s.held.clear();
+}
+
 bool RankPrefetch::planned(const RankSource& source) const
 {
     std::lock_guard lock(state_->mutex);
@@ -270,7 +308,7 @@ PageOutcome RankPrefetch::take(const RankSource& source, int row, const std::fun
         return {};
     bool othersStopped = false;
     while (!it->second.done) {
-        if (auto entry = s.entries.find(it->second.entry); entry != s.entries.end())
+        if (auto entry = s.entries.find(it->second.entry); entry != s.entries.end() && entry->second.fetch)
             s.pool.hurry(entry->second.fetch);
         s.changed.wait_for(lock, waitSlice);
         if (s.aborted)

@@ -36,6 +36,10 @@ public:
     // single-cell and fund-count positions the source reads with.
     void plan(const RankSource& source, const std::vector<std::string>& addresses, Cell cell, const FundWalk& walk);
     bool planned(const RankSource& source) const;
+    // Pages planned between hold and release are asked for only at release,
+    // so that every source planned meanwhile shares each address.
+    void hold();
+    void release();
 
     // The outcome of `row` for `source`, waiting for it as long as it takes
     // and calling `wait` at least every 20 ms meanwhile. Once `cancelled`

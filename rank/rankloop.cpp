@@ -86,6 +86,7 @@ void Form1::planranks()
     if (!pool_)
         pool_ = std::make_unique<FetchPool>();
     prefetch_ = std::make_unique<RankPrefetch>(*pool_);
+    prefetch_->hold();
     for (const RankSource& source : rankSources()) {
         if (Rank[source.index].value != 1)
             continue;
@@ -97,6 +98,7 @@ void Form1::planranks()
         }
         prefetch_->plan(source, addresses, source.cell, fundWalk());
     }
+    prefetch_->release();
 }
 
 bool Form1::rankpage(const RankSource& source, const std::string& address, Points& points)
