@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/layout.h"
+#include "lists/listpages.h"
 #include "rank/prefetch.h"
 #include "web/fetchpool.h"
 
@@ -27,7 +28,7 @@ std::string cellText(const CellValue& v)
     return {};
 }
 
-Form1::Form1(Dialogs& dialogs) : dialogs_(dialogs)
+Form1::Form1(Dialogs& dialogs) : dialogs_(dialogs), pool_(std::make_unique<FetchPool>())
 {
     for (const layout::Control& c : layout::controls()) {
         if (c.kind != layout::Kind::CheckBox)
@@ -42,21 +43,31 @@ Form1::Form1(Dialogs& dialogs) : dialogs_(dialogs)
     apppath = error ? std::filesystem::current_path(error).string() : exe.parent_path().string();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // Whatever reads pages goes before the engine that reads them.
+    listpages_.reset();
+    prefetch_.reset();
+    fetcher.reset();
+    pool_.reset();
+}
 
 void Form1::msgbox(const std::string& text)
 {
-    if (!closing_)
-        dialogs_.message(text);
+    if (closing_)
+        return;
+    if (showHook_)
+        showHook_();
+    dialogs_.message(text);
 }
 
 void Form1::Form_Load()
 {
-    fetcher = std::make_unique<PageFetcher>();
+    fetcher = std::make_unique<PageFetcher>(*pool_);
     fetcher->setWaitHook(waitHook_);
 
     {
-        ConnectionProbe probe(waitHook_);
+        ConnectionProbe probe(*pool_, waitHook_);
         if (!probe.IsConnected())
             msgbox("No Web connection found.  Please connect to use the program");
     }
@@ -142,6 +153,8 @@ void Form1::requestClose()
         fetcher->abandon();
     if (prefetch_)
         prefetch_->abort();
+    if (listpages_)
+        listpages_->abort();
 }
 
 } // namespace veltrop

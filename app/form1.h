@@ -17,6 +17,7 @@ namespace veltrop {
 struct RankSource;
 struct Points;
 class FetchPool;
+class ListPages;
 class RankPrefetch;
 
 // Whole numbers. The design keeps most of them in 16 bits; values that can
@@ -136,12 +137,12 @@ public:
     // file dialogs start there.
     std::string apppath;
 
-    // A ranking run fetches the pages of every ticked source ahead, many at
-    // once, and applies what they give in run order, with the same result as
-    // reading one page after another. False reads them one after another.
-    bool fetchahead = true;
-    // The pool a run fetches ahead with; null before the first such run.
-    const FetchPool* fetchpool() const { return pool_.get(); }
+    // How many pages Get Lists, the filter and a ranking run ask for ahead
+    // of the one they wait on: 0 as many as the fetch engine allows, 1 one
+    // page after another. What they show is the same either way.
+    int lookahead = 0;
+    // The fetch engine every page of the program is read with.
+    const FetchPool& fetchpool() const { return *pool_; }
 
     // ---- Dispatch --------------------------------------------------------
     // Runs the command of a click. While a command runs (the window handles
@@ -155,6 +156,9 @@ public:
     // Called while a page loads, so the window can handle input. Set it
     // before Form_Load.
     void setWaitHook(PageFetcher::WaitHook hook) { waitHook_ = std::move(hook); }
+    // Called before every message box, so that the window under it shows
+    // the state of that moment.
+    void setShowHook(std::function<void()> hook) { showHook_ = std::move(hook); }
 
     // The window is closing: the page in flight is abandoned, every later
     // page fails at once and no more message boxes are shown, so a running
@@ -169,20 +173,18 @@ public:
 
 private:
     void msgbox(const std::string& text);
-    // The points the current page gives for the source's extraction.
-    Points extractpoints(const RankSource& source);
     // Adds points to the score of `row`, and records it when they say so.
     void applypoints(int row, const Points& points);
 
     // Plans the pages of every ticked source, at the start of a run.
     void planranks();
-    // The outcome of the current ticker's page for `source`: fetched ahead,
-    // or opened now.
-    bool rankpage(const RankSource& source, const std::string& address, Points& points);
+    void planranks(const RankSource& source);
 
     Dialogs& dialogs_;
     PageFetcher::WaitHook waitHook_;
+    std::function<void()> showHook_;
     std::unique_ptr<FetchPool> pool_;
+    std::unique_ptr<ListPages> listpages_;
     std::unique_ptr<RankPrefetch> prefetch_;
     const RankSource* rankingsource_ = nullptr;
     bool running_ = false;

@@ -175,15 +175,17 @@ std::string decode1252(std::string_view bytes)
     return out;
 }
 
-std::string encode1252(std::string_view utf8)
+std::string encode1252(std::string_view utf8, bool* whole)
 {
     std::string out;
     out.reserve(utf8.size());
+    bool lost = false;
     std::size_t at = 0;
     while (at < utf8.size()) {
         const long c = nextCodePoint(utf8, at);
         if (c < 0) {
             out += '?';
+            lost = true;
         } else if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
             out += static_cast<char>(c);
         } else {
@@ -194,9 +196,12 @@ std::string encode1252(std::string_view utf8)
                     break;
                 }
             }
+            lost = lost || mapped == '?';
             out += mapped;
         }
     }
+    if (whole)
+        *whole = !lost;
     return out;
 }
 

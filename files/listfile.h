@@ -31,8 +31,9 @@ std::string upperCase1252(std::string_view bytes);
 // code points.
 std::string decode1252(std::string_view bytes);
 // UTF-8 to Windows-1252 bytes. Every character the code page cannot hold, and
-// every byte that is not valid UTF-8, becomes "?".
-std::string encode1252(std::string_view utf8);
+// every byte that is not valid UTF-8, becomes "?"; `whole`, when given, tells
+// whether none did.
+std::string encode1252(std::string_view utf8, bool* whole = nullptr);
 
 // Puts `content` into the file `path` so that the file either keeps its old
 // content or holds the whole new one: the bytes go to a temporary file in the

@@ -17,6 +17,8 @@
 #include "app/form1.h"
 #include "app/helpers.h"
 #include "web/fetchpool.h"
+#include "web/lookahead.h"
+#include "web/wait.h"
 #include "web/hosts.h"
 #include "web/pageindex.h"
 #include "web/url.h"
@@ -86,15 +88,14 @@ std::optional<double> wholeVolume(std::string_view text)
 // row is the one at its own position when the page names it there, else the
 // row that names it (a page that leaves a ticker out would otherwise hand
 // every later ticker its neighbour's quote); a ticker with no row is dropped.
-// It reads the page only through `cell`, so it runs as well on a page
-// fetched ahead on another thread.
+// It runs on the engine's worker that indexed the page.
 struct BatchResult {
     bool opened = false;
     std::vector<int> kept;
     std::string lastVolume;
 };
 
-BatchResult testBatch(const std::function<std::string(int, int, int)>& cell, const std::vector<std::string>& tickers,
+BatchResult testBatch(const PageIndex& page, const std::vector<std::string>& tickers,
                       int first, int last, int named, Wide priceminimum, Wide volumeminimum)
 {
     BatchResult result{true, {}, {}};
@@ -103,12 +104,12 @@ BatchResult testBatch(const std::function<std::string(int, int, int)>& cell, con
     const auto quoteRow = [&](int i) {
         const std::string& ticker = tickers[static_cast<std::size_t>(i)];
         const int row = i + headerRows;
-        if (sameTicker(cell(quoteTable, row, 1), ticker))
+        if (sameTicker(page.cellText(quoteTable, row, 1), ticker))
             return row;
         if (!rowsIndexed) {
             rowsIndexed = true;
             for (int r = headerRows + 1; r <= maxQuoteRows; ++r) {
-                const std::string symbol = cell(quoteTable, r, 1);
+                const std::string symbol = page.cellText(quoteTable, r, 1);
                 // An empty entry of the query has an empty row; past the
                 // tickers named, an empty cell is the end of the table.
                 if (symbol.empty()) {
@@ -135,7 +136,7 @@ BatchResult testBatch(const std::function<std::string(int, int, int)>& cell, con
         const int row = quoteRow(i);
         if (row == 0)
             continue;
-        if (keep(cell(quoteTable, row, priceColumn), cell(quoteTable, row, volumeColumn)))
+        if (keep(page.cellText(quoteTable, row, priceColumn), page.cellText(quoteTable, row, volumeColumn)))
             result.kept.push_back(i);
     }
     return result;
@@ -181,58 +182,46 @@ void Form1::filter()
         }
     }
 
+    // The batches are asked for together (as far as the look-ahead allows)
+    // and tested on the engine's workers as they arrive; the results are
+    // taken in batch order below.
+    struct Pending {
+        // Guards `results` and `left`: a batch's result is written once,
+        // before `left` counts it.
+        std::mutex mutex;
+        std::condition_variable arrived;
+        std::vector<BatchResult> results;
+        std::size_t left = 0;
+    };
+    auto pending = std::make_shared<Pending>();
+    pending->results.resize(requests.size());
+    pending->left = requests.size();
     std::vector<BatchResult> results(requests.size());
-    if (fetchahead && requests.size() > 1) {
-        // Every batch at once, tested on the pool's threads as it arrives;
-        // the results are taken in batch order below.
-        if (!pool_)
-            pool_ = std::make_unique<FetchPool>();
-        struct Pending {
-            std::mutex mutex;
-            std::condition_variable arrived;
-            std::size_t left;
-        };
-        auto pending = std::make_shared<Pending>();
-        pending->left = requests.size();
-        auto shared = std::make_shared<std::vector<BatchResult>>(requests.size());
-        std::vector<FetchPool::Id> ids;
+    {
+        LookAhead ahead(*pool_, lookahead);
         for (std::size_t b = 0; b < requests.size(); ++b) {
             const Batch batch = requests[b];
+            FetchPool::Request request;
+            request.url = quoteAddress(batch.query);
+            request.order = b;
             const Wide price = priceminimum, volume = volumeminimum;
-            ids.push_back(pool_->fetch(
-                quoteAddress(batch.query), b,
-                [pending, shared, b, batch, tickers, price, volume](const PageIndex* page, const std::string&) {
-                    BatchResult result;
-                    if (page)
-                        result = testBatch([page](int t, int r, int c) { return page->cellText(t, r, c); }, tickers,
-                                           batch.first, batch.last, batch.last, price, volume);
-                    std::lock_guard lock(pending->mutex);
-                    (*shared)[b] = std::move(result);
-                    --pending->left;
-                    pending->arrived.notify_all();
-                }));
+            ahead.ask(std::move(request), [pending, b, batch, tickers, price, volume](FetchPool::Arrival& arrival) {
+                BatchResult result;
+                if (arrival.page) {
+                    result = testBatch(*arrival.page, tickers, batch.first, batch.last, batch.last, price, volume);
+                }
+                std::lock_guard lock(pending->mutex);
+                pending->results[b] = std::move(result);
+                --pending->left;
+                pending->arrived.notify_all();
+                return true;
+            });
         }
         std::unique_lock lock(pending->mutex);
-        while (pending->left > 0 && !closing_) {
-            pending->arrived.wait_for(lock, std::chrono::milliseconds(20));
-            lock.unlock();
-            if (waitHook_)
-                waitHook_();
-            lock.lock();
-        }
-        if (pending->left > 0)
-            for (FetchPool::Id id : ids)
-                pool_->cancel(id);
-        else
-            results = *shared;
-    } else {
-        for (std::size_t b = 0; b < requests.size(); ++b) {
-            const Batch& batch = requests[b];
-            if (fetcher->OpenPage(quoteAddress(batch.query), 60, 0))
-                results[b] = testBatch(
-                    [this](int t, int r, int c) { return fetcher->GetCellText(t, r, c); }, tickers, batch.first,
-                    batch.last, batch.last, priceminimum, volumeminimum);
-        }
+        waitWithHook(lock, pending->arrived, [&] { return pending->left == 0 || closing_; }, waitHook_);
+        if (pending->left == 0)
+            results = std::move(pending->results);
+        // Leaving the block forgets the batches still to come.
     }
 
     const std::string failure = std::string("Could not open Filtering site.. please write ") + supportAddress;

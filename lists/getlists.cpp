@@ -1,14 +1,18 @@
 // Get Lists and the list walker.
-#include <set>
-
 #include "app/form1.h"
 #include "app/helpers.h"
+#include "lists/listpages.h"
 #include "lists/listsources.h"
 
 namespace veltrop {
 namespace {
-// A walk never reads more pages than this, whatever the next-page links say.
-constexpr int maxPagesPerWalk = 100;
+
+TableWalk walkOf(const ListSource& source)
+{
+    return {{source.table, source.row, source.column}, source.step, maxTickers, source.paging,
+            {source.nextTable, source.nextRow, source.nextColumn}, source.nextText};
+}
+
 } // namespace
 
 void Form1::getbutton_Click()
@@ -18,11 +22,22 @@ void Form1::getbutton_Click()
     savelistbutton.enabled = false;
     loadlistbutton.enabled = false;
 
+    // Every ticked list's first page is asked for at once.
+    listpages_ = std::make_unique<ListPages>(*pool_, lookahead);
+    int position = 0;
+    for (const ListSource& source : listSources()) {
+        if (List[source.box].value == 1)
+            listpages_->plan(source.url(), walkOf(source), position);
+        ++position;
+    }
+
     for (const ListSource& source : listSources()) {
         // Each box is read at its source's turn: the user may tick one while
-        // an earlier page loads.
-        if (List[source.box].value != 1)
+        // an earlier page loads, or clear one.
+        if (List[source.box].value != 1) {
+            listpages_->drop(source.url());
             continue;
+        }
         listurl = source.url();
         celltable = Integer(source.table);
         cellrow = Integer(source.row);
@@ -37,6 +52,7 @@ void Form1::getbutton_Click()
         }
         getlists();
     }
+    listpages_.reset();
 
     if (tickercount != 0) {
         loadlistbutton.enabled = true;
@@ -56,51 +72,55 @@ void Form1::getbutton_Click()
 
 void Form1::getlists()
 {
-    if (!fetcher->OpenPage(listurl, 60, 0)) {
-        msgbox("Couldn't connect. Clear list and try again.");
+    // Called on its own, outside Get Lists, the walker reads its pages for
+    // itself; a list ticked during Get Lists is asked for at its turn.
+    const bool ownPages = !listpages_;
+    if (ownPages)
+        listpages_ = std::make_unique<ListPages>(*pool_, lookahead);
+    listpages_->plan(listurl,
+                     {{celltable, cellrow, cellcolumn}, rowstep, maxTickers, pagingon,
+                      {nexttable, nextrow, nextcolumn}, nextlinktext},
+                     0);
+    const auto done = [&] {
         getbutton.caption = "Get Lists";
+        listpages_->drop(listurl);
+        if (ownPages)
+            listpages_.reset();
+    };
+
+    int n = 0;
+    ListPages::Page page = listpages_->take(listurl, n, waitHook_);
+    if (!page.opened) {
+        msgbox("Couldn't connect. Clear list and try again.");
+        done();
         return;
     }
-
-    // Pages already read in this walk: a next-page link back to one of them,
-    // or a chain longer than any real list, would otherwise never end.
-    std::set<std::string> visited{listurl, fetcher->pageUrl()};
-    int pagesRead = 1;
-
     do {
         morepages = false;
         const int step = rowstep > 0 ? rowstep : 1;
-        for (int k = 1; k <= maxTickers; k += step) {
+        int k = 1;
+        for (const std::string& ticker : page.tickers) {
             loopindex = Integer(k);
-            celltext = fetcher->GetCellText(celltable, cellrow + loopindex, cellcolumn);
-            if (celltext.empty())
-                break;
+            celltext = ticker;
             if (tickercount + 1 > maxTickers) {
                 msgbox("Only 500 tickers allowed");
-                getbutton.caption = "Get Lists";
+                listpages_->full();
+                done();
                 return;
             }
             ++tickercount;
-            getbutton.caption = celltext;
-            tickertable[tickercount][0] = celltext;
+            getbutton.caption = ticker;
+            tickertable[tickercount][0] = ticker;
+            k += step;
         }
-
-        if (pagingon) {
-            celltext = fetcher->GetCellText(nexttable, nextrow, nextcolumn);
-            if (containsPhrase(celltext, nextlinktext)) {
-                nextpageurl = fetcher->FindLinkUrl(celltext, 1);
-                if (!nextpageurl.empty() && !visited.contains(nextpageurl) &&
-                    pagesRead < maxPagesPerWalk && fetcher->OpenPage(nextpageurl, 60, 0)) {
-                    morepages = true;
-                    ++pagesRead;
-                    visited.insert(nextpageurl);
-                    visited.insert(fetcher->pageUrl());
-                }
-            }
+        loopindex = Integer(k);
+        if (!page.next.empty()) {
+            nextpageurl = page.next;
+            page = listpages_->take(listurl, ++n, waitHook_);
+            morepages = page.opened;
         }
     } while (morepages);
-
-    getbutton.caption = "Get Lists";
+    done();
 }
 
 } // namespace veltrop

@@ -3,19 +3,14 @@
 #include <cmath>
 
 #include "app/helpers.h"
+#include "files/listfile.h"
 #include "rank/newsdate.h"
 #include "rank/ranksources.h"
 
 namespace veltrop {
 namespace {
 
-// A fund-count walk never reads more pages for one ticker than this, whatever
-// the next-page links say.
-constexpr int kMaxFundPages = 100;
-// The holdings rows a walk reads on one page.
-constexpr int kMaxFundRow = 5000;
-
-double number(const RankPage& page, int table, int row, int column)
+double number(const PageView& page, int table, int row, int column)
 {
     return leadingNumber(page.cellText(table, row, column));
 }
@@ -38,7 +33,7 @@ double gradeValue(const std::string& text)
 
 } // namespace
 
-Points singleCell(const RankPage& page, Cell cell)
+Points singleCell(const PageView& page, Cell cell)
 {
     const std::string text = page.cellText(cell.table, cell.row, cell.column);
     const double v = leadingNumber(text);
@@ -47,7 +42,7 @@ Points singleCell(const RankPage& page, Cell cell)
     return Points::add(0);
 }
 
-NewsReading readNews(const RankPage& page)
+NewsReading readNews(const PageView& page)
 {
     const std::string text = page.pageText();
     if (containsPhrase(text, "no news") || containsPhrase(text, "not found") ||
@@ -74,9 +69,7 @@ Points newsPoints(const NewsReading& reading, double now)
     return days > 0 ? Points::record(days) : Points::add(0);
 }
 
-Points daysSinceNews(const RankPage& page, double now) { return newsPoints(readNews(page), now); }
-
-Points rankChange(const RankPage& page)
+Points rankChange(const PageView& page)
 {
     if (containsPhrase(page.pageText(), "No Matching"))
         return Points::nothing();
@@ -89,54 +82,9 @@ Points rankChange(const RankPage& page)
     return Points::record(floorWhole(sum / 8));
 }
 
-FundTally::FundTally(const FundWalk& walk, const std::string& firstUrl) : walk_(walk), visited_{firstUrl} {}
+bool isHolding(const std::string& cell) { return leadingNumber(cell) != 0; }
 
-std::string FundTally::count(const RankPage& page)
-{
-    const int step = walk_.rowStep > 0 ? walk_.rowStep : 1;
-    for (int j = 1; j <= kMaxFundRow; j += step) {
-        if (number(page, walk_.first.table, walk_.first.row + j, walk_.first.column) == 0)
-            break;
-        ++count_;
-    }
-    if (!walk_.paging)
-        return {};
-    const std::string link = page.cellText(walk_.next.table, walk_.next.row, walk_.next.column);
-    if (!containsPhrase(link, walk_.nextText))
-        return {};
-    std::string url = page.linkUrl(link, 1);
-    // A next link back to a page already read would otherwise walk in a
-    // circle for ever, and an endless chain would never end either.
-    if (url.empty() || pagesRead_ >= kMaxFundPages ||
-        std::find(visited_.begin(), visited_.end(), url) != visited_.end())
-        return {};
-    return url;
-}
-
-void FundTally::opened(const std::string& url, const std::string& finalUrl)
-{
-    ++pagesRead_;
-    visited_.push_back(url);
-    visited_.push_back(finalUrl);
-}
-
-Points fundCount(const RankPage& first, const FundWalk& walk, const OpenFurther& open, const Cancelled& cancelled)
-{
-    FundTally tally(walk, first.url());
-    const RankPage* page = &first;
-    for (;;) {
-        const std::string next = tally.count(*page);
-        if (next.empty() || (cancelled && cancelled()))
-            break;
-        page = open(next);
-        if (!page)
-            break;
-        tally.opened(next, page->url());
-    }
-    return tally.points();
-}
-
-Points guruAverage(const RankPage& page)
+Points guruAverage(const PageView& page)
 {
     if (containsPhrase(page.pageText(), "no Guru"))
         return Points::nothing();
@@ -148,8 +96,11 @@ Points guruAverage(const RankPage& page)
 
 std::optional<std::string> smartSelectCode(std::string_view ticker)
 {
-    const std::string t = toUpperAscii(trimBlanks(ticker));
-    if (t.find_first_of("-,*") != std::string::npos || t.size() >= 5)
+    // The site counts, upper-cases and shifts characters of the Western code
+    // page, one byte each; a character that page lacks cannot be sent.
+    bool whole = true;
+    const std::string t = listfile::upperCase1252(listfile::encode1252(trimBlanks(ticker), &whole));
+    if (!whole || t.find_first_of("-,*") != std::string::npos || t.size() >= 5)
         return std::nullopt;
     std::string code;
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -164,7 +115,7 @@ std::optional<std::string> smartSelectCode(std::string_view ticker)
     return std::string(trimBlanks(code));
 }
 
-Points smartSelectAverage(const RankPage& page)
+Points smartSelectAverage(const PageView& page)
 {
     if (containsPhrase(page.pageText(), "not currently"))
         return Points::nothing();
@@ -174,7 +125,7 @@ Points smartSelectAverage(const RankPage& page)
     return Points::record(floorWhole(sum / 5));
 }
 
-Points brokerRecommendation(const RankPage& page)
+Points brokerRecommendation(const PageView& page)
 {
     if (containsPhrase(page.pageText(), "No Reports"))
         return Points::nothing();
@@ -185,6 +136,24 @@ Points brokerRecommendation(const RankPage& page)
         if (exactMatch(text, opinion))
             return Points::record(points);
     return Points::record(0);
+}
+
+} // namespace veltrop
+
+namespace veltrop {
+
+NewsReading extract(const RankSource& source, const PageView& page)
+{
+    switch (source.extraction) {
+    case Extraction::SingleCell: return {singleCell(page, source.cell), std::nullopt};
+    case Extraction::DaysSinceNews: return readNews(page);
+    case Extraction::RankChange: return {rankChange(page), std::nullopt};
+    case Extraction::GuruAverage: return {guruAverage(page), std::nullopt};
+    case Extraction::SmartSelect: return {smartSelectAverage(page), std::nullopt};
+    case Extraction::Broker: return {brokerRecommendation(page), std::nullopt};
+    case Extraction::FundCount: break;  // a walk over pages, not one page's
+    }
+    return {};
 }
 
 } // namespace veltrop

@@ -1,11 +1,12 @@
 #pragma once
-// Pages of a ranking run fetched ahead. When a run starts, every page each
-// ticked source will read is asked for at once from a fetch pool; as soon as
-// a page is indexed (on a worker thread) every source that reads it extracts
-// its result there, and only that small result is kept, never the page. The
-// ranking loop still takes the sources in run order and the tickers in table
-// order and applies each result at its turn, so what it shows is exactly what
-// reading one page after another would show.
+// The pages of a ranking run. When a run starts, the pages each ticked
+// source will read are asked of the fetch engine, at most `lookahead` at a
+// time ahead of the loop (one: one page after another); as soon as a page is
+// indexed (on a worker thread) every source that reads it extracts its result
+// there, and only that small result is kept, never the page. The ranking
+// loop takes the sources in run order and the tickers in table order and
+// applies each result at its turn, so what it shows does not depend on how
+// far ahead the pages were read.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "rank/ranksources.h"
 #include "web/fetchpool.h"
+#include "web/wait.h"
 
 namespace veltrop {
 
@@ -26,15 +28,15 @@ struct PageOutcome {
 
 class RankPrefetch {
 public:
-    explicit RankPrefetch(FetchPool& pool);
+    // `lookahead` 0: as many pages at once as the engine allows.
+    RankPrefetch(FetchPool& engine, int lookahead);
     ~RankPrefetch();  // stops every transfer of the run
     RankPrefetch(const RankPrefetch&) = delete;
     RankPrefetch& operator=(const RankPrefetch&) = delete;
 
     // Asks for the pages of `source`: addresses[row - 1] for each row, an
-    // empty address for a row that gets no page. `cell` and `walk` are the
-    // single-cell and fund-count positions the source reads with.
-    void plan(const RankSource& source, const std::vector<std::string>& addresses, Cell cell, const FundWalk& walk);
+    // empty address for a row that gets no page.
+    void plan(const RankSource& source, const std::vector<std::string>& addresses);
     bool planned(const RankSource& source) const;
     // Pages planned between hold and release are asked for only at release,
     // so that every source planned meanwhile shares each address.
@@ -45,8 +47,7 @@ public:
     // and calling `wait` at least every 20 ms meanwhile. Once `cancelled`
     // reads true every transfer but this row's own stops, and a fund-count
     // walk of this row ends after the page in flight.
-    PageOutcome take(const RankSource& source, int row, const std::function<void()>& wait,
-                     const std::function<bool()>& cancelled);
+    PageOutcome take(const RankSource& source, int row, const WaitHook& wait, const std::function<bool()>& cancelled);
 
     // Forgets the rest of a source (it failed, or its box was cleared): its
     // results, and the transfers no other source needs.

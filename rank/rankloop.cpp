@@ -4,63 +4,20 @@
 #include "rank/newsdate.h"
 #include "rank/prefetch.h"
 #include "rank/ranksources.h"
-#include "web/fetchpool.h"
-#include "web/url.h"
 
 namespace veltrop {
-namespace {
-
-// The fetcher's current page, as the extractions read it.
-class FetcherPage : public RankPage {
-public:
-    explicit FetcherPage(const PageFetcher& fetcher) : fetcher_(fetcher) {}
-    std::string cellText(int table, int row, int column) const override
-    {
-        return fetcher_.GetCellText(table, row, column);
-    }
-    std::string pageText() const override { return fetcher_.GetPageText(); }
-    std::string linkUrl(const std::string& text, int index) const override
-    {
-        return fetcher_.FindLinkUrl(text, index);
-    }
-    std::string url() const override { return fetcher_.pageUrl(); }
-
-private:
-    const PageFetcher& fetcher_;
-};
-
-// The single-cell reader as getranks runs it: no own extraction, the cell
-// taken from the form fields.
-constexpr RankSource kCellReader{
-    -1, "", "", "", "", Extraction::SingleCell, Cell{}, ProgressOrder::ShowThenCount, true, false};
-
-// The text a source's address carries for a ticker as the table holds it:
-// trimmed, or the pre-check's code; nullopt when the pre-check skips it.
-std::optional<std::string> addressText(const RankSource& source, const std::string& ticker)
-{
-    if (source.precheck)
-        return smartSelectCode(ticker);
-    return std::string(trimBlanks(ticker));
-}
-
-std::string addressPrefix(const RankSource& source)
-{
-    return "http://" + std::string(source.host) + std::string(source.before);
-}
-
-} // namespace
 
 void Form1::loadranksource(const RankSource& source)
 {
     rankingsource_ = &source;
-    urlprefix = addressPrefix(source);
+    urlprefix = "http://" + std::string(source.host) + std::string(source.before);
     urlsuffix = std::string(source.after);
     if (source.extraction == Extraction::SingleCell) {
         celltable = Integer(source.cell.table);
         cellrow = Integer(source.cell.row);
         cellcolumn = Integer(source.cell.column);
     } else if (source.extraction == Extraction::FundCount) {
-        const FundWalk& walk = fundWalk();
+        const TableWalk& walk = fundWalk();
         celltable = Integer(walk.first.table);
         cellrow = Integer(walk.first.row);
         cellcolumn = Integer(walk.first.column);
@@ -75,76 +32,45 @@ void Form1::loadranksource(const RankSource& source)
 
 void Form1::getranks()
 {
-    const bool cellSource = rankingsource_ && rankingsource_->extraction == Extraction::SingleCell;
-    rankloop(cellSource ? *rankingsource_ : kCellReader);
+    if (rankingsource_)
+        rankloop(*rankingsource_);
+}
+
+void Form1::planranks(const RankSource& source)
+{
+    std::vector<std::string> addresses;
+    for (int row = 1; row <= tickercount; ++row)
+        addresses.push_back(rankAddress(source, cellText(tickertable[row][0])).value_or(std::string()));
+    prefetch_->plan(source, addresses);
 }
 
 void Form1::planranks()
 {
-    if (!fetchahead)
-        return;
-    if (!pool_)
-        pool_ = std::make_unique<FetchPool>();
-    prefetch_ = std::make_unique<RankPrefetch>(*pool_);
+    prefetch_ = std::make_unique<RankPrefetch>(*pool_, lookahead);
     prefetch_->hold();
-    for (const RankSource& source : rankSources()) {
-        if (Rank[source.index].value != 1)
-            continue;
-        std::vector<std::string> addresses;
-        for (int row = 1; row <= tickercount; ++row) {
-            const std::optional<std::string> text = addressText(source, cellText(tickertable[row][0]));
-            addresses.push_back(text ? addressPrefix(source) + encodeUrlPart(*text) + std::string(source.after)
-                                     : std::string());
-        }
-        prefetch_->plan(source, addresses, source.cell, fundWalk());
-    }
+    for (const RankSource& source : rankSources())
+        if (Rank[source.index].value == 1)
+            planranks(source);
     prefetch_->release();
-}
-
-bool Form1::rankpage(const RankSource& source, const std::string& address, Points& points)
-{
-    if (!prefetch_ || source.index < 0) {
-        if (!fetcher->OpenPage(address, 60, 0))
-            return false;
-        points = extractpoints(source);
-        return true;
-    }
-    // The window gets its turn once a ticker, so the progress text shows and
-    // Cancel is seen even when every result is already in.
-    if (waitHook_)
-        waitHook_();
-    const PageOutcome outcome =
-        prefetch_->take(source, loopindex, waitHook_, [this] { return cancelflag || closing_; });
-    if (!outcome.opened)
-        return false;
-    // The days are counted now, at the ticker's turn, as if its page had
-    // just been read.
-    points = source.extraction == Extraction::DaysSinceNews ? newsPoints(outcome.news, presentDayNumber())
-                                                             : outcome.points;
-    return true;
 }
 
 void Form1::rankloop(const RankSource& source)
 {
+    // Called on its own, outside a run, the loop reads its source's pages
+    // for itself.
+    const bool ownPages = !prefetch_;
+    if (ownPages)
+        prefetch_ = std::make_unique<RankPrefetch>(*pool_, lookahead);
     // A source ticked during the run has its pages asked for at its turn.
-    if (prefetch_ && source.index >= 0 && !prefetch_->planned(source)) {
-        std::vector<std::string> addresses;
-        for (int row = 1; row <= tickercount; ++row) {
-            const std::optional<std::string> text = addressText(source, cellText(tickertable[row][0]));
-            addresses.push_back(text ? urlprefix + encodeUrlPart(*text) + urlsuffix : std::string());
-        }
-        prefetch_->plan(source, addresses, {celltable, cellrow, cellcolumn},
-                        {{celltable, cellrow, cellcolumn}, rowstep, pagingon, {nexttable, nextrow, nextcolumn},
-                         nextlinktext});
-    }
+    if (!prefetch_->planned(source))
+        planranks(source);
 
     const Integer n = tickercount;
     for (loopindex = 1; loopindex <= n; ++loopindex) {
         if (cancelflag)
             break;
         currentticker = cellText(tickertable[loopindex][0]);
-        const std::optional<std::string> sent = addressText(source, currentticker);
-        if (!sent)
+        if (!rankAddress(source, currentticker))
             continue;
 
         const auto show = [&] { Label2.caption = countCaption(stepstogo, " to go... ") + currentticker; };
@@ -156,46 +82,26 @@ void Form1::rankloop(const RankSource& source)
             show();
         }
 
-        Points points;
-        if (!rankpage(source, urlprefix + encodeUrlPart(*sent) + urlsuffix, points))
+        // The window gets its turn once a ticker, so the progress text shows
+        // and Cancel is seen even when every result is already in.
+        if (waitHook_)
+            waitHook_();
+        const PageOutcome outcome =
+            prefetch_->take(source, loopindex, waitHook_, [this] { return cancelflag || closing_; });
+        if (!outcome.opened)
             break;
-        applypoints(loopindex, points);
+        // The days are counted now, at the ticker's turn, as if its page had
+        // just been read.
+        applypoints(loopindex, source.extraction == Extraction::DaysSinceNews
+                                   ? newsPoints(outcome.news, presentDayNumber())
+                                   : outcome.points);
     }
     // Whatever was fetched ahead for the tickers not reached is not wanted.
-    if (prefetch_ && source.index >= 0)
-        prefetch_->drop(source);
+    prefetch_->drop(source);
+    if (ownPages)
+        prefetch_.reset();
     if (source.clearsProgress)
         Label2.caption.clear();
-}
-
-Points Form1::extractpoints(const RankSource& source)
-{
-    const FetcherPage page(*fetcher);
-    switch (source.extraction) {
-    case Extraction::SingleCell:
-        return singleCell(page, {celltable, cellrow, cellcolumn});
-    case Extraction::DaysSinceNews:
-        return daysSinceNews(page, presentDayNumber());
-    case Extraction::RankChange:
-        return rankChange(page);
-    case Extraction::FundCount: {
-        const FundWalk walk{{celltable, cellrow, cellcolumn}, rowstep, pagingon, {nexttable, nextrow, nextcolumn},
-                            nextlinktext};
-        const auto open = [&](const std::string& url) -> const RankPage* {
-            nextpageurl = url;
-            morepages = fetcher->OpenPage(url, 60, 0);
-            return morepages ? &page : nullptr;
-        };
-        return fundCount(page, walk, open, [this] { return cancelflag; });
-    }
-    case Extraction::GuruAverage:
-        return guruAverage(page);
-    case Extraction::SmartSelect:
-        return smartSelectAverage(page);
-    case Extraction::Broker:
-        return brokerRecommendation(page);
-    }
-    return Points::nothing();
 }
 
 void Form1::applypoints(int row, const Points& points)

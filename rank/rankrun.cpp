@@ -34,8 +34,7 @@ void Form1::rankbutton_Click()
         // Each box is read at its source's turn: the user may tick or clear
         // one while an earlier source runs.
         if (Rank[source.index].value != 1) {
-            if (prefetch_)
-                prefetch_->drop(source);
+            prefetch_->drop(source);
             continue;
         }
         loadranksource(source);

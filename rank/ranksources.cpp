@@ -1,7 +1,9 @@
 // The rank sources, in the order a ranking run takes them.
 #include "rank/ranksources.h"
 
+#include "app/helpers.h"
 #include "web/hosts.h"
+#include "web/url.h"
 
 namespace veltrop {
 namespace {
@@ -66,12 +68,21 @@ const RankSource* rankSourceByIndex(int index)
     return nullptr;
 }
 
-const FundWalk& fundWalk()
+const TableWalk& fundWalk()
 {
     // Holdings stand on every other row of table 11 from row 3; the link to
     // the next page of holdings sits below them.
-    static const FundWalk walk{{11, 2, 3}, 2, true, {11, 53, 2}, "Next"};
+    static const TableWalk walk{{11, 2, 3}, 2, 5000, true, {11, 53, 2}, "Next"};
     return walk;
+}
+
+std::optional<std::string> rankAddress(const RankSource& source, std::string_view ticker)
+{
+    std::optional<std::string> text = source.precheck ? smartSelectCode(ticker) : std::string(trimBlanks(ticker));
+    if (!text)
+        return std::nullopt;
+    return "http://" + std::string(source.host) + std::string(source.before) + encodeUrlPart(*text) +
+           std::string(source.after);
 }
 
 } // namespace veltrop

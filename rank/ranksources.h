@@ -1,8 +1,8 @@
 #pragma once
 // The seventeen rank sources as data, and the extractions that turn one page
 // of a source into points for one ticker. An extraction reads its page only
-// through the read-only RankPage view and touches no form state, so it gives
-// the same result whether the page was opened just now or fetched ahead.
+// through the read-only PageView and touches no form state, so it gives the
+// same result whether the page was read just now or fetched well ahead.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "web/pageview.h"
+#include "web/tablewalk.h"
 
 namespace veltrop {
 
@@ -25,18 +28,6 @@ struct Points {
     bool operator==(const Points&) const = default;
 };
 
-// An open page as the extractions see it. Tables, rows and columns count
-// from 1; a missing cell or link reads as the empty text.
-class RankPage {
-public:
-    virtual ~RankPage() = default;
-    virtual std::string cellText(int table, int row, int column) const = 0;
-    virtual std::string pageText() const = 0;
-    virtual std::string linkUrl(const std::string& text, int index) const = 0;
-    // The address the page was finally read from.
-    virtual std::string url() const = 0;
-};
-
 enum class Extraction {
     SingleCell,
     DaysSinceNews,
@@ -50,10 +41,6 @@ enum class Extraction {
 enum class ProgressOrder {
     ShowThenCount,
     CountThenShow,
-};
-
-struct Cell {
-    int table = 0, row = 0, column = 0;
 };
 
 struct RankSource {
@@ -73,68 +60,46 @@ struct RankSource {
 const std::array<RankSource, 17>& rankSources();
 const RankSource* rankSourceByIndex(int index);
 
-// The fund-count page walk's table positions, as the form holds them while
-// that source runs.
-struct FundWalk {
-    Cell first;           // first holding is at row first.row + 1, then every rowStep rows
-    int rowStep = 0;
-    bool paging = false;
-    Cell next;            // the cell that holds the next-page link
-    std::string nextText; // the word that marks a next-page link
-};
-const FundWalk& fundWalk();
+// The address of `source`'s page for a ticker as the table holds it: the
+// ticker trimmed, or SmartSelect's code, percent-encoded between the
+// source's fixed texts; nullopt when the source skips the ticker.
+std::optional<std::string> rankAddress(const RankSource& source, std::string_view ticker);
+
+// The fund-count walk's table positions, as the form holds them while that
+// source runs.
+const TableWalk& fundWalk();
 
 // ---- Extractions -------------------------------------------------------
 
-Points singleCell(const RankPage& page, Cell cell);
+Points singleCell(const PageView& page, Cell cell);
 
-// `now` is the present moment as a day number (see newsdate.h).
-Points daysSinceNews(const RankPage& page, double now);
 // Days since news in two halves: what the page says, and the points that
-// gives at a given moment. A page fetched ahead is read at once, its days
+// gives at a given moment. The page is read when it arrives, its days
 // counted when the ticker's turn comes.
 struct NewsReading {
     Points points;                 // when the page has no dated headline
     std::optional<double> latest;  // the latest headline's day number
 };
-NewsReading readNews(const RankPage& page);
+NewsReading readNews(const PageView& page);
+// `now` is the present moment as a day number (see newsdate.h).
 Points newsPoints(const NewsReading& reading, double now);
 
-Points rankChange(const RankPage& page);
+Points rankChange(const PageView& page);
 
-// Opens a further page of the fund-count walk; nullptr when it does not open.
-// The page it returns stays valid until the next call.
-using OpenFurther = std::function<const RankPage*(const std::string& url)>;
-// Tested between pages: true ends the walk with the count so far.
-using Cancelled = std::function<bool()>;
-Points fundCount(const RankPage& first, const FundWalk& walk, const OpenFurther& open,
-                 const Cancelled& cancelled = {});
+// The fund count's holdings rows: a holding is a row whose number is not 0.
+bool isHolding(const std::string& cell);
 
-// The fund-count walk one page at a time, for pages fetched ahead.
-class FundTally {
-public:
-    FundTally(const FundWalk& walk, const std::string& firstUrl);
-    // Counts the holdings of `page`; returns the address of the page to read
-    // next, or the empty text when the walk ends here.
-    std::string count(const RankPage& page);
-    // A next page was opened from `url` and read from `finalUrl`.
-    void opened(const std::string& url, const std::string& finalUrl);
-    Points points() const { return Points::record(count_); }
+Points guruAverage(const PageView& page);
 
-private:
-    FundWalk walk_;
-    std::int64_t count_ = 0;
-    int pagesRead_ = 1;
-    std::vector<std::string> visited_;
-};
-
-Points guruAverage(const RankPage& page);
-
-// The text SmartSelect's address carries instead of the ticker; nullopt when
-// the ticker is not eligible (then it gets no page).
+// The bytes SmartSelect's address carries instead of the ticker, in the
+// Western code page; nullopt when the ticker is not eligible (then it gets no
+// page).
 std::optional<std::string> smartSelectCode(std::string_view ticker);
-Points smartSelectAverage(const RankPage& page);
+Points smartSelectAverage(const PageView& page);
 
-Points brokerRecommendation(const RankPage& page);
+Points brokerRecommendation(const PageView& page);
+
+// What one page gives `source`, any extraction but the fund count's walk.
+NewsReading extract(const RankSource& source, const PageView& page);
 
 } // namespace veltrop

@@ -1,9 +1,9 @@
 #include "web/fetchpool.h"
 
-#include "web/pageindex.h"
 #include "web/transfer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <deque>
@@ -18,7 +18,8 @@
 namespace veltrop {
 namespace {
 
-constexpr int pollMilliseconds = 100;
+using Clock = std::chrono::steady_clock;
+constexpr long pollMilliseconds = 100;
 
 double threadSeconds()
 {
@@ -27,20 +28,34 @@ double threadSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
+long millisecondsUntil(Clock::time_point moment)
+{
+    return long(std::chrono::duration_cast<std::chrono::milliseconds>(moment - Clock::now()).count());
+}
+
 struct Item {
-    enum class State { Queued, Running, Done, Cancelled };
+    enum class State {
+        Queued,    // in its host's queue
+        Running,   // a transfer on the multi handle
+        Pausing,   // failed for a passing reason; asked again at retryAt
+        Finished,  // its answer waits for a worker
+        Handling,  // a worker indexes it and runs its handler
+    };
     FetchPool::Id id = 0;
-    std::string url;
+    FetchPool::Request request;
     std::string host;
-    std::uint64_t order = 0;
     bool hurried = false;
+    bool cancelled = false;  // dropped while Finished or Handling: the handler is not called
     FetchPool::Handler handler;
     State state = State::Queued;
+    int attempts = 0;
+    Clock::time_point deadline;  // the time limit, from the first start
+    Clock::time_point retryAt;
     transfer::EasyHandle easy;
     transfer::BodySink sink{{}, transfer::maxBodyBytes};
 
     // Hurried pages first, then by order, then first come first served.
-    std::tuple<bool, std::uint64_t, FetchPool::Id> key() const { return {!hurried, order, id}; }
+    std::tuple<bool, std::uint64_t, FetchPool::Id> key() const { return {!hurried, request.order, id}; }
 };
 
 struct Host {
@@ -54,11 +69,21 @@ struct FetchPool::Impl {
     Limits limits;
     CURLM* multi = nullptr;
 
-    std::mutex mutex;
-    std::condition_variable workReady;
+    // Guards everything below. Invariants while it is free: an item is in
+    // `items` from fetch until its handler has returned or it was dropped;
+    // a Queued item's key is in exactly its host's queue, a Running item's
+    // easy handle is on `multi` and counted in `active` and its host's
+    // active, a Finished item's answer is in `finished` (at most
+    // limits.waiting of them), a Pausing item's id is in `pausing`. Only the
+    // network thread touches `multi` and the easy handles.
+    mutable std::mutex mutex;
+    std::condition_variable workReady;  // `finished` grew, or stopping
+    std::condition_variable spaceFree;  // `finished` shrank, or stopping
+    std::condition_variable handled;    // a handler returned
     std::unordered_map<Id, std::unique_ptr<Item>> items;
     std::map<std::string, Host> hosts;
-    std::vector<Id> stopInFlight;
+    std::vector<Id> stopInFlight;  // Running items cancelled, for the network thread to detach
+    std::vector<Id> pausing;
     std::deque<std::pair<Id, transfer::Answer>> finished;
     int active = 0;
     Id nextId = 1;
@@ -68,13 +93,19 @@ struct FetchPool::Impl {
     std::thread network;
     std::vector<std::thread> workers;
 
+    bool onWorker() const
+    {
+        const auto self = std::this_thread::get_id();
+        return std::any_of(workers.begin(), workers.end(), [&](const std::thread& w) { return w.get_id() == self; });
+    }
+
     void wake()
     {
         if (multi)
             curl_multi_wakeup(multi);
     }
 
-    // With the lock held: ends a transfer in flight on the network thread.
+    // With the lock held: takes a Running item off the network.
     void detach(Item& item)
     {
         if (item.easy) {
@@ -85,11 +116,26 @@ struct FetchPool::Impl {
         --hosts[item.host].active;
     }
 
+    // With the lock held: hands an answer to the workers, first waiting
+    // while as many as they may hold are waiting already.
+    void finish(std::unique_lock<std::mutex>& lock, Item& item, transfer::Answer answer)
+    {
+        const Id id = item.id;
+        // Finished already, so that a cancel meanwhile simply forgets it.
+        item.state = Item::State::Finished;
+        spaceFree.wait(lock, [&] { return stopping || finished.size() < std::size_t(limits.waiting); });
+        if (stopping || !items.contains(id))
+            return;
+        finished.emplace_back(id, std::move(answer));
+        counters.peakWaiting = std::max(counters.peakWaiting, int(finished.size()));
+        workReady.notify_one();
+    }
+
     // With the lock held: fills the free slots, the host with the most pages
     // waiting first.
-    void startTransfers()
+    void startTransfers(std::unique_lock<std::mutex>& lock)
     {
-        while (active < limits.total) {
+        while (active < limits.total && !stopping) {
             Host* best = nullptr;
             for (auto& [name, host] : hosts)
                 if (host.active < limits.perHost && !host.queue.empty() &&
@@ -100,16 +146,20 @@ struct FetchPool::Impl {
             const Id id = std::get<2>(*best->queue.begin());
             best->queue.erase(best->queue.begin());
             Item& item = *items.at(id);
+            if (item.attempts == 0)
+                item.deadline = Clock::now() + std::chrono::milliseconds(item.request.timeLimitMilliseconds);
+            ++item.attempts;
+            item.sink = {{}, item.request.wantsPage ? transfer::maxBodyBytes : 0};
             item.easy.reset(curl_easy_init());
-            const transfer::Request request{item.url, limits.timeLimitMilliseconds, true, transfer::maxBodyBytes};
+            // A limit of 0 would mean "no limit" to libcurl.
+            const long left = std::max(1L, millisecondsUntil(item.deadline));
+            const transfer::Request request{item.request.url, left, item.request.followRedirects, item.sink.limit};
             if (!transfer::configure(item.easy.get(), request, item.sink) ||
                 curl_easy_setopt(item.easy.get(), CURLOPT_PRIVATE, &item) != CURLE_OK ||
                 curl_multi_add_handle(multi, item.easy.get()) != CURLM_OK) {
                 // Could not even start: it did not open.
                 item.easy.reset();
-                item.state = Item::State::Done;
-                finished.emplace_back(id, transfer::Answer{CURLE_FAILED_INIT, 0, {}, {}, {}});
-                workReady.notify_one();
+                finish(lock, item, transfer::Answer{CURLE_FAILED_INIT, 0, {}, {}, {}});
                 continue;
             }
             item.state = Item::State::Running;
@@ -121,22 +171,66 @@ struct FetchPool::Impl {
         }
     }
 
+    // With the lock held: puts the pages whose pause is over back at the
+    // front of their hosts' queues; the time to the next one still pausing.
+    long resumePaused()
+    {
+        long next = pollMilliseconds;
+        const auto now = Clock::now();
+        std::erase_if(pausing, [&](Id id) {
+            auto it = items.find(id);
+            if (it == items.end())
+                return true;
+            Item& item = *it->second;
+            if (item.retryAt > now) {
+                next = std::min(next, std::max(1L, millisecondsUntil(item.retryAt)));
+                return false;
+            }
+            item.state = Item::State::Queued;
+            item.hurried = true;
+            hosts[item.host].queue.insert(item.key());
+            return true;
+        });
+        return next;
+    }
+
+    // With the lock held: a transfer ended.
+    void ended(std::unique_lock<std::mutex>& lock, Item& item, CURLcode result)
+    {
+        const std::optional<long> pause =
+            transfer::retryPause(item.easy.get(), result, limits.retryPauseMilliseconds);
+        if (pause && item.attempts <= limits.retries &&
+            Clock::now() + std::chrono::milliseconds(*pause) < item.deadline) {
+            detach(item);
+            item.state = Item::State::Pausing;
+            item.retryAt = Clock::now() + std::chrono::milliseconds(*pause);
+            pausing.push_back(item.id);
+            ++counters.retried;
+            return;
+        }
+        transfer::Answer answer = transfer::collect(item.easy.get(), result, item.sink);
+        detach(item);
+        finish(lock, item, std::move(answer));
+    }
+
     void runNetwork()
     {
         for (;;) {
+            long wait = pollMilliseconds;
             {
-                std::lock_guard lock(mutex);
+                std::unique_lock lock(mutex);
                 if (stopping)
                     return;
                 for (Id id : stopInFlight) {
                     auto it = items.find(id);
-                    if (it != items.end() && it->second->state == Item::State::Cancelled && it->second->easy) {
+                    if (it != items.end() && it->second->state == Item::State::Running) {
                         detach(*it->second);
                         items.erase(it);
                     }
                 }
                 stopInFlight.clear();
-                startTransfers();
+                wait = resumePaused();
+                startTransfers(lock);
             }
             int running = 0;
             curl_multi_perform(multi, &running);
@@ -147,20 +241,16 @@ struct FetchPool::Impl {
                 Item* item = nullptr;
                 curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &item);
                 const CURLcode result = message->data.result;
-                std::lock_guard lock(mutex);
-                transfer::Answer answer = transfer::collect(item->easy.get(), result, item->sink);
-                const Id id = item->id;
-                const bool cancelled = item->state == Item::State::Cancelled;
-                detach(*item);
-                if (cancelled) {
-                    items.erase(id);
+                std::unique_lock lock(mutex);
+                if (stopping)
+                    return;
+                // A transfer cancelled in flight is still on the network
+                // until the stopInFlight pass above takes it off.
+                if (std::find(stopInFlight.begin(), stopInFlight.end(), item->id) != stopInFlight.end())
                     continue;
-                }
-                item->state = Item::State::Done;
-                finished.emplace_back(id, std::move(answer));
-                workReady.notify_one();
+                ended(lock, *item, result);
             }
-            curl_multi_poll(multi, nullptr, 0, pollMilliseconds, nullptr);
+            curl_multi_poll(multi, nullptr, 0, int(wait), nullptr);
         }
     }
 
@@ -169,6 +259,7 @@ struct FetchPool::Impl {
         for (;;) {
             std::pair<Id, transfer::Answer> job;
             Handler handler;
+            Request request;
             {
                 std::unique_lock lock(mutex);
                 workReady.wait(lock, [&] { return stopping || !finished.empty(); });
@@ -176,31 +267,62 @@ struct FetchPool::Impl {
                     return;
                 job = std::move(finished.front());
                 finished.pop_front();
+                spaceFree.notify_one();
                 auto it = items.find(job.first);
                 if (it == items.end())
                     continue;
-                if (it->second->state == Item::State::Cancelled) {
-                    items.erase(it);
-                    continue;
-                }
-                handler = std::move(it->second->handler);
+                Item& item = *it->second;
+                item.state = Item::State::Handling;
+                handler = std::move(item.handler);
+                request = item.request;
             }
             const double startedAt = threadSeconds();
-            const std::optional<PageIndex> page = transfer::openedPage(job.second);
-            bool wanted = false;
+            Arrival arrival;
+            arrival.status = job.second.status;
+            arrival.finalUrl = job.second.finalUrl;
+            if (request.wantsPage) {
+                // A page too large for the memory left is one that did not open.
+                try {
+                    arrival.page = transfer::openedPage(job.second);
+                } catch (const std::exception&) {
+                    arrival.page.reset();
+                }
+            }
+            job.second.body = {};
+            bool call = false;
             {
                 std::lock_guard lock(mutex);
                 auto it = items.find(job.first);
-                wanted = it != items.end() && it->second->state != Item::State::Cancelled;
-                if (it != items.end())
-                    items.erase(it);
+                call = it != items.end() && !it->second->cancelled;
             }
-            if (wanted)
-                handler(page ? &*page : nullptr, job.second.finalUrl);
+            bool threw = false;
+            if (call) {
+                try {
+                    handler(arrival);
+                } catch (...) {
+                    // Nothing may end a worker: the handler's owner hears of
+                    // its page no more, the program goes on.
+                    threw = true;
+                }
+            }
+            handler = nullptr;
             const double spent = threadSeconds() - startedAt;
             std::lock_guard lock(mutex);
+            items.erase(job.first);
             counters.workSeconds += spent;
+            if (threw)
+                ++counters.handlerFailures;
+            handled.notify_all();
         }
+    }
+
+    // Every page fails at once: the network could not be set up.
+    void failAtOnce(Id id)
+    {
+        std::unique_lock lock(mutex);
+        auto it = items.find(id);
+        if (it != items.end())
+            finish(lock, *it->second, transfer::Answer{CURLE_FAILED_INIT, 0, {}, {}, {}});
     }
 };
 
@@ -211,15 +333,19 @@ FetchPool::FetchPool(Limits limits) : d(std::make_unique<Impl>())
     d->limits = limits;
     d->limits.perHost = std::max(1, limits.perHost);
     d->limits.total = std::max(1, limits.total);
-    // A limit of 0 would mean "no limit" to libcurl.
-    d->limits.timeLimitMilliseconds = std::max(1000L, limits.timeLimitMilliseconds);
+    d->limits.waiting = std::max(1, limits.waiting);
+    d->limits.retries = std::max(0, limits.retries);
     transfer::initCurlOnce();
     d->multi = curl_multi_init();
-    // Every transfer goes through the same proxy, so libcurl's own per-host
-    // cap would see one host; the pool keeps the per-site limits itself.
-    curl_multi_setopt(d->multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(d->limits.total));
-    curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, long(d->limits.total));
-    d->network = std::thread([this] { d->runNetwork(); });
+    if (d->multi) {
+        // Every transfer goes through the same proxy, so libcurl's own
+        // per-host cap would see one host; the pool keeps the per-site
+        // limits itself.
+        curl_multi_setopt(d->multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(d->limits.total));
+        curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, long(d->limits.total));
+        d->network = std::thread([this] { d->runNetwork(); });
+    }
+    d->workers.reserve(std::size_t(std::max(1, limits.workers)));
     for (int i = 0; i < std::max(1, limits.workers); ++i)
         d->workers.emplace_back([this] { d->runWorker(); });
 }
@@ -230,31 +356,40 @@ FetchPool::~FetchPool()
         std::lock_guard lock(d->mutex);
         d->stopping = true;
         d->workReady.notify_all();
+        d->spaceFree.notify_all();
         d->wake();
     }
-    d->network.join();
+    if (d->network.joinable())
+        d->network.join();
     for (std::thread& worker : d->workers)
         worker.join();
     for (auto& [id, item] : d->items)
         if (item->easy)
             curl_multi_remove_handle(d->multi, item->easy.get());
     d->items.clear();
-    curl_multi_cleanup(d->multi);
+    if (d->multi)
+        curl_multi_cleanup(d->multi);
 }
 
-FetchPool::Id FetchPool::fetch(std::string url, std::uint64_t order, Handler handler)
+FetchPool::Id FetchPool::fetch(Request request, Handler handler)
 {
-    std::lock_guard lock(d->mutex);
-    auto item = std::make_unique<Item>();
-    item->id = d->nextId++;
-    item->host = hostOf(url);
-    item->url = std::move(url);
-    item->order = order;
-    item->handler = std::move(handler);
-    const Id id = item->id;
-    d->hosts[item->host].queue.insert(item->key());
-    d->items.emplace(id, std::move(item));
-    d->wake();
+    Id id = 0;
+    {
+        std::lock_guard lock(d->mutex);
+        auto item = std::make_unique<Item>();
+        item->id = id = d->nextId++;
+        item->host = hostOf(request.url);
+        // A limit of 0 would mean "no limit" to libcurl; every wait ends.
+        request.timeLimitMilliseconds = std::max(1000L, request.timeLimitMilliseconds);
+        item->request = std::move(request);
+        item->handler = std::move(handler);
+        if (d->multi)
+            d->hosts[item->host].queue.insert(item->key());
+        d->items.emplace(id, std::move(item));
+        d->wake();
+    }
+    if (!d->multi)
+        d->failAtOnce(id);
     return id;
 }
 
@@ -274,7 +409,7 @@ void FetchPool::hurry(Id id)
 
 void FetchPool::cancel(Id id)
 {
-    std::lock_guard lock(d->mutex);
+    std::unique_lock lock(d->mutex);
     auto it = d->items.find(id);
     if (it == d->items.end())
         return;
@@ -284,15 +419,26 @@ void FetchPool::cancel(Id id)
         d->hosts[item.host].queue.erase(item.key());
         d->items.erase(it);
         return;
+    case Item::State::Pausing:
+        d->items.erase(it);
+        return;
     case Item::State::Running:
-        item.state = Item::State::Cancelled;
-        d->stopInFlight.push_back(id);
-        d->wake();
+        // Only the network thread may take the handle off the network.
+        if (!item.cancelled) {
+            item.cancelled = true;
+            d->stopInFlight.push_back(id);
+            d->wake();
+        }
         return;
-    case Item::State::Done:
-        item.state = Item::State::Cancelled;
+    case Item::State::Finished:
+        d->items.erase(it);  // the worker finds it gone
         return;
-    case Item::State::Cancelled:
+    case Item::State::Handling:
+        item.cancelled = true;
+        // A handler that waited for another handler could wait for ever.
+        if (d->onWorker())
+            return;
+        d->handled.wait(lock, [&] { return !d->items.contains(id); });
         return;
     }
 }

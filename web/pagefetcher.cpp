@@ -1,121 +1,75 @@
 #include "web/pagefetcher.h"
 
+#include "web/fetchpool.h"
 #include "web/hosts.h"
 #include "web/pageindex.h"
-#include "web/transfer.h"
-
-#include <curl/curl.h>
 
 #include <algorithm>
-#include <chrono>
 #include <optional>
 
 namespace veltrop {
 namespace {
 
-using namespace transfer;
-using Clock = std::chrono::steady_clock;
+constexpr long probeTimeLimitMilliseconds = 5000;
 
-constexpr int pollMilliseconds = 20;
-constexpr auto hookInterval = std::chrono::milliseconds(20);
-constexpr int probeTimeLimitMilliseconds = 5000;
-
-struct MultiDeleter {
-    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-
-MultiHandle newMulti()
-{
-    initCurlOnce();
-    return MultiHandle(curl_multi_init());
-}
-
-// One easy handle on a multi handle, detached and freed on every way out,
-// an exception from the wait hook included.
-class Transfer {
-public:
-    explicit Transfer(CURLM* multi) : multi_(multi), easy_(curl_easy_init()) {}
-    ~Transfer()
-    {
-        if (attached_)
-            curl_multi_remove_handle(multi_, easy_);
-        if (easy_)
-            curl_easy_cleanup(easy_);
-    }
-    Transfer(const Transfer&) = delete;
-    Transfer& operator=(const Transfer&) = delete;
-
-    bool start(const Request& request, BodySink& sink)
-    {
-        if (!multi_ || !easy_)
-            return false;
-        const bool ok = configure(easy_, request, sink);
-        if (!ok || curl_multi_add_handle(multi_, easy_) != CURLM_OK)
-            return false;
-        attached_ = true;
-        return true;
-    }
-
-    CURL* easy() const { return easy_; }
-
-private:
-    CURLM* multi_;
-    CURL* easy_;
-    bool attached_ = false;
+// One page asked of the engine, handed over from the worker that read it.
+// Shared with the handler, which may still run after the asker gave up.
+struct Delivery {
+    // Guards `arrived` and `arrival`; `arrival` is written once, by the
+    // handler, before `arrived` turns true.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool arrived = false;
+    FetchPool::Arrival arrival;
 };
 
-// Runs one request to its end, calling `hook` while it waits. nullopt when the
-// transfer could not start or was abandoned.
-std::optional<Answer> runTransfer(CURLM* multi, const Request& request,
-                                  const PageFetcher::WaitHook& hook, const bool& abandoned)
+// Asks `engine` for `request` ahead of every other page of its host and waits
+// for it with `hook`; nullopt when `stop()` turned true first (the page is
+// then forgotten).
+template <class Stop>
+std::optional<FetchPool::Arrival> fetchAndWait(FetchPool& engine, FetchPool::Request request, const WaitHook& hook,
+                                               Stop stop)
 {
-    BodySink sink{{}, request.bodyLimit};
-    Transfer transfer(multi);
-    if (!transfer.start(request, sink))
+    auto delivery = std::make_shared<Delivery>();
+    const FetchPool::Id id = engine.fetch(std::move(request), [delivery](FetchPool::Arrival& arrival) {
+        std::lock_guard lock(delivery->mutex);
+        delivery->arrival = std::move(arrival);
+        delivery->arrived = true;
+        delivery->changed.notify_all();
+    });
+    engine.hurry(id);
+    std::unique_lock lock(delivery->mutex);
+    waitWithHook(lock, delivery->changed, [&] { return delivery->arrived || stop(); }, hook);
+    if (!delivery->arrived) {
+        lock.unlock();
+        engine.cancel(id);
         return std::nullopt;
-
-    Answer answer;
-    auto lastHook = Clock::now();
-    for (;;) {
-        int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK)
-            return std::nullopt;
-        bool done = false;
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == transfer.easy()) {
-                answer.result = message->data.result;
-                done = true;
-            }
-        }
-        if (done)
-            break;
-        curl_multi_poll(multi, nullptr, 0, pollMilliseconds, nullptr);
-        if (hook && Clock::now() - lastHook >= hookInterval) {
-            hook();
-            lastHook = Clock::now();
-        }
-        if (abandoned)
-            return std::nullopt;
     }
-
-    answer = collect(transfer.easy(), answer.result, sink);
-    return answer;
+    return std::move(delivery->arrival);
 }
 
 } // namespace
 
 struct PageFetcher::Impl {
-    MultiHandle multi = newMulti();
+    std::unique_ptr<FetchPool> own;
+    FetchPool* engine = nullptr;
     WaitHook hook;
-    bool abandoned = false;
+    bool abandoned = false;  // the window's thread alone reads and writes it
     bool opening = false;
     std::optional<PageIndex> page;
     std::string url;
 };
 
-PageFetcher::PageFetcher() : d(std::make_unique<Impl>()) {}
+PageFetcher::PageFetcher(FetchPool& engine) : d(std::make_unique<Impl>())
+{
+    d->engine = &engine;
+}
+
+PageFetcher::PageFetcher() : d(std::make_unique<Impl>())
+{
+    d->own = std::make_unique<FetchPool>();
+    d->engine = d->own.get();
+}
 
 PageFetcher::~PageFetcher() = default;
 
@@ -127,7 +81,7 @@ bool PageFetcher::OpenPage(const std::string& url, int timeLimitSeconds, int /*o
         return false;
     d->page.reset();
     d->url.clear();
-    if (d->abandoned || !d->multi)
+    if (d->abandoned)
         return false;
 
     struct OpeningFlag {
@@ -136,19 +90,17 @@ bool PageFetcher::OpenPage(const std::string& url, int timeLimitSeconds, int /*o
         ~OpeningFlag() { flag = false; }
     } opening(d->opening);
 
-    // A limit of 0 would mean "no limit" to libcurl; every wait here ends.
-    const long limit = std::max(timeLimitSeconds, 1) * 1000L;
+    FetchPool::Request request;
+    request.url = url;
+    request.timeLimitMilliseconds = std::max(timeLimitSeconds, 1) * 1000L;
     // A copy, so that a hook replacing itself through setWaitHook stays alive
     // while it runs.
     const WaitHook hook = d->hook;
-    const auto answer = runTransfer(d->multi.get(), {url, limit, true, maxBodyBytes}, hook, d->abandoned);
-    if (!answer)
+    auto arrival = fetchAndWait(*d->engine, std::move(request), hook, [this] { return d->abandoned; });
+    if (!arrival || !arrival->page)
         return false;
-    auto page = openedPage(*answer);
-    if (!page)
-        return false;
-    d->page = std::move(page);
-    d->url = answer->finalUrl;
+    d->page = std::move(arrival->page);
+    d->url = arrival->finalUrl;
     return true;
 }
 
@@ -198,19 +150,19 @@ std::string PageFetcher::pageUrl() const
     return d->url;
 }
 
-ConnectionProbe::ConnectionProbe(PageFetcher::WaitHook hook) : hook_(std::move(hook)) {}
+ConnectionProbe::ConnectionProbe(FetchPool& engine, WaitHook hook) : engine_(engine), hook_(std::move(hook)) {}
 
 // Any answer of the site counts, a redirect too; the body is not wanted, so
 // the transfer ends at its first byte.
 bool ConnectionProbe::IsConnected()
 {
-    const MultiHandle multi = newMulti();
-    if (!multi)
-        return false;
-    const bool neverAbandoned = false;
-    const Request request{std::string("http://") + hosts::quotes + "/", probeTimeLimitMilliseconds, false, 0};
-    const auto answer = runTransfer(multi.get(), request, hook_, neverAbandoned);
-    return answer && answer->status >= 200 && answer->status <= 399;
+    FetchPool::Request request;
+    request.url = std::string("http://") + hosts::quotes + "/";
+    request.timeLimitMilliseconds = probeTimeLimitMilliseconds;
+    request.followRedirects = false;
+    request.wantsPage = false;
+    const auto arrival = fetchAndWait(engine_, std::move(request), hook_, [] { return false; });
+    return arrival && arrival->status >= 200 && arrival->status <= 399;
 }
 
 } // namespace veltrop

@@ -1,25 +1,31 @@
 #pragma once
-// The page-fetch component: opens one web page at a time over HTTP and answers
+// The page-fetch component: opens one web page at a time and answers
 // questions about the page opened last. Tables, rows and columns count from 1.
 //
-// Every transfer goes through libcurl, so the standard proxy variables
-// (http_proxy, no_proxy) apply to it exactly as to any other libcurl program.
+// Each page is read by the fetch engine, asked for at the front of its
+// host's queue; the window's thread waits for it with its hook. Every
+// transfer goes through libcurl, so the standard proxy variables (http_proxy,
+// no_proxy) apply to it exactly as to any other libcurl program.
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "web/wait.h"
+
 namespace veltrop {
 
-class PageIndex;
+class FetchPool;
 
 class PageFetcher {
 public:
     // Called at least every 50 ms while OpenPage waits, so that a window can
-    // keep handling input (a Cancel click) without worker threads. The hook
-    // may call abandon() but nothing else of the fetcher; an OpenPage from it
-    // fails at once.
-    using WaitHook = std::function<void()>;
+    // keep handling input (a Cancel click). The hook may call abandon() but
+    // nothing else of the fetcher; an OpenPage from it fails at once.
+    using WaitHook = veltrop::WaitHook;
 
+    // Over the program's engine, which must outlive the fetcher.
+    explicit PageFetcher(FetchPool& engine);
+    // Over an engine of its own.
     PageFetcher();
     ~PageFetcher();
     PageFetcher(const PageFetcher&) = delete;
@@ -71,14 +77,16 @@ private:
 };
 
 // Asks whether the web can be reached: one short request through the same
-// route (proxy included) as every page, to one of the program's outside hosts.
+// engine and route (proxy included) as every page, to one of the program's
+// outside hosts.
 class ConnectionProbe {
 public:
-    explicit ConnectionProbe(PageFetcher::WaitHook hook = {});
+    explicit ConnectionProbe(FetchPool& engine, WaitHook hook = {});
     bool IsConnected();
 
 private:
-    PageFetcher::WaitHook hook_;
+    FetchPool& engine_;
+    WaitHook hook_;
 };
 
 } // namespace veltrop

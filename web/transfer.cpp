@@ -3,6 +3,7 @@
 #include "web/charset.h"
 #include "web/pageindex.h"
 
+#include <cstdlib>
 #include <new>
 
 namespace veltrop::transfer {
@@ -78,6 +79,31 @@ Answer collect(CURL* easy, CURLcode result, BodySink& sink)
 bool succeeded(const Answer& answer)
 {
     return answer.result == CURLE_OK && answer.status >= 200 && answer.status <= 299;
+}
+
+std::optional<long> retryPause(CURL* easy, CURLcode result, long usual)
+{
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status == 0) {
+        long headerBytes = 0;
+        curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
+        const bool closedUnanswered =
+            result == CURLE_GOT_NOTHING || result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR;
+        return closedUnanswered && headerBytes == 0 ? std::optional<long>(usual) : std::nullopt;
+    }
+    if (status != 502 && status != 503 && status != 504 && status != 429)
+        return std::nullopt;
+    curl_header* header = nullptr;
+    if (curl_easy_header(easy, "Retry-After", 0, CURLH_HEADER, -1, &header) == CURLHE_OK && header &&
+        header->value) {
+        // Only the seconds form; a date is taken as the usual pause.
+        char* end = nullptr;
+        const long seconds = std::strtol(header->value, &end, 10);
+        if (end != header->value && *end == '\0' && seconds >= 0 && seconds <= 3600)
+            return seconds * 1000;
+    }
+    return usual;
 }
 
 std::optional<PageIndex> openedPage(const Answer& answer)

@@ -1,8 +1,7 @@
 #pragma once
 // One HTTP transfer as every page of the program is read: libcurl set up for
 // the web's two protocols only, a bounded number of redirects, a whole-transfer
-// time limit and a capped body. Shared by the one-page fetcher and the pool
-// that reads many pages at once.
+// time limit and a capped body.
 #include <curl/curl.h>
 
 #include <cstddef>
@@ -56,6 +55,14 @@ Answer collect(CURL* easy, CURLcode result, BodySink& sink);
 
 // True for a complete 2xx answer.
 bool succeeded(const Answer& answer);
+
+// How long to pause before asking again for a page whose transfer ended this
+// way, when the failure says nothing of the page itself: the connection
+// closed or reset before any byte of an answer, or the site answered 502,
+// 503, 504 or 429 (busy, or a proxy that could not reach it). The pause is
+// the one the answer's Retry-After names in seconds, else `usual`. nullopt
+// for every other ending: a page that is missing, broken or too slow stays so.
+std::optional<long> retryPause(CURL* easy, CURLcode result, long usual);
 
 // The page of a successful answer, decoded from its charset and indexed;
 // nullopt when the answer failed or the page is refused.

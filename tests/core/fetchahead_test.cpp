@@ -73,7 +73,7 @@ protected:
         });
         form.Form_Load();
         dialogs.messages.clear();
-        form.fetchahead = ahead;
+        form.lookahead = ahead ? 0 : 1;
         for (std::size_t i = 0; i < tickers.size(); ++i)
             form.tickertable[i + 1][0] = tickers[i];
         form.tickercount = Integer(tickers.size());
@@ -148,7 +148,9 @@ TEST_F(FetchAhead, AStalledPageAmongFastOnes)
 {
     web.setStallLimit(400ms);
     const std::vector<std::string> tickers = keepers(14);
-    web.setFault(rankPrefix(5) + tickers[4], simweb::Fault::Stall);
+    // A head, then silence: a page that is late, not one that closed before
+    // answering, which would be asked for again.
+    web.setFault(rankPrefix(5) + tickers[4], simweb::Fault::HeadersThenSilence);
     const auto start = std::chrono::steady_clock::now();
     const Observed ahead = run(true, tickers, {0, 5, 8});
     const auto took = std::chrono::steady_clock::now() - start;

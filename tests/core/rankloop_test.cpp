@@ -58,6 +58,8 @@ protected:
 
     void SetUp() override
     {
+        // One page after another, as the loop reads them on its own.
+        form.lookahead = 1;
         form.setWaitHook([this] {
             if (progress.empty() || progress.back() != form.Label2.caption)
                 progress.push_back(form.Label2.caption);

@@ -131,6 +131,7 @@ protected:
 
     void SetUp() override
     {
+        form.lookahead = 1;  // one page after another, so the requests can be counted
         form.setWaitHook([] {});
         form.Form_Load();
         ASSERT_LE(tickers.size(), static_cast<std::size_t>(maxTickers));

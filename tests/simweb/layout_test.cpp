@@ -11,6 +11,7 @@
 #include "tools/simweb/pages.h"
 #include "tools/simweb/quotemodel.h"
 #include "tools/simweb/server.h"
+#include "web/fetchpool.h"
 #include "web/pagefetcher.h"
 
 using simweb::Market;
@@ -246,7 +247,8 @@ TEST_F(QuotePage, NoTickersGiveOnlyTheHeaderRows)
 
 TEST_F(ThroughFetcher, TheConnectionProbeFindsTheSimulatedWeb)
 {
-    EXPECT_TRUE(veltrop::ConnectionProbe().IsConnected());
+    veltrop::FetchPool engine;
+    EXPECT_TRUE(veltrop::ConnectionProbe(engine).IsConnected());
     EXPECT_EQ(web.requests().back(), "http://www.washingtonpost.com/");
 }
 

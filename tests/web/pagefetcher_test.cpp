@@ -1,6 +1,7 @@
 // The fetcher against the simulated web on loopback, reached the way every
 // outside site is reached: through the http_proxy setting.
 #include "web/pagefetcher.h"
+#include "web/fetchpool.h"
 
 #include "tools/simweb/server.h"
 #include "web/hosts.h"
@@ -221,7 +222,8 @@ TEST_F(PageFetcherTest, ConnectionProbeAsksTheQuotesHost)
 {
     int hookCalls = 0;
     server.setLatency(200);
-    ConnectionProbe probe([&] { ++hookCalls; });
+    FetchPool engine;
+    ConnectionProbe probe(engine, [&] { ++hookCalls; });
 
     EXPECT_TRUE(probe.IsConnected());
     EXPECT_GT(hookCalls, 0);
@@ -238,7 +240,8 @@ TEST_F(PageFetcherTest, ConnectionProbeFailsWhenTheProxyIsClosed)
     ScopedEnv deadProxy("http_proxy", closedProxy.c_str());
 
     const auto start = Clock::now();
-    EXPECT_FALSE(ConnectionProbe().IsConnected());
+    FetchPool engine;
+    EXPECT_FALSE(ConnectionProbe(engine).IsConnected());
     EXPECT_LT(millisecondsSince(start), 6000);
 }
 

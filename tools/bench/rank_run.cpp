@@ -104,7 +104,7 @@ Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool 
     });
     form.Form_Load();
     dialogs.shown.clear();
-    form.fetchahead = ahead;
+    form.lookahead = ahead ? 0 : 1;
     load(form, list);
 
     web.clearRequests();
@@ -117,8 +117,7 @@ Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool 
     o.seconds = std::chrono::duration<double>(end - start).count();
     o.peakKb = memoryKb("VmHWM:");
     o.requests = web.requests().size();
-    if (const veltrop::FetchPool* pool = form.fetchpool())
-        o.workSeconds = pool->counters().workSeconds;
+    o.workSeconds = form.fetchpool().counters().workSeconds;
 
     for (int i = 1; i <= form.tickercount; ++i)
         o.shown.table.push_back(veltrop::cellText(form.tickertable[i][0]) + "=" +
@@ -158,8 +157,7 @@ void timeCancel(const std::vector<std::string>& list)
         // time the second source runs, its results are long in.
         if (cancelledAt == Clock::time_point{} && form.Label2.caption.find("to go") != std::string::npos &&
             form.sourcesrun == 2 && ++hooks == 10) {
-            if (const veltrop::FetchPool* pool = form.fetchpool())
-                inFlight = pool->counters().inFlight;
+            inFlight = form.fetchpool().counters().inFlight;
             cancelledAt = Clock::now();
             form.cancelbutton_Click();
         }
