@@ -3,7 +3,7 @@
 BUILD   ?= build
 PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libgl-dev libcurl4-openssl-dev \
            libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick \
-           clang libclang-rt-14-dev
+           clang libclang-rt-14-dev tinyproxy
 SHELL    = /bin/bash
 
 .PHONY: run test build deps configure clean fuzz sanitize bench

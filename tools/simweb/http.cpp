@@ -189,6 +189,7 @@ std::string_view reasonPhrase(int status)
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 407: return "Proxy Authentication Required";
+    case 429: return "Too Many Requests";
     case 500: return "Internal Server Error";
     case 501: return "Not Implemented";
     case 502: return "Bad Gateway";

@@ -30,7 +30,8 @@ constexpr std::string_view kUsage =
     "  --no-keep-alive: close every connection after one answer\n"
     "  KIND: notfound servererror stall drop garbage truncate oversize redirectloop\n"
     "        redirectfile endlesspaging pagingloop headersthensilence drip shortbody\n"
-    "        gzipbomb redirectftp redirectgopher proxyauth slow\n"
+    "        gzipbomb redirectftp redirectgopher proxyauth slow unavailable\n"
+    "        droponce unavailableonce toomanyonce (these three fail once per address)\n"
     "  TARGET: an absolute address prefix (http://host/path?query) or a path prefix (/path)\n";
 
 template <typename Number>

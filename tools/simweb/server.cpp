@@ -17,6 +17,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <stdexcept>
 #include <thread>
@@ -41,7 +42,7 @@ constexpr std::size_t kMaxConnections = 256;
 constexpr auto kIdleLimit = 5s;
 constexpr int kMaxRequestsPerConnection = 1000;
 
-constexpr std::array<std::pair<std::string_view, Fault>, 19> kFaultNames{{
+constexpr std::array<std::pair<std::string_view, Fault>, 23> kFaultNames{{
     {"notfound", Fault::NotFound},
     {"servererror", Fault::ServerError},
     {"stall", Fault::Stall},
@@ -61,6 +62,10 @@ constexpr std::array<std::pair<std::string_view, Fault>, 19> kFaultNames{{
     {"redirectgopher", Fault::RedirectToGopher},
     {"proxyauth", Fault::ProxyAuth},
     {"slow", Fault::Slow},
+    {"unavailable", Fault::Unavailable},
+    {"droponce", Fault::DropOnce},
+    {"unavailableonce", Fault::UnavailableOnce},
+    {"toomanyonce", Fault::TooManyOnce},
 }};
 
 // What the faults that send a head and then too little promise.
@@ -92,7 +97,20 @@ Paging pagingFor(Fault fault)
                                          : Paging::Normal;
 }
 
+bool failsOncePerAddress(Fault fault)
+{
+    return fault == Fault::DropOnce || fault == Fault::UnavailableOnce || fault == Fault::TooManyOnce;
+}
+
 Response toResponse(const Page& page) { return {page.status, {{"Content-Type", page.contentType}}, page.body}; }
+
+// A busy site's answer that invites the client back after a second.
+Response comeBackLater(int status, std::string_view message)
+{
+    Response response = toResponse(statusPage(status, message));
+    response.headers.emplace_back("Retry-After", "1");
+    return response;
+}
 
 Response redirectTo(const std::string& location)
 {
@@ -226,6 +244,9 @@ struct Server::Impl {
                 bool keepAlive);
     Page builtPage(const Request& request, const Address& address, Fault fault) const;
     FaultRule faultFor(const Address& address) const;
+    // True the first time it is asked about `absolute` since the faults were
+    // last cleared: a fault that fails once per address fails this request.
+    bool firstFailure(const std::string& absolute);
 
     StopFlag stop;
     int listenFd = -1;
@@ -236,8 +257,9 @@ struct Server::Impl {
     std::atomic<std::chrono::milliseconds::rep> idleLimitMs{std::chrono::milliseconds(kIdleLimit).count()};
     std::atomic<std::size_t> accepted{0};
 
-    mutable std::mutex mutex;  // guards the four below
+    mutable std::mutex mutex;  // guards the five below
     std::vector<FaultRule> faults;
+    std::set<std::string> failedOnce;  // addresses a once-per-address fault already failed
     std::map<std::string, Page> pages;
     std::vector<std::string> requests;
     std::vector<std::string> heads;
@@ -372,7 +394,9 @@ bool Server::Impl::answer(Connection& connection, const Request& request, const 
                           Answering& answering, bool keepAlive)
 {
     const FaultRule rule = faultFor(address);
-    const Fault fault = rule.fault;
+    // A once-per-address fault that already failed this address steps aside
+    // for the usual answer, kept-alive connection included.
+    const Fault fault = failsOncePerAddress(rule.fault) && !firstFailure(address.absolute) ? Fault::None : rule.fault;
     const std::chrono::milliseconds stallLimit(stallLimitMs.load());
     Response response;
     switch (fault) {
@@ -409,6 +433,7 @@ bool Server::Impl::answer(Connection& connection, const Request& request, const 
         response = redirectTo("gopher://gopher.example.com/1/list");
         break;
     case Fault::Drop:
+    case Fault::DropOnce:
         return false;
     case Fault::Garbage:
         connection.send(kGarbage);
@@ -427,6 +452,15 @@ bool Server::Impl::answer(Connection& connection, const Request& request, const 
         break;
     case Fault::ServerError:
         response = toResponse(statusPage(500, "The server met an error it could not handle."));
+        break;
+    case Fault::Unavailable:
+        response = toResponse(statusPage(503, "The service is unavailable."));
+        break;
+    case Fault::UnavailableOnce:
+        response = comeBackLater(503, "The service is busy. Please try again in a moment.");
+        break;
+    case Fault::TooManyOnce:
+        response = comeBackLater(429, "Too many requests. Please slow down.");
         break;
     case Fault::Slow:
         if (!stop.sleepFor(stallLimit))
@@ -476,6 +510,12 @@ FaultRule Server::Impl::faultFor(const Address& address) const
     return {};
 }
 
+bool Server::Impl::firstFailure(const std::string& absolute)
+{
+    std::lock_guard lock(mutex);
+    return failedOnce.insert(absolute).second;
+}
+
 Server::Server(Options options) : d(std::make_unique<Impl>(options)) {}
 
 Server::Server() : Server(Options{}) {}
@@ -519,6 +559,7 @@ void Server::clearFaults()
 {
     std::lock_guard lock(d->mutex);
     d->faults.clear();
+    d->failedOnce.clear();
 }
 
 void Server::setPage(const std::string& url, std::string body, std::string contentType)

@@ -32,6 +32,14 @@ enum class Fault {
     ProxyAuth,       // 407: the proxy wants credentials
     Redirect,        // 302 to the location given with setRedirect
     Slow,            // the usual answer, but only once the stall limit has passed
+    Unavailable,     // 503 with a small page and no Retry-After, every time
+    // Transient failures, as a busy or restarting site gives them: the first
+    // request for each distinct absolute address fails, every later one gets
+    // the usual answer. The server remembers the addresses it failed for its
+    // whole life; clearFaults forgets them, so the next request fails again.
+    DropOnce,        // as Drop, once per address
+    UnavailableOnce, // 503 with a small page and "Retry-After: 1", once per address
+    TooManyOnce,     // 429 with a small page and "Retry-After: 1", once per address
 };
 
 // "notfound", "stall", ... as on the command line; Fault::None for an unknown name.
@@ -82,8 +90,11 @@ public:
     // ("http://host/path?query") starts with `target`, or, when `target`
     // starts with "/", whose "path?query" starts with it. Later rules win.
     // A fault comes before pages set with setPage and before the host check;
-    // the two paging faults change only the paged list pages.
+    // the two paging faults change only the paged list pages. The faults
+    // that fail once per address count an address as failed when its
+    // request matched them, whichever of them it was.
     void setFault(const std::string& target, Fault fault);
+    // Removes every fault rule and forgets which addresses already failed once.
     void clearFaults();
     // A 302 to `location` for every request that `target` matches, as a
     // fault rule of its own (Fault::Redirect).
