@@ -1,0 +1,241 @@
+// The fetch engine on its own, against the simulated web on loopback.
+#include "web/fetchpool.h"
+
+#include "tools/simweb/server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace veltrop {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts arrivals and lets a test wait for them, bounded.
+struct Arrivals {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> opened;  // addresses of pages that opened, in order of arrival
+    int count = 0;
+
+    FetchPool::Handler handler()
+    {
+        return [this](FetchPool::Arrival& arrival) {
+            std::lock_guard lock(mutex);
+            if (arrival.page)
+                opened.push_back(arrival.finalUrl);
+            ++count;
+            changed.notify_all();
+        };
+    }
+    bool waitFor(int n, std::chrono::milliseconds limit = 10s)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, limit, [&] { return count >= n; });
+    }
+};
+
+class FetchPoolTest : public ::testing::Test {
+protected:
+    simweb::Server web;
+    std::string oldProxy = std::getenv("http_proxy") ? std::getenv("http_proxy") : "";
+
+    void SetUp() override { setenv("http_proxy", web.proxyUrl().c_str(), 1); }
+    void TearDown() override
+    {
+        if (oldProxy.empty())
+            unsetenv("http_proxy");
+        else
+            setenv("http_proxy", oldProxy.c_str(), 1);
+    }
+
+    std::string page(const std::string& host, int n)
+    {
+        const std::string url = "http://" + host + "/p" + std::to_string(n) + ".html";
+        web.setPage(url, "<table><tr><td>" + std::to_string(n) + "</td></tr></table>");
+        return url;
+    }
+    static FetchPool::Request request(std::string url, std::uint64_t order = 0)
+    {
+        FetchPool::Request r;
+        r.url = std::move(url);
+        r.order = order;
+        return r;
+    }
+};
+
+TEST_F(FetchPoolTest, AtMostNToAHostAndMInAll)
+{
+    web.setLatency(80);
+    FetchPool::Limits limits;
+    limits.perHost = 3;
+    limits.total = 5;
+    FetchPool pool(limits);
+    Arrivals arrivals;
+    for (int i = 0; i < 12; ++i)
+        for (const char* host : {"www.nasdaq.com", "www.barchart.com"})
+            pool.fetch(request(page(host, i)), arrivals.handler());
+    ASSERT_TRUE(arrivals.waitFor(24));
+    EXPECT_EQ(arrivals.opened.size(), 24u);
+    const int nasdaq = web.peakConcurrentRequests("www.nasdaq.com");
+    const int barchart = web.peakConcurrentRequests("www.barchart.com");
+    EXPECT_LE(nasdaq, 3);
+    EXPECT_LE(barchart, 3);
+    EXPECT_EQ(std::max(nasdaq, barchart), 3);
+    EXPECT_EQ(pool.counters().peakTotal, 5);
+}
+
+TEST_F(FetchPoolTest, LowestOrderFirstAndAHurriedPageBeforeThem)
+{
+    FetchPool::Limits limits;
+    limits.perHost = 1;
+    FetchPool pool(limits);
+    Arrivals arrivals;
+    // The first page holds the host's one place while the others queue.
+    web.setLatency(150);
+    pool.fetch(request(page("www.nasdaq.com", 0), 0), arrivals.handler());
+    std::this_thread::sleep_for(50ms);
+    web.setLatency(0);
+    pool.fetch(request(page("www.nasdaq.com", 7), 7), arrivals.handler());
+    pool.fetch(request(page("www.nasdaq.com", 3), 3), arrivals.handler());
+    const FetchPool::Id late = pool.fetch(request(page("www.nasdaq.com", 9), 9), arrivals.handler());
+    pool.fetch(request(page("www.nasdaq.com", 5), 5), arrivals.handler());
+    pool.hurry(late);
+    ASSERT_TRUE(arrivals.waitFor(5));
+    const std::string at = "http://www.nasdaq.com/p";
+    EXPECT_EQ(arrivals.opened, (std::vector<std::string>{at + "0.html", at + "9.html", at + "3.html", at + "5.html",
+                                                         at + "7.html"}));
+}
+
+TEST_F(FetchPoolTest, CancelWaitsOutAHandlerThatRunsAndStopsOneThatHasNot)
+{
+    FetchPool::Limits limits;
+    limits.workers = 1;
+    FetchPool pool(limits);
+    std::atomic<bool> started = false, finished = false, secondCalled = false;
+    const FetchPool::Id first = pool.fetch(request(page("www.nasdaq.com", 1)), [&](FetchPool::Arrival&) {
+        started = true;
+        std::this_thread::sleep_for(300ms);
+        finished = true;
+    });
+    // Waits for the one worker behind the first handler.
+    const FetchPool::Id second =
+        pool.fetch(request(page("www.nasdaq.com", 2)), [&](FetchPool::Arrival&) { secondCalled = true; });
+    for (int i = 0; i < 500 && !started; ++i)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(started);
+    std::this_thread::sleep_for(50ms);  // the second page has arrived meanwhile
+    pool.cancel(second);
+    pool.cancel(first);
+    EXPECT_TRUE(finished) << "cancel returned while the handler still ran";
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(secondCalled) << "a handler ran after its page was cancelled";
+}
+
+TEST_F(FetchPoolTest, AHandlerThatThrowsEndsNothingButItself)
+{
+    FetchPool pool;
+    Arrivals arrivals;
+    pool.fetch(request(page("www.nasdaq.com", 1)), [](FetchPool::Arrival&) { throw std::runtime_error("boom"); });
+    pool.fetch(request(page("www.nasdaq.com", 2)), [](FetchPool::Arrival&) { throw 42; });
+    pool.fetch(request(page("www.nasdaq.com", 3)), arrivals.handler());
+    ASSERT_TRUE(arrivals.waitFor(1));
+    for (int i = 0; i < 100 && pool.counters().handlerFailures < 2; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(pool.counters().handlerFailures, 2u);
+    pool.fetch(request(page("www.nasdaq.com", 4)), arrivals.handler());
+    EXPECT_TRUE(arrivals.waitFor(2)) << "the workers go on";
+}
+
+TEST_F(FetchPoolTest, FinishedPagesWaitingForAWorkerAreBounded)
+{
+    FetchPool::Limits limits;
+    limits.workers = 1;
+    limits.waiting = 2;
+    limits.total = 2;
+    FetchPool pool(limits);
+    std::mutex gate;
+    std::unique_lock closed(gate);
+    Arrivals arrivals;
+    // The only worker is held up by the first page's handler.
+    pool.fetch(request(page("www.nasdaq.com", 0)), [&](FetchPool::Arrival&) { std::lock_guard wait(gate); });
+    for (int i = 1; i <= 20; ++i)
+        pool.fetch(request(page("www.nasdaq.com", i)), arrivals.handler());
+    std::this_thread::sleep_for(500ms);
+    const FetchPool::Counters held = pool.counters();
+    EXPECT_LE(held.peakWaiting, 2);
+    // The handled one, two waiting, one held by the network thread and the
+    // transfers still in flight; nothing more is read meanwhile.
+    EXPECT_LE(held.started, 1u + 2u + 1u + 2u);
+    closed.unlock();
+    EXPECT_TRUE(arrivals.waitFor(20));
+    EXPECT_LE(pool.counters().peakWaiting, 2);
+}
+
+TEST_F(FetchPoolTest, PassingFailuresAreAskedAgainOthersAreFinal)
+{
+    struct Row {
+        simweb::Fault fault;
+        bool opens;
+        std::size_t requests;
+    };
+    const Row rows[] = {
+        {simweb::Fault::DropOnce, true, 2},      {simweb::Fault::UnavailableOnce, true, 2},
+        {simweb::Fault::TooManyOnce, true, 2},   {simweb::Fault::Unavailable, false, 3},
+        {simweb::Fault::NotFound, false, 1},     {simweb::Fault::ServerError, false, 1},
+        {simweb::Fault::Garbage, false, 1},
+    };
+    FetchPool::Limits limits;
+    limits.retryPauseMilliseconds = 100;
+    FetchPool pool(limits);
+    Arrivals arrivals;
+    std::vector<std::string> urls;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        urls.push_back(page("www.barchart.com", int(i)));
+        web.setFault(urls.back(), rows[i].fault);
+    }
+    for (const std::string& url : urls)
+        pool.fetch(request(url), arrivals.handler());
+    ASSERT_TRUE(arrivals.waitFor(int(std::size(rows))));
+    const std::vector<std::string> requests = web.requests();
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(urls[i]);
+        EXPECT_EQ(std::count(arrivals.opened.begin(), arrivals.opened.end(), urls[i]), rows[i].opens ? 1 : 0);
+        EXPECT_EQ(std::size_t(std::count(requests.begin(), requests.end(), urls[i])), rows[i].requests);
+    }
+}
+
+TEST_F(FetchPoolTest, OnlyTheStatusWhenNoPageIsWanted)
+{
+    FetchPool pool;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<long> status;
+    bool hadPage = true;
+    FetchPool::Request r = request(page("www.nasdaq.com", 1));
+    r.wantsPage = false;
+    pool.fetch(r, [&](FetchPool::Arrival& arrival) {
+        std::lock_guard lock(mutex);
+        status = arrival.status;
+        hadPage = arrival.page.has_value();
+        changed.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return status.has_value(); }));
+    EXPECT_EQ(*status, 200);
+    EXPECT_FALSE(hadPage);
+}
+
+} // namespace
+} // namespace veltrop
