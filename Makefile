@@ -6,7 +6,7 @@ PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-d
            clang libclang-rt-14-dev tinyproxy
 SHELL    = /bin/bash
 
-.PHONY: run test build deps configure clean fuzz sanitize bench
+.PHONY: run test build deps configure clean fuzz sanitize tsan bench
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
@@ -36,7 +36,7 @@ bench: build
 	$(BUILD)/tools/bench/index_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
 
 # The parsers under libFuzzer, each for a bounded time, in a clang build with
 # AddressSanitizer and UndefinedBehaviorSanitizer; any crash, leak, sanitizer
@@ -79,3 +79,20 @@ $(ASAN_BUILD)/build.ninja: CMakeLists.txt | deps
 sanitize: $(ASAN_BUILD)/build.ninja
 	$(SAN_ENV) cmake --build $(ASAN_BUILD)
 	cd $(ASAN_BUILD) && $(SAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+
+# The logic, engine and simulated-web tests once more under ThreadSanitizer:
+# every page is read on the engine's threads and handed to the window's. The
+# window's tests stay out (Qt itself is not instrumented). Nothing of the
+# project's own code is suppressed.
+TSAN_BUILD ?= build-tsan
+TSAN_FLAGS  = -fsanitize=thread -fno-omit-frame-pointer
+TSAN_ENV    = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4
+
+$(TSAN_BUILD)/build.ninja: CMakeLists.txt | deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_CXX_FLAGS="$(TSAN_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$(TSAN_FLAGS)"
+
+tsan: $(TSAN_BUILD)/build.ninja
+	$(TSAN_ENV) cmake --build $(TSAN_BUILD) --target core_tests web_tests simweb_tests
+	cd $(TSAN_BUILD) && $(TSAN_ENV) ctest --output-on-failure --timeout 600 -E '^tst_'

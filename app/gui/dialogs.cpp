@@ -13,6 +13,7 @@ struct Automatic {
     bool on = false;
     std::vector<std::string> messages;
     std::deque<QString> fileNames;
+    std::function<void(const std::string&)> witness;
 };
 
 Automatic& automaticState()
@@ -25,9 +26,16 @@ bool isPattern(const QString& name) { return name.contains('*') || name.contains
 
 } // namespace
 
+void QtDialogs::setMessageWitness(std::function<void(const std::string&)> witness)
+{
+    automaticState().witness = std::move(witness);
+}
+
 void QtDialogs::message(const std::string& text)
 {
     if (automatic()) {
+        if (automaticState().witness)
+            automaticState().witness(text);
         automaticState().messages.push_back(text);
         return;
     }

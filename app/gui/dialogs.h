@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ public:
     static bool automatic();
     // The texts of the message boxes recorded since the last call.
     static std::vector<std::string> takeMessages();
+    // Called as each message box is recorded, so a test can look at what
+    // the window shows under it.
+    static void setMessageWitness(std::function<void(const std::string&)> witness);
     // The answer of the next file dialog; an empty name answers as a cancel.
     static void queueFileName(const QString& name);
 

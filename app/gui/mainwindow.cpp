@@ -115,6 +115,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), dialogs_(this), form_
     // Input stays live while a command waits for a page: that is how Cancel
     // reaches a running command.
     form_.setWaitHook([this] { waitTick(); });
+    // A message box shows over the window as it stands at that moment.
+    form_.setShowHook([this] { refresh(); });
     refresh();
 }
 

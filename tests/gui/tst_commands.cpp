@@ -288,6 +288,43 @@ private slots:
         QCOMPARE(messages(), QStringList());
     }
 
+    void aMessageBoxShowsOverTheWindowAsItStandsThen()
+    {
+        // What every label and button shows under each message box, beside
+        // what the commands had set by then.
+        QStringList shown, set;
+        gui::QtDialogs::setMessageWitness([&](const std::string&) {
+            QString widgets, models;
+            for (const char* name : {"Label1", "Label2", "Label3"})
+                widgets += label(name) + "|";
+            for (const char* name : {"getbutton", "rankbutton"})
+                widgets += button(name)->text() + "|";
+            const Form1& f = form();
+            for (const Label* model : {&f.Label1, &f.Label2, &f.Label3})
+                models += QString::fromStdString(model->caption) + "|";
+            for (const Button* model : {&f.getbutton, &f.rankbutton})
+                models += QString::fromStdString(model->caption) + "|";
+            shown << widgets;
+            set << models;
+        });
+
+        form().opinionbutton.enabled = true;
+        window->refresh();
+        click("opinionbutton");
+        // Nothing survives the filter, so nothing is ranked.
+        form().tickertable[1][0] = std::string("NOSUCH");
+        form().tickercount = 1;
+        form().rankbutton.enabled = true;
+        form().Rank[0].value = 1;
+        window->refresh();
+        click("rankbutton");
+        gui::QtDialogs::setMessageWitness({});
+
+        QCOMPARE(messages(), (QStringList{"Select a ticker and try again.", "No tickers ranked.  Clear and try again."}));
+        QCOMPARE(shown, set);
+        QVERIFY(shown[0].contains("Getting opinion..."));
+    }
+
     void closingWhenIdleClosesAtOnce()
     {
         QVERIFY(window->close());
