@@ -1,0 +1,136 @@
+// Get Lists with every list source ticked, headless, through the simulated
+// web: once reading one page after another over a new connection each, and
+// once as built (every list's first page at once, each next page as soon as
+// its link is found), side by side in one process at each latency. It prints
+// both times, the floor a run cannot beat (the longest chain of next pages x
+// latency, or the busiest host's pages x latency / 6, whichever is larger),
+// and whether both runs showed exactly the same. The last line is the ratio
+// of the run as built to its floor at the last latency.
+//
+//   list_run [LATENCY_MS ...]      (default: 50 200)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "tools/simweb/server.h"
+#include "web/fetchpool.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class SilentDialogs : public veltrop::Dialogs {
+public:
+    std::vector<std::string> shown;
+    void message(const std::string& text) override { shown.push_back(text); }
+    void showOpen(veltrop::FileDialogState&) override {}
+    void showSave(veltrop::FileDialogState&) override {}
+};
+
+// The table in order stands for the Get Lists button's captions too: the
+// walker shows each ticker there as it takes it.
+struct Shown {
+    std::vector<std::string> table, messages;
+    std::string labels;
+    bool operator==(const Shown&) const = default;
+};
+
+struct Outcome {
+    double seconds = 0;
+    Shown shown;
+    std::vector<std::string> requests;
+};
+
+Outcome timeRun(simweb::Server& web, int lookahead)
+{
+    SilentDialogs dialogs;
+    veltrop::Form1 form(dialogs);
+    Outcome o;
+    form.Form_Load();
+    dialogs.shown.clear();
+    form.lookahead = lookahead;
+    for (auto& [index, box] : form.List)
+        box.value = 1;
+    web.clearRequests();
+    const auto start = Clock::now();
+    form.click(veltrop::Command::GetLists);
+    o.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    o.requests = web.requests();
+    for (int i = 1; i <= form.tickercount; ++i)
+        o.shown.table.push_back(veltrop::cellText(form.tickertable[i][0]));
+    o.shown.messages = dialogs.shown;
+    o.shown.labels = form.Label1.caption + "|" + form.Label3.caption + "|" + form.getbutton.caption;
+    return o;
+}
+
+// The pages of one list share its address but for "&Page=N".
+std::string listOf(const std::string& url)
+{
+    const std::size_t page = url.find("&Page=");
+    return page == std::string::npos ? url : url.substr(0, page);
+}
+
+double floorSeconds(const std::vector<std::string>& requests, int latencyMs)
+{
+    std::map<std::string, int> chains, hosts;
+    for (const std::string& url : requests) {
+        ++chains[listOf(url)];
+        ++hosts[veltrop::FetchPool::hostOf(url)];
+    }
+    int longestChain = 0, busiestHost = 0;
+    for (const auto& [list, pages] : chains)
+        longestChain = std::max(longestChain, pages);
+    for (const auto& [host, pages] : hosts)
+        busiestHost = std::max(busiestHost, pages);
+    return std::max(double(longestChain), double(busiestHost) / 6.0) * latencyMs / 1000.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> latencies;
+    for (int i = 1; i < argc; ++i)
+        latencies.push_back(std::atoi(argv[i]));
+    if (latencies.empty())
+        latencies = {50, 200};
+
+    simweb::Server web;
+    ::setenv("http_proxy", web.proxyUrl().c_str(), 1);
+    ::unsetenv("no_proxy");
+    ::unsetenv("NO_PROXY");
+
+    bool allSame = true;
+    double ratio = 0;
+    for (int latency : latencies) {
+        web.setLatency(latency);
+        std::printf("Get Lists, all 13 lists, %d ms per response\n", latency);
+        const Outcome ahead = timeRun(web, 0);
+        std::printf("  as built:                %7.2f s  %4zu requests\n", ahead.seconds, ahead.requests.size());
+        web.setKeepAlive(false);
+        const Outcome sequential = timeRun(web, 1);
+        web.setKeepAlive(true);
+        std::printf("  one page after another:  %7.2f s  %4zu requests\n", sequential.seconds,
+                    sequential.requests.size());
+        const double floor = floorSeconds(ahead.requests, latency);
+        ratio = ahead.seconds / floor;
+        const bool same = ahead.shown == sequential.shown;
+        allSame = allSame && same;
+        std::printf("  speed-up:                %7.1f x\n", sequential.seconds / ahead.seconds);
+        std::printf("  floor:                   %7.2f s\n", floor);
+        std::printf("  identical table (%zu tickers), messages (%zu) and labels: %s\n", ahead.shown.table.size(),
+                    ahead.shown.messages.size(), same ? "yes" : "NO");
+        std::printf("  as built / floor:        %7.2f x\n", ratio);
+        if (!same)
+            std::printf("  differ: table %d, messages %d, labels '%s' / '%s'\n",
+                        ahead.shown.table != sequential.shown.table, ahead.shown.messages != sequential.shown.messages,
+                        ahead.shown.labels.c_str(), sequential.shown.labels.c_str());
+    }
+    std::printf("as built / floor: %.2f x\n", ratio);
+    return allSame ? 0 : 1;
+}
