@@ -133,7 +133,7 @@ public:
     void savefile(const std::string& path);
 
     // The folder the program runs from: the rank pictures sit there and the
-    // file dialogs start there.
+    // file dialogs start there when the user may write to it.
     std::string apppath;
 
     // A ranking run fetches the pages of every ticked source ahead, many at

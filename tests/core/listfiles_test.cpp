@@ -327,6 +327,32 @@ int asOrdinaryUser(const std::function<int()>& body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 91;
 }
 
+TEST_F(ListFiles, DialogsStartInTheDocumentsFolderWhenTheProgramsFolderIsNotWritable)
+{
+    ::chmod(folder.c_str(), 0755);
+    if (::geteuid() != 0)
+        ::chmod(folder.c_str(), 0555);
+    form.apppath = folder.string();
+    setList({"IBM"});
+
+    // No documents folder: the program's folder all the same.
+    for (const std::string documents : {"/home/someone/Documents", ""}) {
+        const int result = asOrdinaryUser([&] {
+            dialogs.shown.clear();
+            dialogs.documents = documents;
+            form.loadlistbutton_Click();
+            form.savelistbutton_Click();
+            const std::string expected = (documents.empty() ? folder.string() : documents) + "/*.vel";
+            return dialogs.shown.size() == 2 && dialogs.shown[0].fileName == expected
+                           && dialogs.shown[1].fileName == expected ? 0 : 1;
+        });
+        if (result == -1)
+            GTEST_SKIP() << "no ordinary user to run as";
+        EXPECT_EQ(result, 0) << "documents folder \"" << documents << '"';
+    }
+    ::chmod(folder.c_str(), 0755);
+}
+
 TEST_F(ListFiles, ASaveIntoAFolderTheUserCannotWriteKeepsTheOldFile)
 {
     const std::string old = "MSFT\r\nINTC\r\n";
