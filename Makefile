@@ -1,7 +1,7 @@
 # Two commands: `make run` and `make test`. Each installs what is missing on a
 # Debian 12 machine, configures and builds, then runs.
 BUILD   ?= build
-PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libgl-dev libcurl4-openssl-dev \
+PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2 libgl-dev libcurl4-openssl-dev \
            libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick \
            clang libclang-rt-14-dev
 SHELL    = /bin/bash
