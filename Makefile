@@ -1,7 +1,7 @@
 # Two commands: `make run` and `make test`. Each installs what is missing on a
 # Debian 12 machine, configures and builds, then runs.
 BUILD   ?= build
-PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libgl-dev libcurl4-openssl-dev \
+PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2 libgl-dev libcurl4-openssl-dev \
            libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick \
            clang libclang-rt-14-dev tinyproxy
 SHELL    = /bin/bash
@@ -97,3 +97,32 @@ $(TSAN_BUILD)/build.ninja: CMakeLists.txt | deps
 tsan: $(TSAN_BUILD)/build.ninja
 	$(TSAN_ENV) cmake --build $(TSAN_BUILD) --target core_tests web_tests simweb_tests
 	cd $(TSAN_BUILD) && $(TSAN_ENV) ctest --output-on-failure --timeout 600 -E '^tst_'
+
+# ---- The Debian package ------------------------------------------------------
+# `make deb`: dpkg-buildpackage over debian/ (debhelper over the CMake build) in
+# a copy of the tree under build-deb/, so that what it writes beside the tree
+# stays there; the package lands in dist/. The tests are left to `make test`
+# (nocheck). `make package-check` checks the package as CI does.
+DEB_BUILD    ?= build-deb
+DEB_PACKAGES  = debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream xvfb xauth xdotool procps
+
+# Installs the packages of $(1) that are missing, as `deps` does.
+define install_missing
+@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+if [ -n "$$missing" ]; then \
+  echo "Installing: $$missing"; \
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+fi
+endef
+
+.PHONY: deb package-check
+deb: deps
+	$(call install_missing,$(DEB_PACKAGES))
+	rm -rf $(DEB_BUILD) && mkdir -p $(DEB_BUILD)/veltrop dist
+	git ls-files -co --exclude-standard -z | tar --null --ignore-failed-read -T - -cf - | tar -xf - -C $(DEB_BUILD)/veltrop
+	cd $(DEB_BUILD)/veltrop && DEB_BUILD_OPTIONS="nocheck parallel=$$(nproc)" dpkg-buildpackage -b -us -uc -Pnocheck
+	rm -f dist/veltrop_*.deb && cp $(DEB_BUILD)/veltrop_*.deb dist/
+	@ls -l dist/veltrop_*.deb
+
+package-check: deb
+	tools/package-check.sh $$(ls dist/veltrop_*.deb | head -n 1)

@@ -56,6 +56,10 @@ public:
     // A cancelled dialog leaves state.fileName as it was.
     virtual void showOpen(FileDialogState& state) = 0;
     virtual void showSave(FileDialogState& state) = 0;
+    // The user's documents folder, where the file dialogs start when the
+    // program's own folder cannot be written (an installed program); empty
+    // when the user has none.
+    virtual std::string documentsFolder() { return {}; }
 };
 
 } // namespace veltrop

@@ -134,7 +134,7 @@ public:
     void savefile(const std::string& path);
 
     // The folder the program runs from: the rank pictures sit there and the
-    // file dialogs start there.
+    // file dialogs start there when the user may write to it.
     std::string apppath;
 
     // How many pages Get Lists, the filter and a ranking run ask for ahead

@@ -138,9 +138,10 @@ std::vector<std::string> readLines(std::istream& in, std::size_t lines)
             open = false;
             continue;
         }
-        if (line.size() == maxLineBytes)
-            break;
-        line += Traits::to_char_type(c);
+        // The rest of an over-long line is passed over, not kept, so a huge
+        // file without line breaks costs no more memory than a short one.
+        if (line.size() < maxLineBytes)
+            line += Traits::to_char_type(c);
         open = true;
     }
     return out;

@@ -12,17 +12,18 @@ namespace veltrop::listfile {
 
 // The table holds 500 tickers, so no more lines are ever read.
 inline constexpr std::size_t maxLines = 500;
-// No ticker comes near this; a longer line means the file is no ticker list,
-// and it ends the reading like any other read failure, so that a huge file
-// without line breaks is never read whole.
+// No ticker comes near this. A longer line keeps its first maxLineBytes bytes
+// and the rest of it is skipped, so one stray long line costs none of the
+// lines after it.
 inline constexpr std::size_t maxLineBytes = 1024;
 
 // Reads at most `lines` lines of raw bytes from `in`, each without its line
 // break. CR LF, LF and a lone CR all end a line; a final line without a break
 // counts, an empty rest after the last break does not. A UTF-8 byte order
-// mark at the very start is skipped. Reading stops after the lines taken, at
-// the end of the stream, or at a line longer than maxLineBytes (not taken),
-// so at most lines * (maxLineBytes + 2) + 3 bytes are consumed.
+// mark at the very start is skipped. A line longer than maxLineBytes is cut
+// to its first maxLineBytes bytes. Reading stops after the lines taken or at
+// the end of the stream; memory stays within lines * maxLineBytes whatever
+// the length of a line.
 std::vector<std::string> readLines(std::istream& in, std::size_t lines = maxLines);
 
 // Upper case as the code page has it: a-z and the accented small letters.

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "app/form1.h"
 #include "app/helpers.h"
 #include "files/listfile.h"
@@ -12,15 +14,27 @@ namespace {
 
 constexpr const char* listFilter = "Veltrop Lists (*.vel)|*.vel";
 
-// The dialog starts in the program's folder, listing the list files there.
+// The dialog lists the list files of the folder it starts in.
 std::string initialListName(const std::string& folder) { return folder + "/*.vel"; }
+
+// The dialogs start in the program's folder, as they always have for a
+// program unpacked into a folder of its own. An installed program's folder
+// belongs to the system, where nothing can be saved, so the user's documents
+// folder stands in for it.
+std::string startFolder(Dialogs& dialogs, const std::string& programFolder)
+{
+    if (::access(programFolder.c_str(), W_OK) == 0)
+        return programFolder;
+    std::string documents = dialogs.documentsFolder();
+    return documents.empty() ? programFolder : documents;
+}
 
 // Shows the open or save dialog for a list file and tells whether a file was
 // chosen: a cancelled dialog hands back the pattern it started with.
 bool chooseListFile(Dialogs& dialogs, void (Dialogs::*show)(FileDialogState&), FileDialogState& dialog,
                     const std::string& folder)
 {
-    const std::string initial = initialListName(folder);
+    const std::string initial = initialListName(startFolder(dialogs, folder));
     dialog.fileName = initial;
     dialog.flags = 4;
     dialog.filter = listFilter;

@@ -13,19 +13,24 @@
 # message boxes as out/NN-message.png; out/veltrop.png is the last state).
 # Then it keeps running until Ctrl-C, or for VELTROP_DEMO_SECONDS seconds when
 # that is set.
+#
+# VELTROP_APP and VELTROP_SIMWEB name other programs to run instead of the
+# build's, such as an installed package's (/usr/bin/veltrop and
+# /usr/bin/veltrop-simweb); with both set, BUILD_DIR may be left out.
 set -euo pipefail
 
-if [[ $# -ne 1 ]]; then
+if [[ $# -gt 1 || ($# -eq 0 && (-z ${VELTROP_APP:-} || -z ${VELTROP_SIMWEB:-})) ]]; then
     echo "usage: $0 BUILD_DIR" >&2
     exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "$1" && pwd)
-simweb=$build/tools/simweb/simweb
-app=$build/app/gui/veltrop
+build=$(cd "${1:-.}" && pwd)
+simweb=${VELTROP_SIMWEB:-$build/tools/simweb/simweb}
+app=${VELTROP_APP:-$build/app/gui/veltrop}
 for program in "$simweb" "$app"; do
     [[ -x $program ]] || { echo "missing $program: build first (make build)" >&2; exit 1; }
 done
+echo "Program: $app"
 
 work=$(mktemp -d)
 pids=()

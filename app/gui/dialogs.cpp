@@ -1,8 +1,10 @@
 #include "app/gui/dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <deque>
 
@@ -49,6 +51,16 @@ void QtDialogs::message(const std::string& text)
 void QtDialogs::showOpen(FileDialogState& state) { showFileDialog(state, false); }
 
 void QtDialogs::showSave(FileDialogState& state) { showFileDialog(state, true); }
+
+std::string QtDialogs::documentsFolder()
+{
+    // The desktop names a documents folder even where none was ever made;
+    // a dialog started in a missing folder would show some other place.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents.toStdString();
+    return QDir::homePath().toStdString();
+}
 
 void QtDialogs::showFileDialog(FileDialogState& state, bool save)
 {

@@ -25,6 +25,8 @@ public:
     void message(const std::string& text) override;
     void showOpen(FileDialogState& state) override;
     void showSave(FileDialogState& state) override;
+    // The desktop's documents folder when it exists, else the home folder.
+    std::string documentsFolder() override;
 
     // "Desc|pattern|Desc|pattern" as the commands give it, to Qt's name
     // filters "Desc (pattern)"; patterns separated by ";" become blanks.

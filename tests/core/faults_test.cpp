@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
+#include "files/listfile.h"
 #include "rank/ranksources.h"
 #include "testsupport.h"
 #include "tools/simweb/http.h"
@@ -716,8 +717,10 @@ TEST_F(OddTickers, FromAListFileTheyGoOutEncodedToProgramHostsOnly)
     const TempFile file("veltrop-fault-list.vel", content);
     loadFile(file.path.string());
     const std::vector<std::string> tickers = taken();
-    // The long line ends the reading.
-    ASSERT_EQ(tickers.size(), 7u);
+    // The long line is cut to the reader's limit and the reading goes on.
+    ASSERT_EQ(tickers.size(), 9u);
+    EXPECT_EQ(tickers[7], longTicker.substr(0, listfile::maxLineBytes));
+    EXPECT_EQ(tickers[8], "AFTER");
     EXPECT_EQ(tickers[1], "/?#%&+");
     EXPECT_EQ(tickers[2], "\xC3\x9CN\xC3\x8F") << "upper case, decoded from the Western code page";
     EXPECT_EQ(tickers[3], std::string("X\0Y", 3));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -162,31 +163,35 @@ TEST_F(ListFiles, ACancelledOrFailedOpenChangesNothing)
     expectGatheredListUntouched();
 }
 
-TEST_F(ListFiles, AHugeFileWithoutLineBreaksIsNotReadWhole)
+TEST_F(ListFiles, AnOverLongLineKeepsItsFirstKilobyteAndTheLinesAfterIt)
 {
-    // 50 MB of one line (a sparse file, so nothing is written to disk).
-    const fs::path huge = file("huge.vel", "");
-    fs::resize_file(huge, 50u << 20);
-    load(huge);
-    EXPECT_EQ(form.tickercount, 0);
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{formatMessage, "No Tickers selected"}));
+    const std::string kilobyte(listfile::maxLineBytes, 'x');
+    load(file("mixed.vel", "ibm\r\n" + kilobyte + "\r\n" + kilobyte + "yyy\rmsft\n" + kilobyte + "z"));
+    const std::string upper(listfile::maxLineBytes, 'X');
+    EXPECT_EQ(tickers(), (std::vector<std::string>{"IBM", upper, upper, "MSFT", upper}));
+    EXPECT_EQ(form.Label1.caption, " 5 tickers found");
 
-    // The lines before an over-long line stay.
-    dialogs.messages.clear();
-    load(file("mixed.vel", "ibm\r\n" + std::string(listfile::maxLineBytes, 'x') + "\r\n"
-                               + std::string(listfile::maxLineBytes + 1, 'y') + "\r\nmsft\r\n"));
-    EXPECT_EQ(tickers(), (std::vector<std::string>{"IBM", std::string(listfile::maxLineBytes, 'X')}));
+    // 50 MB of one line between two tickers (a sparse file, so nothing is
+    // written to disk).
+    const fs::path huge = file("huge.vel", "ibm\r\n");
+    fs::resize_file(huge, 50u << 20);
+    std::ofstream(huge, std::ios::binary | std::ios::app) << "\r\nmsft\r\n";
+    load(huge);
+    EXPECT_EQ(tickers(), (std::vector<std::string>{"IBM", std::string(listfile::maxLineBytes, '\0'), "MSFT"}));
 }
 
-// An endless stream of one byte that counts what it hands out.
-class EndlessBytes : public std::streambuf {
+// A stream of one byte, endless or of `length` bytes, that counts what it
+// hands out.
+class RepeatedBytes : public std::streambuf {
 public:
-    explicit EndlessBytes(char byte) : byte_(byte) { setg(&byte_, &byte_, &byte_ + 1); }
+    explicit RepeatedBytes(char byte, std::size_t length = SIZE_MAX) : byte_(byte), length_(length) {}
     std::size_t handedOut = 0;
 
 protected:
     int_type underflow() override
     {
+        if (handedOut == length_)
+            return traits_type::eof();
         ++handedOut;
         setg(&byte_, &byte_, &byte_ + 1);
         return traits_type::to_int_type(byte_);
@@ -194,18 +199,23 @@ protected:
 
 private:
     char byte_;
+    std::size_t length_;
 };
 
-TEST(ListFileReading, ReadingStopsWithinItsBoundOnEndlessInput)
+TEST(ListFileReading, EndlessLineBreaksStopAtTheLineLimitAndLongLinesStayCut)
 {
-    for (char byte : {'A', '\n', '\r'}) {
+    for (char byte : {'\n', '\r'}) {
         SCOPED_TRACE(int(byte));
-        EndlessBytes source(byte);
+        RepeatedBytes source(byte);
         std::istream in(&source);
-        const std::vector<std::string> lines = listfile::readLines(in);
-        EXPECT_LE(source.handedOut, listfile::maxLines * (listfile::maxLineBytes + 2) + 3);
-        EXPECT_EQ(lines.size(), byte == 'A' ? 0u : listfile::maxLines);
+        EXPECT_EQ(listfile::readLines(in).size(), listfile::maxLines);
+        EXPECT_LE(source.handedOut, listfile::maxLines * 2 + 3);
     }
+
+    RepeatedBytes line('A', 20u << 20);
+    std::istream in(&line);
+    EXPECT_EQ(listfile::readLines(in), std::vector<std::string>{std::string(listfile::maxLineBytes, 'A')});
+    EXPECT_EQ(line.handedOut, 20u << 20);
 }
 
 TEST_F(ListFiles, SaveWithoutTickersSaysSoAndShowsNoDialog)
@@ -315,6 +325,32 @@ int asOrdinaryUser(const std::function<int()>& body)
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 91;
+}
+
+TEST_F(ListFiles, DialogsStartInTheDocumentsFolderWhenTheProgramsFolderIsNotWritable)
+{
+    ::chmod(folder.c_str(), 0755);
+    if (::geteuid() != 0)
+        ::chmod(folder.c_str(), 0555);
+    form.apppath = folder.string();
+    setList({"IBM"});
+
+    // No documents folder: the program's folder all the same.
+    for (const std::string documents : {"/home/someone/Documents", ""}) {
+        const int result = asOrdinaryUser([&] {
+            dialogs.shown.clear();
+            dialogs.documents = documents;
+            form.loadlistbutton_Click();
+            form.savelistbutton_Click();
+            const std::string expected = (documents.empty() ? folder.string() : documents) + "/*.vel";
+            return dialogs.shown.size() == 2 && dialogs.shown[0].fileName == expected
+                           && dialogs.shown[1].fileName == expected ? 0 : 1;
+        });
+        if (result == -1)
+            GTEST_SKIP() << "no ordinary user to run as";
+        EXPECT_EQ(result, 0) << "documents folder \"" << documents << '"';
+    }
+    ::chmod(folder.c_str(), 0755);
 }
 
 TEST_F(ListFiles, ASaveIntoAFolderTheUserCannotWriteKeepsTheOldFile)

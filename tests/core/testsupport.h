@@ -21,8 +21,10 @@ public:
     std::vector<std::string> messages;
     std::deque<std::string> nextFileNames;  // empty: the dialog is cancelled
     std::vector<FileDialogState> shown;
+    std::string documents;
 
     void message(const std::string& text) override { messages.push_back(text); }
+    std::string documentsFolder() override { return documents; }
     void showOpen(FileDialogState& state) override { answer(state); }
     void showSave(FileDialogState& state) override { answer(state); }
 

@@ -1,6 +1,7 @@
 // Message boxes and file dialogs: the real Qt dialogs, closed by a queued
 // call as a user would close them, and the automatic answers tests rely on.
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -183,6 +184,25 @@ private slots:
         dialogs.showSave(state);
         QCOMPARE(offered, QStringList{path("new list.vel")});
         QCOMPARE(QString::fromStdString(state.fileName), path("new list.vel"));
+    }
+
+    void documentsFolderIsTheDesktopsOrElseHome()
+    {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
+        QtDialogs dialogs;
+        const std::string withoutDocuments = dialogs.documentsFolder();
+        QVERIFY(QDir(home.path()).mkdir("Documents"));
+        const std::string withDocuments = dialogs.documentsFolder();
+        qputenv("HOME", oldHome);
+        if (oldConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        QCOMPARE(QString::fromStdString(withoutDocuments), home.path());
+        QCOMPARE(QString::fromStdString(withDocuments), home.filePath("Documents"));
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QtTest>
@@ -199,18 +200,62 @@ private slots:
         }
     }
 
+    // The fonts asked for are the ones drawn with: a missing font would fall
+    // back to a wider one and cut captions short.
     void fontsFollowTheLayout()
     {
-        const QFont tabFont = tabs()->tabBar()->font();
-        QCOMPARE(tabFont.family(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(tabFont.pointSizeF(), 8.25);
-        const QFont gridFont = control("MSFlexGrid1")->font();
-        QCOMPARE(gridFont.family(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(gridFont.pointSizeF(), 8.25);
+        for (QWidget* widget : {static_cast<QWidget*>(tabs()->tabBar()), control("MSFlexGrid1"), control("delete25")}) {
+            QCOMPARE(widget->font().family(), QStringLiteral("Liberation Sans"));
+            QCOMPARE(widget->font().pointSizeF(), 7.5);
+            QCOMPARE(widget->fontInfo().family(), QStringLiteral("Liberation Sans"));
+        }
         const QFont notice = control("Label4")->font();
-        QCOMPARE(notice.family(), QStringLiteral("Times New Roman"));
+        QCOMPARE(notice.family(), QStringLiteral("Liberation Serif"));
         QCOMPARE(notice.pointSizeF(), 6.75);
         QCOMPARE(notice.weight(), QFont::Normal);
+        QCOMPARE(control("Label4")->fontInfo().family(), QStringLiteral("Liberation Serif"));
+    }
+
+    // Each caption at the width its control gives text: a caption wider than
+    // that is cut off (buttons at both ends, labels and boxes at the right).
+    void everyCaptionFitsItsControl()
+    {
+        QStringList cut;
+        auto check = [&](const QString& name, const QString& caption, const QFontMetrics& metrics, int room) {
+            const int needed = metrics.horizontalAdvance(caption);
+            if (needed > room)
+                cut << QStringLiteral("%1 \"%2\": %3 px for %4").arg(name, caption).arg(needed).arg(room);
+        };
+        int captions = 0;
+        for (const layout::Control& c : layout::controls()) {
+            QWidget* widget = control(objectNameOf(c));
+            QString caption;
+            int room = 0;
+            if (auto* button = qobject_cast<QPushButton*>(widget)) {
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = caption = button->text();
+                room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+            } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+                QStyleOptionButton option;
+                option.initFrom(box);
+                option.text = caption = box->text();
+                room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width();
+            } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+                caption = label->text();
+                room = label->contentsRect().width();
+            }
+            if (caption.isEmpty())
+                continue;
+            ++captions;
+            check(objectNameOf(c), caption, widget->fontMetrics(), room);
+        }
+        QTabBar* bar = tabs()->tabBar();
+        const int padding = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
+        for (int i = 0; i < bar->count(); ++i, ++captions)
+            check(QStringLiteral("tab %1").arg(i), bar->tabText(i), bar->fontMetrics(), bar->tabRect(i).width() - padding);
+        QCOMPARE(captions, 50);  // 30 check boxes, 10 buttons, 5 labels, 5 tabs
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
     }
 
     void tabOrderFollowsTheLayout()
