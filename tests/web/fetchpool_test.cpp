@@ -129,13 +129,13 @@ TEST_F(FetchPoolTest, CancelWaitsOutAHandlerThatRunsAndStopsOneThatHasNot)
         std::this_thread::sleep_for(300ms);
         finished = true;
     });
-    // Waits for the one worker behind the first handler.
-    const FetchPool::Id second =
-        pool.fetch(request(page("www.nasdaq.com", 2)), [&](FetchPool::Arrival&) { secondCalled = true; });
     for (int i = 0; i < 500 && !started; ++i)
         std::this_thread::sleep_for(2ms);
     ASSERT_TRUE(started);
-    std::this_thread::sleep_for(50ms);  // the second page has arrived meanwhile
+    // Waits for the one worker behind the first handler.
+    const FetchPool::Id second =
+        pool.fetch(request(page("www.nasdaq.com", 2)), [&](FetchPool::Arrival&) { secondCalled = true; });
+    std::this_thread::sleep_for(100ms);  // the second page has arrived meanwhile
     pool.cancel(second);
     pool.cancel(first);
     EXPECT_TRUE(finished) << "cancel returned while the handler still ran";
