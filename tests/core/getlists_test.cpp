@@ -341,3 +341,38 @@ TEST_F(GetLists, ClosingDuringARunEndsItWithoutMessages)
 }
 
 } // namespace
+
+TEST_F(GetLists, AheadTheWalkShowsWhatOnePageAfterAnotherShows)
+{
+    // Every list, a first page that fails, a next page that fails, and the
+    // 500-ticker stop.
+    web.setFault(nasdaq, simweb::Fault::NotFound);
+    web.setFault("http://www.clearstation.com/cgi-bin/drill_event?Event=BreakOut&Page=2", simweb::Fault::ServerError);
+    struct Seen {
+        std::vector<std::string> table, messages;
+        std::string labels;
+        bool operator==(const Seen&) const = default;
+    };
+    const auto run = [&](int lookahead) {
+        RecordingDialogs recorded;
+        Form1 fresh(recorded);
+        fresh.setWaitHook([] {});
+        fresh.Form_Load();
+        fresh.lookahead = lookahead;
+        for (auto& [index, box] : fresh.List)
+            box.value = 1;
+        fresh.click(Command::GetLists);
+        Seen seen;
+        for (int i = 1; i <= fresh.tickercount; ++i)
+            seen.table.push_back(cellText(fresh.tickertable[i][0]));
+        seen.messages = recorded.messages;
+        seen.labels = fresh.Label1.caption + "|" + fresh.Label3.caption + "|" + fresh.getbutton.caption;
+        return seen;
+    };
+    const Seen oneByOne = run(1);
+    const Seen ahead = run(0);
+    EXPECT_EQ(ahead, oneByOne);
+    EXPECT_EQ(ahead.table.size(), 500u);
+    EXPECT_EQ(ahead.messages.front(), "Couldn't connect. Clear list and try again.");
+    EXPECT_EQ(ahead.messages.back(), "Only 500 tickers allowed");
+}
