@@ -6,8 +6,7 @@
 #include <system_error>
 
 #include "app/layout.h"
-#include "lists/listpages.h"
-#include "rank/prefetch.h"
+#include "web/pageplan.h"
 #include "web/fetchpool.h"
 
 namespace veltrop {
@@ -47,7 +46,7 @@ Form1::~Form1()
 {
     // Whatever reads pages goes before the engine that reads them.
     listpages_.reset();
-    prefetch_.reset();
+    rankpages_.reset();
     fetcher.reset();
     pool_.reset();
 }
@@ -151,10 +150,9 @@ void Form1::requestClose()
     closing_ = true;
     if (fetcher)
         fetcher->abandon();
-    if (prefetch_)
-        prefetch_->abort();
-    if (listpages_)
-        listpages_->abort();
+    for (PagePlan* pages : {listpages_.get(), rankpages_.get()})
+        if (pages)
+            pages->abort();
 }
 
 } // namespace veltrop

@@ -2,6 +2,7 @@
 // The one window's state and commands. Every command is a handler named after
 // its control and event; every variable the commands share lives here.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,8 +18,7 @@ namespace veltrop {
 struct RankSource;
 struct Points;
 class FetchPool;
-class ListPages;
-class RankPrefetch;
+class PagePlan;
 
 // Whole numbers. The design keeps most of them in 16 bits; values that can
 // outgrow that (typed thresholds, summed scores) are kept wider, so nothing
@@ -184,8 +184,12 @@ private:
     PageFetcher::WaitHook waitHook_;
     std::function<void()> showHook_;
     std::unique_ptr<FetchPool> pool_;
-    std::unique_ptr<ListPages> listpages_;
-    std::unique_ptr<RankPrefetch> prefetch_;
+    // The pages of the Get Lists or ranking run under way.
+    std::unique_ptr<PagePlan> listpages_, rankpages_;
+    int listposition_ = 0;  // the list getlists walks, among the lists
+    // Set once the ticker table is full: from then on a list page that holds
+    // a ticker leads nowhere, as its first ticker ends its list.
+    std::shared_ptr<std::atomic<bool>> listsfull_;
     const RankSource* rankingsource_ = nullptr;
     bool running_ = false;
     bool closing_ = false;

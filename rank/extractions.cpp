@@ -157,3 +157,32 @@ NewsReading extract(const RankSource& source, const PageView& page)
 }
 
 } // namespace veltrop
+
+namespace veltrop {
+
+std::uint64_t rankKey(const RankSource& source, int row)
+{
+    return std::uint64_t(&source - rankSources().data()) * 1000 + std::uint64_t(row);
+}
+
+std::string SourceReader::read(const PageView& page, const std::string& askedUrl)
+{
+    if (source_.extraction != Extraction::FundCount) {
+        reading_ = extract(source_, page);
+        return {};
+    }
+    TableWalker::Rows rows = walker_.read(page, askedUrl);
+    holdings_ += std::int64_t(rows.cells.size());
+    return std::move(rows.next);
+}
+
+Points SourceReader::points(double now) const
+{
+    switch (source_.extraction) {
+    case Extraction::FundCount: return Points::record(holdings_);
+    case Extraction::DaysSinceNews: return newsPoints(reading_, now);
+    default: return reading_.points;
+    }
+}
+
+} // namespace veltrop

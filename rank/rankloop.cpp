@@ -2,7 +2,6 @@
 #include "app/form1.h"
 #include "app/helpers.h"
 #include "rank/newsdate.h"
-#include "rank/prefetch.h"
 #include "rank/ranksources.h"
 
 namespace veltrop {
@@ -38,31 +37,31 @@ void Form1::getranks()
 
 void Form1::planranks(const RankSource& source)
 {
-    std::vector<std::string> addresses;
     for (int row = 1; row <= tickercount; ++row)
-        addresses.push_back(rankAddress(source, cellText(tickertable[row][0])).value_or(std::string()));
-    prefetch_->plan(source, addresses);
+        if (const auto address = rankAddress(source, cellText(tickertable[row][0])))
+            rankpages_->plan(rankKey(source, row), *address, std::make_shared<SourceReader>(source));
 }
 
 void Form1::planranks()
 {
-    prefetch_ = std::make_unique<RankPrefetch>(*pool_, lookahead);
-    prefetch_->hold();
+    rankpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
+    rankpages_->hold();
     for (const RankSource& source : rankSources())
         if (Rank[source.index].value == 1)
             planranks(source);
-    prefetch_->release();
+    rankpages_->release();
 }
 
 void Form1::rankloop(const RankSource& source)
 {
     // Called on its own, outside a run, the loop reads its source's pages
     // for itself.
-    const bool ownPages = !prefetch_;
+    const bool ownPages = !rankpages_;
     if (ownPages)
-        prefetch_ = std::make_unique<RankPrefetch>(*pool_, lookahead);
+        rankpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
     // A source ticked during the run has its pages asked for at its turn.
-    if (!prefetch_->planned(source))
+    const auto first = rankKey(source, 0), last = rankKey(source, maxTickers);
+    if (!rankpages_->planned(first, last))
         planranks(source);
 
     const Integer n = tickercount;
@@ -86,20 +85,16 @@ void Form1::rankloop(const RankSource& source)
         // and Cancel is seen even when every result is already in.
         if (waitHook_)
             waitHook_();
-        const PageOutcome outcome =
-            prefetch_->take(source, loopindex, waitHook_, [this] { return cancelflag || closing_; });
-        if (!outcome.opened)
+        const std::shared_ptr<PageReader> read =
+            rankpages_->take(rankKey(source, loopindex), waitHook_, [this] { return cancelflag || closing_; });
+        if (!read)
             break;
-        // The days are counted now, at the ticker's turn, as if its page had
-        // just been read.
-        applypoints(loopindex, source.extraction == Extraction::DaysSinceNews
-                                   ? newsPoints(outcome.news, presentDayNumber())
-                                   : outcome.points);
+        applypoints(loopindex, static_cast<const SourceReader&>(*read).points(presentDayNumber()));
     }
     // Whatever was fetched ahead for the tickers not reached is not wanted.
-    prefetch_->drop(source);
+    rankpages_->drop(first, last);
     if (ownPages)
-        prefetch_.reset();
+        rankpages_.reset();
     if (source.clearsProgress)
         Label2.caption.clear();
 }

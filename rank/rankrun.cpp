@@ -1,7 +1,7 @@
 // Rank Lists: filter the list, rate every ticker by every ticked source,
 // show the result.
 #include "app/form1.h"
-#include "rank/prefetch.h"
+#include "web/pageplan.h"
 #include "rank/ranksources.h"
 
 namespace veltrop {
@@ -34,7 +34,7 @@ void Form1::rankbutton_Click()
         // Each box is read at its source's turn: the user may tick or clear
         // one while an earlier source runs.
         if (Rank[source.index].value != 1) {
-            prefetch_->drop(source);
+            rankpages_->drop(rankKey(source, 0), rankKey(source, maxTickers));
             continue;
         }
         loadranksource(source);
@@ -45,7 +45,7 @@ void Form1::rankbutton_Click()
             rankloop(source);
     }
 
-    prefetch_.reset();
+    rankpages_.reset();
     displayrank();
 
     if (rankedcount < 1) {

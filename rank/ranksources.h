@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "web/pageplan.h"
 #include "web/pageview.h"
 #include "web/tablewalk.h"
 
@@ -101,5 +102,26 @@ Points brokerRecommendation(const PageView& page);
 
 // What one page gives `source`, any extraction but the fund count's walk.
 NewsReading extract(const RankSource& source, const PageView& page);
+
+// The order a ranking run takes `source`'s rows in: sources in run order,
+// rows in table order.
+std::uint64_t rankKey(const RankSource& source, int row);
+
+// What one ticker's pages give one source: the extraction of its page, or
+// the fund count's walk over its holdings pages.
+class SourceReader : public PageReader {
+public:
+    explicit SourceReader(const RankSource& source) : source_(source) {}
+    std::string read(const PageView& page, const std::string& askedUrl) override;
+    // The points at the ticker's turn: days since news count from `now`,
+    // the present moment as a day number, as if the page had just been read.
+    Points points(double now) const;
+
+private:
+    const RankSource& source_;
+    NewsReading reading_;
+    TableWalker walker_{fundWalk(), isHolding};
+    std::int64_t holdings_ = 0;
+};
 
 } // namespace veltrop

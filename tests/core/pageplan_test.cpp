@@ -1,14 +1,16 @@
-// A ranking run's pages on their own: sources dropped or the run stopped
-// while workers still read pages for it.
-#include "rank/prefetch.h"
+// Pages read ahead on their own: reads dropped or the plan stopped while
+// workers still read pages for it, on the rank sources' pages.
+#include "web/pageplan.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "rank/ranksources.h"
 #include "testsupport.h"
 
 namespace veltrop {
@@ -33,7 +35,7 @@ std::string holdingsPage(int rows, const std::string& next)
     return html + "</table></body></html>";
 }
 
-class RankPrefetchTest : public ::testing::Test {
+class PagePlanTest : public ::testing::Test {
 protected:
     simweb::Server web;
     veltrop::testing::ProxyRoute route{web.proxyUrl()};
@@ -57,48 +59,56 @@ protected:
             web.setPage(*rankAddress(momentum, t), rating + "<table><tr><td>h</td></tr><tr><td>-</td><td>7</td></tr></table>");
         }
     }
-    std::vector<std::string> addresses(const RankSource& source) const
+    void plan(PagePlan& pages, const RankSource& source) const
     {
-        std::vector<std::string> urls;
-        for (const std::string& t : tickers)
-            urls.push_back(*rankAddress(source, t));
-        return urls;
+        for (std::size_t row = 1; row <= tickers.size(); ++row)
+            pages.plan(rankKey(source, int(row)), *rankAddress(source, tickers[row - 1]),
+                       std::make_shared<SourceReader>(source));
+    }
+    static void drop(PagePlan& pages, const RankSource& source)
+    {
+        pages.drop(rankKey(source, 0), rankKey(source, maxTickers));
+    }
+    static std::optional<Points> take(PagePlan& pages, const RankSource& source, int row)
+    {
+        const std::shared_ptr<PageReader> read = pages.take(rankKey(source, row), {});
+        if (!read)
+            return std::nullopt;
+        return static_cast<const SourceReader&>(*read).points(0);
     }
 };
 
-TEST_F(RankPrefetchTest, DroppingASourceWhileWorkersWalkItsPagesLeavesTheOthersWhole)
+TEST_F(PagePlanTest, DroppingReadsWhileWorkersWalkTheirPagesLeavesTheOthersWhole)
 {
-    for (int round = 0; round < 4; ++round) {
-        RankPrefetch prefetch(engine, 0);
-        prefetch.hold();
-        prefetch.plan(funds, addresses(funds));
-        prefetch.plan(momentum, addresses(momentum));
-        prefetch.release();
-        // Late enough that walks are under way on the workers.
-        std::this_thread::sleep_for(std::chrono::milliseconds(40 + 30 * round));
-        prefetch.drop(funds);
-        EXPECT_FALSE(prefetch.take(funds, 3, {}, {}).opened) << "a dropped source has nothing left";
-        for (int row = 1; row <= int(tickers.size()); ++row) {
-            const PageOutcome outcome = prefetch.take(momentum, row, {}, {});
-            ASSERT_TRUE(outcome.opened) << row;
-            EXPECT_EQ(outcome.points, Points::record(7));
-        }
+    // Each round drops the fund count at another moment of its walks, so
+    // that some drop comes while a worker reads a holdings page for it.
+    for (int round = 0; round < 12; ++round) {
+        PagePlan pages(engine, 0);
+        pages.hold();
+        plan(pages, funds);
+        plan(pages, momentum);
+        pages.release();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 15 * round));
+        drop(pages, funds);
+        EXPECT_FALSE(take(pages, funds, 3)) << "a dropped read has nothing left";
+        for (int row = 1; row <= int(tickers.size()); ++row)
+            ASSERT_EQ(take(pages, momentum, row), Points::record(7)) << row;
     }
 }
 
-TEST_F(RankPrefetchTest, AWalkCountsEveryPageAndAbortEndsEverything)
+TEST_F(PagePlanTest, AWalkCountsEveryPageAndAbortEndsEverything)
 {
-    RankPrefetch prefetch(engine, 0);
-    prefetch.plan(funds, addresses(funds));
-    EXPECT_EQ(prefetch.take(funds, 1, {}, {}).points, Points::record(5000));
+    PagePlan pages(engine, 0);
+    plan(pages, funds);
+    EXPECT_EQ(take(pages, funds, 1), Points::record(5000));
 
-    RankPrefetch stopped(engine, 0);
-    stopped.plan(funds, addresses(funds));
+    PagePlan stopped(engine, 0);
+    plan(stopped, funds);
     std::this_thread::sleep_for(50ms);
     const auto start = std::chrono::steady_clock::now();
     stopped.abort();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-    EXPECT_FALSE(stopped.take(funds, 2, {}, {}).opened);
+    EXPECT_FALSE(take(stopped, funds, 2));
 }
 
 } // namespace

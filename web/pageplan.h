@@ -1,0 +1,73 @@
+#pragma once
+// Pages read ahead of the loop that takes them. A command plans reads: each
+// starts at one address and may go on page after page (a list's next pages,
+// a fund count's further holdings). Their pages are asked of the fetch
+// engine at most `lookahead` at a time ahead of the loop (one: one page after
+// another); each page is read on the worker that indexed it, by the reader
+// of every read that wants it, and only what the reader keeps outlives the
+// page. The loop on the window's thread takes the reads in its own order, so
+// what it shows does not depend on how far ahead the pages were read.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "web/fetchpool.h"
+#include "web/pageview.h"
+#include "web/wait.h"
+
+namespace veltrop {
+
+// What one read keeps of its pages. read() runs on a worker, one page at a
+// time, never at once with another call for the same read.
+class PageReader {
+public:
+    virtual ~PageReader() = default;
+    // Reads one page, asked for at `askedUrl`; returns the address of the
+    // read's next page, or the empty text when the read ends here.
+    virtual std::string read(const PageView& page, const std::string& askedUrl) = 0;
+};
+
+class PagePlan {
+public:
+    // A read's key is also its place in the order pages are asked for.
+    using Key = std::uint64_t;
+
+    // `lookahead` 0: as many pages at once as the engine allows.
+    PagePlan(FetchPool& engine, int lookahead);
+    ~PagePlan();  // stops every transfer of the plan
+    PagePlan(const PagePlan&) = delete;
+    PagePlan& operator=(const PagePlan&) = delete;
+
+    // Plans read `key` from `url`. Reads planned for the same first address
+    // share its one fetch, each reading the page with its own reader.
+    void plan(Key key, const std::string& url, std::shared_ptr<PageReader> reader);
+    // Whether a read between `from` and `to` (both included) was planned and
+    // not dropped.
+    bool planned(Key from, Key to) const;
+    // Pages planned between hold and release are asked for only at release,
+    // so that every read planned meanwhile shares each address.
+    void hold();
+    void release();
+
+    // Read `key` once it has ended, waiting as long as it takes and calling
+    // `wait` at least every 20 ms meanwhile; nullptr when its first page did
+    // not open (or could not be read), or it was never planned or dropped. A
+    // further page that does not open ends the read with what it had. Once
+    // `cancelled` reads true every other transfer stops and this read ends
+    // after the page in flight.
+    std::shared_ptr<PageReader> take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled = {});
+
+    // Forgets the reads from `from` to `to`: what they kept, and the
+    // transfers no other read needs.
+    void drop(Key from, Key to);
+
+    // Stops everything; every later take finds nothing.
+    void abort();
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
+} // namespace veltrop
