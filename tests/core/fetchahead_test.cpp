@@ -9,6 +9,7 @@
 
 #include "app/form1.h"
 #include "rank/ranksources.h"
+#include "rankrun.h"
 #include "testsupport.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/quotemodel.h"
@@ -16,22 +17,9 @@
 using namespace veltrop;
 using namespace std::chrono_literals;
 using veltrop::testing::ProxyRoute;
-using veltrop::testing::RecordingDialogs;
+using veltrop::testing::RankRunResult;
 
 namespace {
-
-// Everything of the window a run leaves or shows on the way.
-struct Observed {
-    std::vector<std::string> table;  // "ticker=score" of rows 1..tickercount
-    std::vector<std::string> grid;   // "text|text|text|picture" of every row
-    std::vector<std::string> progress;  // every distinct Label2 text seen during the run
-    std::vector<std::string> captions;  // every distinct rankbutton caption seen
-    std::vector<std::string> messages;
-    std::string labels, buttons;
-    int sourcesrun = 0;
-
-    bool operator==(const Observed&) const = default;
-};
 
 std::vector<std::string> spread(std::size_t count)
 {
@@ -56,55 +44,14 @@ protected:
     // Runs Rank Lists over `tickers` with the `boxes` ticked, reading pages
     // one after another or ahead; `during` is called whenever the window
     // would get its turn.
-    Observed run(bool ahead, const std::vector<std::string>& tickers, std::initializer_list<int> boxes,
-                 const std::function<void(Form1&)>& during = {})
+    static RankRunResult run(bool ahead, const std::vector<std::string>& tickers, std::initializer_list<int> boxes,
+                             const std::function<void(Form1&)>& during = {})
     {
-        RecordingDialogs dialogs;
-        Form1 form(dialogs);
-        Observed seen;
-        form.setWaitHook([&] {
-            if (form.Label2.caption.find("to go") != std::string::npos &&
-                (seen.progress.empty() || seen.progress.back() != form.Label2.caption))
-                seen.progress.push_back(form.Label2.caption);
-            if (seen.captions.empty() || seen.captions.back() != form.rankbutton.caption)
-                seen.captions.push_back(form.rankbutton.caption);
-            if (during)
-                during(form);
-        });
-        form.Form_Load();
-        dialogs.messages.clear();
-        form.lookahead = ahead ? 0 : 1;
-        for (std::size_t i = 0; i < tickers.size(); ++i)
-            form.tickertable[i + 1][0] = tickers[i];
-        form.tickercount = Integer(tickers.size());
-        for (int box : boxes)
-            form.Rank[box].value = 1;
-        form.rankbutton.enabled = true;
-        form.click(Command::RankLists);
-
-        for (int i = 1; i <= form.tickercount; ++i)
-            seen.table.push_back(cellText(form.tickertable[i][0]) + "=" + cellText(form.tickertable[i][1]));
-        const FlexGrid& grid = form.MSFlexGrid1;
-        for (int r = 0; r < grid.rows(); ++r)
-            seen.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 1) + "|" + grid.textMatrix(r, 2) +
-                                "|" + grid.picture(r, 1));
-        seen.messages = dialogs.messages;
-        seen.labels = form.Label1.caption + "|" + form.Label2.caption + "|" + form.Label3.caption;
-        for (Command c : {Command::GetLists, Command::RankLists, Command::Opinion, Command::SaveList,
-                          Command::LoadList, Command::ClearAll, Command::Delete25})
-            seen.buttons += form.button(c).caption + (form.button(c).enabled ? "+" : "-") + " ";
-        seen.sourcesrun = form.sourcesrun;
-        return seen;
+        return veltrop::testing::runRankLists(tickers, boxes, ahead ? 0 : 1, during);
     }
-
-    void expectSame(const Observed& sequential, const Observed& ahead)
+    static void expectSame(const RankRunResult& sequential, const RankRunResult& ahead)
     {
-        EXPECT_EQ(ahead.table, sequential.table);
-        EXPECT_EQ(ahead.grid, sequential.grid);
-        EXPECT_EQ(ahead.messages, sequential.messages);
-        EXPECT_EQ(ahead.labels, sequential.labels);
-        EXPECT_EQ(ahead.buttons, sequential.buttons);
-        EXPECT_EQ(ahead.sourcesrun, sequential.sourcesrun);
+        veltrop::testing::expectSameRun(sequential, ahead);
     }
 };
 
@@ -112,8 +59,8 @@ TEST_F(FetchAhead, EverySourceGivesTheSameResults)
 {
     const std::vector<std::string> tickers = spread(36);
     std::initializer_list<int> all = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    const Observed sequential = run(false, tickers, all);
-    const Observed ahead = run(true, tickers, all);
+    const RankRunResult sequential = run(false, tickers, all);
+    const RankRunResult ahead = run(true, tickers, all);
     expectSame(sequential, ahead);
     EXPECT_GT(sequential.table.size(), 10u) << "the premise: a run that ranks";
 }
@@ -122,8 +69,8 @@ TEST_F(FetchAhead, ProgressAndRecordedScoresShowInTheSameOrder)
 {
     web.setLatency(25);  // every page wait gives the window its turn
     const std::vector<std::string> tickers = keepers(12);
-    const Observed sequential = run(false, tickers, {0, 6, 16});
-    const Observed ahead = run(true, tickers, {0, 6, 16});
+    const RankRunResult sequential = run(false, tickers, {0, 6, 16});
+    const RankRunResult ahead = run(true, tickers, {0, 6, 16});
     expectSame(sequential, ahead);
     EXPECT_EQ(ahead.progress, sequential.progress);
     EXPECT_EQ(ahead.captions, sequential.captions);
@@ -139,8 +86,8 @@ TEST_F(FetchAhead, AFailingTenthPageEndsItsSourceAlike)
     web.setFault("http://investor.cnet.com/investor/brokeragecenter/momentum-rating-single-company/0-9910-1087-0-" +
                      tickers[9],
                  simweb::Fault::ServerError);
-    const Observed sequential = run(false, tickers, {0, 2, 3, 14, 5});
-    const Observed ahead = run(true, tickers, {0, 2, 3, 14, 5});
+    const RankRunResult sequential = run(false, tickers, {0, 2, 3, 14, 5});
+    const RankRunResult ahead = run(true, tickers, {0, 2, 3, 14, 5});
     expectSame(sequential, ahead);
 }
 
@@ -152,9 +99,9 @@ TEST_F(FetchAhead, AStalledPageAmongFastOnes)
     // answering, which would be asked for again.
     web.setFault(rankPrefix(5) + tickers[4], simweb::Fault::HeadersThenSilence);
     const auto start = std::chrono::steady_clock::now();
-    const Observed ahead = run(true, tickers, {0, 5, 8});
+    const RankRunResult ahead = run(true, tickers, {0, 5, 8});
     const auto took = std::chrono::steady_clock::now() - start;
-    const Observed sequential = run(false, tickers, {0, 5, 8});
+    const RankRunResult sequential = run(false, tickers, {0, 5, 8});
     expectSame(sequential, ahead);
     EXPECT_LT(took, 3s) << "the stall holds up only its own source";
 }
@@ -168,8 +115,8 @@ TEST_F(FetchAhead, CancelDuringASource)
         if (form.Label2.caption.starts_with(" 19 to go... "))
             form.cancelbutton_Click();
     };
-    const Observed sequential = run(false, tickers, {0, 5, 7}, cancelAt);
-    const Observed ahead = run(true, tickers, {0, 5, 7}, cancelAt);
+    const RankRunResult sequential = run(false, tickers, {0, 5, 7}, cancelAt);
+    const RankRunResult ahead = run(true, tickers, {0, 5, 7}, cancelAt);
     expectSame(sequential, ahead);
     EXPECT_EQ(ahead.progress, sequential.progress);
     EXPECT_EQ(sequential.progress.back().substr(0, 13), " 19 to go... ");
@@ -189,8 +136,8 @@ TEST_F(FetchAhead, BoxesChangedDuringTheRun)
         }
     };
     web.clearRequests();
-    const Observed sequential = run(false, tickers, {0, 6, 16}, change);
-    const Observed ahead = run(true, tickers, {0, 6, 16}, change);
+    const RankRunResult sequential = run(false, tickers, {0, 6, 16}, change);
+    const RankRunResult ahead = run(true, tickers, {0, 6, 16}, change);
     expectSame(sequential, ahead);
     EXPECT_EQ(ahead.progress, sequential.progress);
     EXPECT_EQ(ahead.sourcesrun, 3);
@@ -199,8 +146,8 @@ TEST_F(FetchAhead, BoxesChangedDuringTheRun)
 TEST_F(FetchAhead, TheFiltersBatchesAtOnceKeepTheSameTickers)
 {
     const std::vector<std::string> tickers = spread(200);
-    Observed sequential = run(false, tickers, {0});
-    Observed ahead = run(true, tickers, {0});
+    RankRunResult sequential = run(false, tickers, {0});
+    RankRunResult ahead = run(true, tickers, {0});
     expectSame(sequential, ahead);
 
     // The second request names tickers 1 to 160, the third 1 to 200 and
@@ -218,9 +165,9 @@ TEST_F(FetchAhead, TheFiltersBatchesAtOnceKeepTheSameTickers)
 TEST_F(FetchAhead, FundCountOverSeveralPages)
 {
     const std::vector<std::string> tickers = keepers(30);
-    const Observed sequential = run(false, tickers, {6});
+    const RankRunResult sequential = run(false, tickers, {6});
     web.clearRequests();
-    const Observed ahead = run(true, tickers, {6});
+    const RankRunResult ahead = run(true, tickers, {6});
     expectSame(sequential, ahead);
     std::size_t nextPages = 0;
     for (const std::string& url : web.requests())
