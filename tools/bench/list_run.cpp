@@ -17,20 +17,13 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
 #include "web/fetchpool.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class SilentDialogs : public veltrop::Dialogs {
-public:
-    std::vector<std::string> shown;
-    void message(const std::string& text) override { shown.push_back(text); }
-    void showOpen(veltrop::FileDialogState&) override {}
-    void showSave(veltrop::FileDialogState&) override {}
-};
 
 // The table in order stands for the Get Lists button's captions too: the
 // walker shows each ticker there as it takes it.

@@ -20,20 +20,13 @@
 
 #include "app/form1.h"
 #include "tools/simweb/market.h"
+#include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
 #include "web/fetchpool.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class SilentDialogs : public veltrop::Dialogs {
-public:
-    std::vector<std::string> shown;
-    void message(const std::string& text) override { shown.push_back(text); }
-    void showOpen(veltrop::FileDialogState&) override {}
-    void showSave(veltrop::FileDialogState&) override {}
-};
 
 // Everything the window shows of a run.
 struct Shown {
