@@ -4,23 +4,17 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <condition_variable>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <vector>
 
 #include "app/form1.h"
 #include "app/helpers.h"
-#include "web/fetchpool.h"
-#include "web/lookahead.h"
-#include "web/wait.h"
 #include "web/hosts.h"
-#include "web/pageindex.h"
+#include "web/pageplan.h"
 #include "web/url.h"
 
 namespace veltrop {
@@ -95,7 +89,30 @@ struct BatchResult {
     std::string lastVolume;
 };
 
-BatchResult testBatch(const PageIndex& page, const std::vector<std::string>& tickers,
+BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers, int first, int last, int named,
+                      Wide priceminimum, Wide volumeminimum);
+
+// One batch's quote page, tested where it is read.
+class BatchReader : public PageReader {
+public:
+    BatchReader(std::shared_ptr<const std::vector<std::string>> tickers, int first, int last, Wide price, Wide volume)
+        : tickers_(std::move(tickers)), first_(first), last_(last), price_(price), volume_(volume)
+    {
+    }
+    std::string read(const PageView& page, const std::string&) override
+    {
+        result = testBatch(page, *tickers_, first_, last_, last_, price_, volume_);
+        return {};
+    }
+    BatchResult result;
+
+private:
+    std::shared_ptr<const std::vector<std::string>> tickers_;
+    int first_, last_;
+    Wide price_, volume_;
+};
+
+BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers,
                       int first, int last, int named, Wide priceminimum, Wide volumeminimum)
 {
     BatchResult result{true, {}, {}};
@@ -184,45 +201,19 @@ void Form1::filter()
 
     // The batches are asked for together (as far as the look-ahead allows)
     // and tested on the engine's workers as they arrive; the results are
-    // taken in batch order below.
-    struct Pending {
-        // Guards `results` and `left`: a batch's result is written once,
-        // before `left` counts it.
-        std::mutex mutex;
-        std::condition_variable arrived;
-        std::vector<BatchResult> results;
-        std::size_t left = 0;
-    };
-    auto pending = std::make_shared<Pending>();
-    pending->results.resize(requests.size());
-    pending->left = requests.size();
+    // taken in batch order. Closing the window stops the plan, and every
+    // batch not yet taken counts as one that did not open.
+    rankpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
+    const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
+    for (std::size_t b = 0; b < requests.size(); ++b)
+        rankpages_->plan(b, quoteAddress(requests[b].query),
+                         std::make_shared<BatchReader>(shared, requests[b].first, requests[b].last, priceminimum,
+                                                       volumeminimum));
     std::vector<BatchResult> results(requests.size());
-    {
-        LookAhead ahead(*pool_, lookahead);
-        for (std::size_t b = 0; b < requests.size(); ++b) {
-            const Batch batch = requests[b];
-            FetchPool::Request request;
-            request.url = quoteAddress(batch.query);
-            request.order = b;
-            const Wide price = priceminimum, volume = volumeminimum;
-            ahead.ask(std::move(request), [pending, b, batch, tickers, price, volume](FetchPool::Arrival& arrival) {
-                BatchResult result;
-                if (arrival.page) {
-                    result = testBatch(*arrival.page, tickers, batch.first, batch.last, batch.last, price, volume);
-                }
-                std::lock_guard lock(pending->mutex);
-                pending->results[b] = std::move(result);
-                --pending->left;
-                pending->arrived.notify_all();
-                return true;
-            });
-        }
-        std::unique_lock lock(pending->mutex);
-        waitWithHook(lock, pending->arrived, [&] { return pending->left == 0 || closing_; }, waitHook_);
-        if (pending->left == 0)
-            results = std::move(pending->results);
-        // Leaving the block forgets the batches still to come.
-    }
+    for (std::size_t b = 0; b < requests.size(); ++b)
+        if (const std::shared_ptr<PageReader> read = rankpages_->take(b, waitHook_))
+            results[b] = static_cast<const BatchReader&>(*read).result;
+    rankpages_.reset();
 
     const std::string failure = std::string("Could not open Filtering site.. please write ") + supportAddress;
     std::array<CellValue, maxTickers + 1> kept{};
