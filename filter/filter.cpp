@@ -203,12 +203,16 @@ void Form1::filter()
     // and tested on the engine's workers as they arrive; the results are
     // taken in batch order. Closing the window stops the plan, and every
     // batch not yet taken counts as one that did not open.
+    // Planned as one, so that a batch that names the same tickers as the one
+    // before (an empty last batch) shares its page.
     rankpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
+    rankpages_->hold();
     const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
     for (std::size_t b = 0; b < requests.size(); ++b)
         rankpages_->plan(b, quoteAddress(requests[b].query),
                          std::make_shared<BatchReader>(shared, requests[b].first, requests[b].last, priceminimum,
                                                        volumeminimum));
+    rankpages_->release();
     std::vector<BatchResult> results(requests.size());
     for (std::size_t b = 0; b < requests.size(); ++b)
         if (const std::shared_ptr<PageReader> read = rankpages_->take(b, waitHook_))

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "web/lookahead.h"
@@ -49,6 +50,10 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     std::vector<std::uint64_t> held;
     Key waitedFor = 0;
     bool waiting = false;  // the loop waits on `waitedFor`: its pages go first
+    // The page of the read the loop took last keeps its place in the
+    // look-ahead until the loop asks for the next read, so that a loop that
+    // stops after a read (it failed, Cancel) has nothing further asked for.
+    LookAhead::Token lastTaken = 0;
     // Pages no longer wanted, forgotten by the window's thread once it has
     // let go of the lock (forgetting may wait for a handler, which locks).
     std::vector<LookAhead::Token> unwanted;
@@ -265,8 +270,11 @@ std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const 
 {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
+    if (s.aborted)
+        return nullptr;
+    s.ahead->release(std::exchange(s.lastTaken, 0));
     auto it = s.reads.find(key);
-    if (s.aborted || it == s.reads.end())
+    if (it == s.reads.end())
         return nullptr;
     s.waitedFor = key;
     s.waiting = true;
@@ -303,7 +311,7 @@ std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const 
         lock.lock();
     }
     std::shared_ptr<PageReader> reader = it->second.opened ? std::move(it->second.reader) : nullptr;
-    s.ahead->release(it->second.token);
+    s.lastTaken = it->second.token;
     s.reads.erase(it);
     s.waiting = false;
     return reader;

@@ -3,7 +3,7 @@
 // starts at one address and may go on page after page (a list's next pages,
 // a fund count's further holdings). Their pages are asked of the fetch
 // engine at most `lookahead` at a time ahead of the loop (one: one page after
-// another); each page is read on the worker that indexed it, by the reader
+// another, the next asked for when the loop asks for its read); each page is read on the worker that indexed it, by the reader
 // of every read that wants it, and only what the reader keeps outlives the
 // page. The loop on the window's thread takes the reads in its own order, so
 // what it shows does not depend on how far ahead the pages were read.
