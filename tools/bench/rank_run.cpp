@@ -1,7 +1,7 @@
 // A whole Rank Lists run, headless, through the simulated web: once reading
-// one page after another over a new connection each, as the design first
-// specified, and once as built (pages fetched ahead, many at once, over
-// kept-alive connections), side by side in one process. It reports both
+// one page after another (a look-ahead of one) over a new connection each,
+// as the program first read its pages, and once as built (pages read ahead,
+// many at once, over kept-alive connections), side by side in one process. It reports both
 // times and their ratio, the floors a run cannot beat, memory, the longest
 // stall of the window's thread, whether both runs showed exactly the same,
 // and how quickly Cancel ends a run.
@@ -189,7 +189,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> requests = web.requests();
     std::printf("fetched ahead (as built):      %8.1f s  %6zu requests\n", ahead.seconds, ahead.requests);
     std::fflush(stdout);
-    // As first specified: one transfer at a time, a new connection each.
+    // As the program first read its pages: one at a time, a new connection each.
     web.setKeepAlive(false);
     const Outcome sequential = timeRun(web, list, false);
     web.setKeepAlive(true);
