@@ -9,7 +9,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <ctime>
-#include <deque>
+#include <list>
 #include <map>
 #include <mutex>
 #include <new>
@@ -50,6 +50,8 @@ struct Answer {
 struct BodySink {
     std::string data;
     std::size_t limit;
+    bool overflowed = false;   // the body passed `limit`
+    bool outOfMemory = false;  // no memory to hold what came
 };
 
 struct EasyDeleter {
@@ -69,11 +71,14 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* use
 {
     auto& sink = *static_cast<BodySink*>(userdata);
     const std::size_t bytes = size * count;
-    if (bytes > sink.limit - sink.data.size())
+    if (bytes > sink.limit - sink.data.size()) {
+        sink.overflowed = true;
         return 0;
+    }
     try {
         sink.data.append(data, bytes);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
+        sink.outOfMemory = true;
         return 0;
     }
     return bytes;
@@ -115,14 +120,50 @@ Answer collect(CURL* easy, CURLcode result, BodySink& sink)
     Answer answer;
     answer.result = result;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &answer.status);
+    // The body first: it is the one part that is moved, not copied, so an
+    // answer that cannot copy its headers still has what it read.
+    answer.body = std::move(sink.data);
     const char* text = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &text) == CURLE_OK && text)
         answer.contentType = text;
     text = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text)
         answer.finalUrl = text;
-    answer.body = std::move(sink.data);
     return answer;
+}
+
+// Why a transfer that ended with `result` and `status` gave no page; reason
+// None when it answered 2xx (whether its page can be read is the worker's to
+// say).
+FetchPool::Failure::Reason reasonOf(CURLcode result, long status)
+{
+    using Reason = FetchPool::Failure::Reason;
+    switch (result) {
+    case CURLE_OK:
+        return status >= 200 && status <= 299 ? Reason::None : Reason::Status;
+    case CURLE_OPERATION_TIMEDOUT:
+        return Reason::TimedOut;
+    case CURLE_COULDNT_CONNECT:
+        return Reason::Refused;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE:
+        return Reason::Reset;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return Reason::NotFound;
+    case CURLE_WRITE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
+        return Reason::TooLarge;
+    case CURLE_OUT_OF_MEMORY:
+        return Reason::OutOfMemory;
+    case CURLE_FAILED_INIT:
+        return Reason::NoNetwork;
+    default:
+        // A proxy's refusal to tunnel still carries the status it sent.
+        return status != 0 && (status < 200 || status > 299) ? Reason::Status : Reason::Other;
+    }
 }
 
 bool succeeded(const Answer& answer)
@@ -199,7 +240,7 @@ struct Item {
     FetchPool::Request request;
     std::string host;
     bool hurried = false;
-    bool cancelled = false;  // dropped while Finished or Handling: the handler is not called
+    bool cancelled = false;  // dropped while Running, Finished or Handling: the handler is not called
     FetchPool::Handler handler;
     State state = State::Queued;
     int attempts = 0;
@@ -207,6 +248,15 @@ struct Item {
     Clock::time_point retryAt;
     transfer::EasyHandle easy;
     transfer::BodySink sink{{}, transfer::maxBodyBytes};
+    char errorText[CURL_ERROR_SIZE] = {};
+    // What the page ended with, from Finished on.
+    transfer::Answer answer;
+    FetchPool::Failure::Reason reason = FetchPool::Failure::Reason::None;
+    // The item's place in the finished queue, made when the item is, so that
+    // finishing a page never needs memory: running out of it must not keep a
+    // page from ending.
+    std::list<FetchPool::Id> finishedNode;
+    std::list<FetchPool::Id>::iterator finishedAt;
 
     // Hurried pages first, then by order, then first come first served.
     std::tuple<bool, std::uint64_t, FetchPool::Id> key() const { return {!hurried, request.order, id}; }
@@ -219,6 +269,28 @@ struct Host {
 
 } // namespace
 
+std::string FetchPool::Failure::describe() const
+{
+    std::string text;
+    switch (reason) {
+    case Reason::None: text = "opened"; break;
+    case Reason::Status: text = "HTTP " + std::to_string(status); break;
+    case Reason::TimedOut: text = "timed out"; break;
+    case Reason::Refused: text = "connection refused"; break;
+    case Reason::Reset: text = "connection closed before a complete answer"; break;
+    case Reason::NotFound: text = "host not found"; break;
+    case Reason::TooLarge: text = "page too large"; break;
+    case Reason::Unreadable: text = "page could not be read"; break;
+    case Reason::NoNetwork: text = "no network"; break;
+    case Reason::OutOfMemory: text = "out of memory"; break;
+    case Reason::Cancelled: text = "cancelled"; break;
+    case Reason::Other: text = detail.empty() ? "transfer failed" : detail; break;
+    }
+    if (retries > 0)
+        text += " after " + std::to_string(retries) + (retries == 1 ? " retry" : " retries");
+    return text;
+}
+
 struct FetchPool::Impl {
     Limits limits;
     CURLM* multi = nullptr;
@@ -227,18 +299,20 @@ struct FetchPool::Impl {
     // `items` from fetch until its handler has returned or it was dropped;
     // a Queued item's key is in exactly its host's queue, a Running item's
     // easy handle is on `multi` and counted in `active` and its host's
-    // active, a Finished item's answer is in `finished` (at most
-    // limits.waiting of them), a Pausing item's id is in `pausing`. Only the
-    // network thread touches `multi` and the easy handles.
+    // active, a Finished item's id is in `finished` at its `finishedAt`, a
+    // Pausing item's id is in `pausing`; `stopping` in flight counts the
+    // Running items cancelled and not yet taken off the network. Only the
+    // network thread touches `multi` and the easy handles. active +
+    // finished.size() exceeds total + waiting only by pages that failed
+    // without a body.
     mutable std::mutex mutex;
     std::condition_variable workReady;  // `finished` grew, or stopping
-    std::condition_variable spaceFree;  // `finished` shrank, or stopping
     std::condition_variable handled;    // a handler returned
     std::unordered_map<Id, std::unique_ptr<Item>> items;
     std::map<std::string, Host> hosts;
-    std::vector<Id> stopInFlight;  // Running items cancelled, for the network thread to detach
+    int cancelledInFlight = 0;
     std::vector<Id> pausing;
-    std::deque<std::pair<Id, transfer::Answer>> finished;
+    std::list<Id> finished;
     int active = 0;
     Id nextId = 1;
     bool stopping = false;
@@ -267,29 +341,45 @@ struct FetchPool::Impl {
             item.easy.reset();
         }
         --active;
-        --hosts[item.host].active;
+        if (auto host = hosts.find(item.host); host != hosts.end())
+            --host->second.active;
     }
 
-    // With the lock held: hands an answer to the workers, first waiting
-    // while as many as they may hold are waiting already.
-    void finish(std::unique_lock<std::mutex>& lock, Item& item, transfer::Answer answer)
+    // With the lock held: hands the item's answer to the workers. Never
+    // waits and never needs memory.
+    void finish(Item& item, FetchPool::Failure::Reason reason)
     {
-        const Id id = item.id;
-        // Finished already, so that a cancel meanwhile simply forgets it.
         item.state = Item::State::Finished;
-        spaceFree.wait(lock, [&] { return stopping || finished.size() < std::size_t(limits.waiting); });
-        if (stopping || !items.contains(id))
-            return;
-        finished.emplace_back(id, std::move(answer));
+        item.reason = reason;
+        item.finishedAt = item.finishedNode.begin();
+        finished.splice(finished.end(), item.finishedNode);
         counters.peakWaiting = std::max(counters.peakWaiting, int(finished.size()));
+        counters.peakHeld = std::max(counters.peakHeld, active + int(finished.size()));
         workReady.notify_one();
+    }
+
+    // With the lock held: ends an item that could not go on, for `reason`.
+    void fail(Item& item, FetchPool::Failure::Reason reason)
+    {
+        item.easy.reset();
+        item.answer.result = CURLE_FAILED_INIT;
+        item.answer.body = {};
+        finish(item, reason);
+    }
+
+    // With the lock held: whether another transfer may start. Answers
+    // waiting for a worker keep their places, so however slowly the workers
+    // go, no more bodies are held than this.
+    bool roomForTransfer() const
+    {
+        return active < limits.total && active + int(finished.size()) < limits.total + limits.waiting;
     }
 
     // With the lock held: fills the free slots, the host with the most pages
     // waiting first.
-    void startTransfers(std::unique_lock<std::mutex>& lock)
+    void startTransfers()
     {
-        while (active < limits.total && !stopping) {
+        while (roomForTransfer() && !stopping) {
             Host* best = nullptr;
             for (auto& [name, host] : hosts)
                 if (host.active < limits.perHost && !host.queue.empty() &&
@@ -303,17 +393,26 @@ struct FetchPool::Impl {
             if (item.attempts == 0)
                 item.deadline = Clock::now() + std::chrono::milliseconds(item.request.timeLimitMilliseconds);
             ++item.attempts;
-            item.sink = {{}, item.request.wantsPage ? transfer::maxBodyBytes : 0};
-            item.easy.reset(curl_easy_init());
-            // A limit of 0 would mean "no limit" to libcurl.
-            const long left = std::max(1L, millisecondsUntil(item.deadline));
-            const transfer::Request request{item.request.url, left, item.request.followRedirects, item.sink.limit};
-            if (!transfer::configure(item.easy.get(), request, item.sink) ||
-                curl_easy_setopt(item.easy.get(), CURLOPT_PRIVATE, &item) != CURLE_OK ||
-                curl_multi_add_handle(multi, item.easy.get()) != CURLM_OK) {
+            bool started = false;
+            bool threw = false;
+            try {
+                item.sink = {{}, item.request.wantsPage ? transfer::maxBodyBytes : 0, false, false};
+                item.easy.reset(curl_easy_init());
+                // A limit of 0 would mean "no limit" to libcurl.
+                const long left = std::max(1L, millisecondsUntil(item.deadline));
+                const transfer::Request request{item.request.url, left, item.request.followRedirects,
+                                                item.sink.limit};
+                item.errorText[0] = '\0';
+                started = transfer::configure(item.easy.get(), request, item.sink) &&
+                          curl_easy_setopt(item.easy.get(), CURLOPT_ERRORBUFFER, item.errorText) == CURLE_OK &&
+                          curl_easy_setopt(item.easy.get(), CURLOPT_PRIVATE, &item) == CURLE_OK &&
+                          curl_multi_add_handle(multi, item.easy.get()) == CURLM_OK;
+            } catch (...) {
+                threw = true;
+            }
+            if (!started) {
                 // Could not even start: it did not open.
-                item.easy.reset();
-                finish(lock, item, transfer::Answer{CURLE_FAILED_INIT, 0, {}, {}, {}});
+                fail(item, threw ? FetchPool::Failure::Reason::OutOfMemory : FetchPool::Failure::Reason::Other);
                 continue;
             }
             item.state = Item::State::Running;
@@ -322,6 +421,7 @@ struct FetchPool::Impl {
             ++counters.started;
             counters.peakPerHost = std::max(counters.peakPerHost, best->active);
             counters.peakTotal = std::max(counters.peakTotal, active);
+            counters.peakHeld = std::max(counters.peakHeld, active + int(finished.size()));
         }
     }
 
@@ -340,31 +440,49 @@ struct FetchPool::Impl {
                 next = std::min(next, std::max(1L, millisecondsUntil(item.retryAt)));
                 return false;
             }
-            item.state = Item::State::Queued;
             item.hurried = true;
-            hosts[item.host].queue.insert(item.key());
+            try {
+                hosts[item.host].queue.insert(item.key());
+                item.state = Item::State::Queued;
+            } catch (...) {
+                fail(item, FetchPool::Failure::Reason::OutOfMemory);
+            }
             return true;
         });
         return next;
     }
 
     // With the lock held: a transfer ended.
-    void ended(std::unique_lock<std::mutex>& lock, Item& item, CURLcode result)
+    void ended(Item& item, CURLcode result)
     {
         const std::optional<long> pause =
             transfer::retryPause(item.easy.get(), result, limits.retryPauseMilliseconds);
         if (pause && item.attempts <= limits.retries &&
             Clock::now() + std::chrono::milliseconds(*pause) < item.deadline) {
-            detach(item);
-            item.state = Item::State::Pausing;
-            item.retryAt = Clock::now() + std::chrono::milliseconds(*pause);
-            pausing.push_back(item.id);
-            ++counters.retried;
-            return;
+            try {
+                pausing.push_back(item.id);
+                detach(item);
+                item.state = Item::State::Pausing;
+                item.retryAt = Clock::now() + std::chrono::milliseconds(*pause);
+                ++counters.retried;
+                return;
+            } catch (...) {
+                // No memory to remember the pause: the page ends as it is.
+            }
         }
-        transfer::Answer answer = transfer::collect(item.easy.get(), result, item.sink);
+        FetchPool::Failure::Reason reason = FetchPool::Failure::Reason::OutOfMemory;
+        try {
+            item.answer = transfer::collect(item.easy.get(), result, item.sink);
+            reason = transfer::reasonOf(result, item.answer.status);
+            // A failed write is all libcurl says of a body past its cap.
+            if (item.sink.outOfMemory)
+                reason = FetchPool::Failure::Reason::OutOfMemory;
+        } catch (...) {
+            item.answer.result = CURLE_OUT_OF_MEMORY;
+            item.answer.body = {};
+        }
         detach(item);
-        finish(lock, item, std::move(answer));
+        finish(item, reason);
     }
 
     void runNetwork()
@@ -375,16 +493,20 @@ struct FetchPool::Impl {
                 std::unique_lock lock(mutex);
                 if (stopping)
                     return;
-                for (Id id : stopInFlight) {
-                    auto it = items.find(id);
-                    if (it != items.end() && it->second->state == Item::State::Running) {
-                        detach(*it->second);
-                        items.erase(it);
+                if (cancelledInFlight > 0) {
+                    for (auto it = items.begin(); it != items.end();) {
+                        Item& item = *it->second;
+                        if (item.state == Item::State::Running && item.cancelled) {
+                            detach(item);
+                            it = items.erase(it);
+                        } else {
+                            ++it;
+                        }
                     }
+                    cancelledInFlight = 0;
                 }
-                stopInFlight.clear();
                 wait = resumePaused();
-                startTransfers(lock);
+                startTransfers();
             }
             int running = 0;
             curl_multi_perform(multi, &running);
@@ -399,55 +521,78 @@ struct FetchPool::Impl {
                 if (stopping)
                     return;
                 // A transfer cancelled in flight is still on the network
-                // until the stopInFlight pass above takes it off.
-                if (std::find(stopInFlight.begin(), stopInFlight.end(), item->id) != stopInFlight.end())
+                // until the pass above takes it off.
+                if (item->cancelled)
                     continue;
-                ended(lock, *item, result);
+                ended(*item, result);
             }
             curl_multi_poll(multi, nullptr, 0, int(wait), nullptr);
         }
     }
 
+    // On a worker: what the page's answer gives. Never throws; a page that
+    // cannot be read for want of memory is one that did not open.
+    static Arrival arrivalOf(Item& item, bool wantsPage, int retries)
+    {
+        Arrival arrival;
+        transfer::Answer& answer = item.answer;
+        arrival.status = answer.status;
+        arrival.failure.status = answer.status;
+        arrival.failure.retries = retries;
+        arrival.failure.reason = item.reason;
+        try {
+            if (item.reason != Failure::Reason::None && item.errorText[0] != '\0')
+                arrival.failure.detail = item.errorText;
+            if (wantsPage && item.reason == Failure::Reason::None) {
+                arrival.page = transfer::openedPage(answer);
+                if (!arrival.page)
+                    arrival.failure.reason = Failure::Reason::Unreadable;
+            }
+        } catch (...) {
+            // A page too large for the memory left is one that did not open.
+            arrival.page.reset();
+            arrival.failure.reason = Failure::Reason::OutOfMemory;
+        }
+        // Moved only now: the page's links are made absolute against it.
+        arrival.finalUrl = std::move(answer.finalUrl);
+        answer = {};
+        return arrival;
+    }
+
     void runWorker()
     {
         for (;;) {
-            std::pair<Id, transfer::Answer> job;
+            Item* item = nullptr;
+            Id id = 0;
             Handler handler;
-            Request request;
+            bool wantsPage = true;
+            int retries = 0;
             {
                 std::unique_lock lock(mutex);
                 workReady.wait(lock, [&] { return stopping || !finished.empty(); });
                 if (stopping)
                     return;
-                job = std::move(finished.front());
+                id = finished.front();
                 finished.pop_front();
-                spaceFree.notify_one();
-                auto it = items.find(job.first);
+                // A place for another transfer may have come free.
+                wake();
+                auto it = items.find(id);
                 if (it == items.end())
                     continue;
-                Item& item = *it->second;
-                item.state = Item::State::Handling;
-                handler = std::move(item.handler);
-                request = item.request;
+                item = it->second.get();
+                item->state = Item::State::Handling;
+                handler = std::move(item->handler);
+                wantsPage = item->request.wantsPage;
+                retries = std::max(0, item->attempts - 1);
             }
+            // The item stays in `items` until this worker erases it, and no
+            // other thread touches its answer meanwhile.
             const double startedAt = threadSeconds();
-            Arrival arrival;
-            arrival.status = job.second.status;
-            arrival.finalUrl = job.second.finalUrl;
-            if (request.wantsPage) {
-                // A page too large for the memory left is one that did not open.
-                try {
-                    arrival.page = transfer::openedPage(job.second);
-                } catch (const std::exception&) {
-                    arrival.page.reset();
-                }
-            }
-            job.second.body = {};
+            Arrival arrival = arrivalOf(*item, wantsPage, retries);
             bool call = false;
             {
                 std::lock_guard lock(mutex);
-                auto it = items.find(job.first);
-                call = it != items.end() && !it->second->cancelled;
+                call = !item->cancelled;
             }
             bool threw = false;
             if (call) {
@@ -460,37 +605,35 @@ struct FetchPool::Impl {
                 }
             }
             handler = nullptr;
+            arrival = {};
             const double spent = threadSeconds() - startedAt;
             std::lock_guard lock(mutex);
-            items.erase(job.first);
+            items.erase(id);
             counters.workSeconds += spent;
             if (threw)
                 ++counters.handlerFailures;
             handled.notify_all();
         }
     }
-
-    // Every page fails at once: the network could not be set up.
-    void failAtOnce(Id id)
-    {
-        std::unique_lock lock(mutex);
-        auto it = items.find(id);
-        if (it != items.end())
-            finish(lock, *it->second, transfer::Answer{CURLE_FAILED_INIT, 0, {}, {}, {}});
-    }
 };
+
+void* FetchPool::defaultMulti()
+{
+    transfer::initCurlOnce();
+    return curl_multi_init();
+}
 
 FetchPool::FetchPool() : FetchPool(Limits{}) {}
 
-FetchPool::FetchPool(Limits limits) : d(std::make_unique<Impl>())
+FetchPool::FetchPool(Limits limits, MultiFactory makeMulti) : d(std::make_unique<Impl>())
 {
     d->limits = limits;
     d->limits.perHost = std::max(1, limits.perHost);
     d->limits.total = std::max(1, limits.total);
-    d->limits.waiting = std::max(1, limits.waiting);
+    d->limits.waiting = std::max(0, limits.waiting);
     d->limits.retries = std::max(0, limits.retries);
     transfer::initCurlOnce();
-    d->multi = curl_multi_init();
+    d->multi = makeMulti ? static_cast<CURLM*>(makeMulti()) : nullptr;
     if (d->multi) {
         // Every transfer goes through the same proxy, so libcurl's own
         // per-host cap would see one host; the pool keeps the per-site
@@ -510,7 +653,6 @@ FetchPool::~FetchPool()
         std::lock_guard lock(d->mutex);
         d->stopping = true;
         d->workReady.notify_all();
-        d->spaceFree.notify_all();
         d->wake();
     }
     if (d->network.joinable())
@@ -527,23 +669,34 @@ FetchPool::~FetchPool()
 
 FetchPool::Id FetchPool::fetch(Request request, Handler handler)
 {
-    Id id = 0;
-    {
-        std::lock_guard lock(d->mutex);
-        auto item = std::make_unique<Item>();
-        item->id = id = d->nextId++;
-        item->host = hostOf(request.url);
-        // A limit of 0 would mean "no limit" to libcurl; every wait ends.
-        request.timeLimitMilliseconds = std::max(1000L, request.timeLimitMilliseconds);
-        item->request = std::move(request);
-        item->handler = std::move(handler);
-        if (d->multi)
-            d->hosts[item->host].queue.insert(item->key());
-        d->items.emplace(id, std::move(item));
-        d->wake();
+    // Everything that needs memory comes first, so that a page either is
+    // wholly taken or leaves nothing behind.
+    auto item = std::make_unique<Item>();
+    item->host = hostOf(request.url);
+    item->finishedNode.push_back(0);
+    // A limit of 0 would mean "no limit" to libcurl; every wait ends.
+    request.timeLimitMilliseconds = std::max(1000L, request.timeLimitMilliseconds);
+    item->request = std::move(request);
+    item->handler = std::move(handler);
+
+    std::lock_guard lock(d->mutex);
+    Item& taken = *item;
+    const Id id = taken.id = d->nextId;
+    taken.finishedNode.front() = id;
+    Host& host = d->hosts[taken.host];
+    d->items.emplace(id, std::move(item));
+    ++d->nextId;
+    if (!d->multi) {
+        d->fail(taken, Failure::Reason::NoNetwork);
+        return id;
     }
-    if (!d->multi)
-        d->failAtOnce(id);
+    try {
+        host.queue.insert(taken.key());
+    } catch (...) {
+        d->items.erase(id);
+        throw;
+    }
+    d->wake();
     return id;
 }
 
@@ -555,9 +708,11 @@ void FetchPool::hurry(Id id)
         return;
     Item& item = *it->second;
     Host& host = d->hosts[item.host];
-    host.queue.erase(item.key());
+    // Extract and put back the same node: no memory is needed.
+    auto node = host.queue.extract(item.key());
     item.hurried = true;
-    host.queue.insert(item.key());
+    node.value() = item.key();
+    host.queue.insert(std::move(node));
     d->wake();
 }
 
@@ -580,12 +735,13 @@ void FetchPool::cancel(Id id)
         // Only the network thread may take the handle off the network.
         if (!item.cancelled) {
             item.cancelled = true;
-            d->stopInFlight.push_back(id);
+            ++d->cancelledInFlight;
             d->wake();
         }
         return;
     case Item::State::Finished:
-        d->items.erase(it);  // the worker finds it gone
+        d->finished.erase(item.finishedAt);
+        d->items.erase(it);
         return;
     case Item::State::Handling:
         item.cancelled = true;

@@ -23,9 +23,11 @@ public:
         int perHost = 6;   // what browsers allow themselves
         int total = 32;
         int workers = 2;   // threads that decode, index and hand on pages
-        // Finished answers waiting for a worker; while this many wait, the
-        // network thread reads nothing more, so memory stays bounded however
-        // slowly the pages are taken.
+        // Answers waiting for a worker beyond the transfers' own slots: no
+        // transfer starts while transfers in flight and finished answers
+        // together reach total + waiting, so memory stays bounded however
+        // slowly the pages are taken, and the network thread never stops
+        // serving the transfers it has started.
         int waiting = 8;
         // A failure that says nothing of the page itself (the connection
         // closed before any answer, or 502, 503, 504, 429) is asked again
@@ -44,18 +46,50 @@ public:
         bool wantsPage = true;  // false: only the answer's status is wanted, no body is read
     };
 
+    // Why a page did not open, told to whoever reads it (a reader, a run
+    // report); nothing the window shows depends on it.
+    struct Failure {
+        enum class Reason {
+            None,          // it opened
+            Status,        // the site answered, but not 2xx
+            TimedOut,      // no complete answer within the page's time limit
+            Refused,       // the connection was refused
+            Reset,         // the connection closed or broke before a complete answer
+            NotFound,      // the host (or the proxy) has no address
+            TooLarge,      // the body passed its cap
+            Unreadable,    // a 2xx answer whose page could not be read
+            NoNetwork,     // the engine could not set up its network
+            OutOfMemory,   // the engine ran out of memory for it
+            Cancelled,     // no longer wanted: the user cancelled the run
+            Other,         // anything else the transfer reported
+        };
+        Reason reason = Reason::None;
+        long status = 0;    // the last answer's status; 0 when none came
+        int retries = 0;    // times the page was asked for again before this
+        std::string detail; // libcurl's own words, when it had any
+
+        // One line for a person: "HTTP 500", "timed out after 2 retries".
+        std::string describe() const;
+    };
+
     // What a request brought, on a worker thread. The handler may move the
     // page out.
     struct Arrival {
-        std::optional<PageIndex> page;  // nullopt: did not open (no complete 2xx answer in time, or refused)
+        std::optional<PageIndex> page;  // nullopt: did not open, for the reason in `failure`
         std::string finalUrl;           // the address it was read from, after redirects
         long status = 0;                // the last answer's status; 0 when none came
+        Failure failure;                // reason None when the page opened (or, with wantsPage false, answered)
     };
     using Handler = std::function<void(Arrival&)>;
     using Id = std::uint64_t;
 
+    // Makes the engine's one libcurl multi handle; nullptr when it cannot
+    // (descriptors or memory ran out): then every page fails at once.
+    using MultiFactory = std::function<void*()>;
+    static void* defaultMulti();
+
     FetchPool();
-    explicit FetchPool(Limits limits);
+    explicit FetchPool(Limits limits, MultiFactory makeMulti = defaultMulti);
     ~FetchPool();  // ends every transfer and joins the threads
     FetchPool(const FetchPool&) = delete;
     FetchPool& operator=(const FetchPool&) = delete;
@@ -64,6 +98,13 @@ public:
     // starts first; the host with the most pages waiting gets a free slot
     // first, so the busiest site never idles. When the engine could not set
     // up its network (no multi handle), every page fails at once.
+    //
+    // Once fetch returns, the handler is called exactly once, on a worker,
+    // unless the page is cancelled first: whatever fails (the network, the
+    // site, the engine's own memory) ends the page as one that did not open.
+    // fetch never waits for the network or the workers; it throws only when
+    // it cannot take the page at all (out of memory), and then has kept
+    // nothing of it.
     Id fetch(Request request, Handler handler);
     // Starts a queued page before every other of its host.
     void hurry(Id id);
@@ -83,6 +124,7 @@ public:
         int peakPerHost = 0;
         int peakTotal = 0;
         int peakWaiting = 0;       // most finished answers waiting for a worker at once
+        int peakHeld = 0;          // most transfers in flight and answers waiting, together
         double workSeconds = 0;    // processor time spent decoding, indexing and in handlers
     };
     Counters counters() const;

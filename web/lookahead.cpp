@@ -38,27 +38,43 @@ LookAhead::Token LookAhead::ask(FetchPool::Request request, Handler handler)
 
 void LookAhead::pump()
 {
-    while (!closed_ && !waiting_.empty() && (limit_ == 0 || int(placed_.size()) < limit_)) {
-        auto first = waiting_.begin();
-        const Token token = first->first.second;
-        Waiting waiting = std::move(first->second);
-        waiting_.erase(first);
-        orderOf_.erase(token);
-        launch(token, std::move(waiting), false);
-    }
+    while (!closed_ && !waiting_.empty() && (limit_ == 0 || int(placed_.size()) < limit_))
+        if (!launch(waiting_.begin(), false))
+            return;  // no memory to ask for it now; the next pump or hurry tries again
 }
 
-void LookAhead::launch(Token token, Waiting waiting, bool hurried)
+bool LookAhead::launch(std::map<std::pair<std::uint64_t, Token>, Waiting>::iterator at, bool hurried)
 {
-    FetchPool::Handler handler = [this, token, inner = std::move(waiting.handler)](FetchPool::Arrival& arrival) {
-        const bool usedUp = inner(arrival);
-        landed(token, usedUp);
-    };
-    placed_.insert(token);
-    const FetchPool::Id id = engine_.fetch(std::move(waiting.request), std::move(handler));
-    inEngine_[token] = id;
+    const Token token = at->first.second;
+    try {
+        // Everything that needs memory first: the page either goes to the
+        // engine whole, or stays waiting as it was.
+        placed_.insert(token);
+        inEngine_.try_emplace(token, 0);
+        FetchPool::Handler handler = [this, token, inner = at->second.handler](FetchPool::Arrival& arrival) {
+            // The page lands whatever its handler does, so that its place
+            // always goes on to the next page.
+            bool usedUp = true;
+            try {
+                usedUp = inner(arrival);
+            } catch (...) {
+                landed(token, true);
+                throw;
+            }
+            landed(token, usedUp);
+        };
+        FetchPool::Request request = at->second.request;
+        inEngine_[token] = engine_.fetch(std::move(request), std::move(handler));
+    } catch (...) {
+        placed_.erase(token);
+        inEngine_.erase(token);
+        return false;
+    }
+    orderOf_.erase(token);
+    waiting_.erase(at);
     if (hurried)
-        engine_.hurry(id);
+        engine_.hurry(inEngine_.at(token));
+    return true;
 }
 
 void LookAhead::landed(Token token, bool usedUp)
@@ -79,11 +95,7 @@ void LookAhead::hurry(Token token)
     auto order = orderOf_.find(token);
     if (order == orderOf_.end() || closed_)
         return;
-    auto waiting = waiting_.find({order->second, token});
-    Waiting w = std::move(waiting->second);
-    waiting_.erase(waiting);
-    orderOf_.erase(order);
-    launch(token, std::move(w), true);
+    launch(waiting_.find({order->second, token}), true);
 }
 
 void LookAhead::release(Token token)

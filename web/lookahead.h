@@ -33,7 +33,8 @@ public:
     // May be called from any thread, a handler's included.
     Token ask(FetchPool::Request request, Handler handler);
     // The loop waits for this page: it is asked of the engine at once, past
-    // the limit, ahead of its host's other pages.
+    // the limit, ahead of its host's other pages. Asking again is harmless,
+    // and gets a page going that the engine could not take before.
     void hurry(Token token);
     // The loop has taken what the page gave; the next page may be asked for.
     void release(Token token);
@@ -48,7 +49,9 @@ private:
     };
     // With mutex_ held: asks the engine for pages while the limit allows.
     void pump();
-    void launch(Token token, Waiting waiting, bool hurried);
+    // With mutex_ held: hands a waiting page to the engine; false (and the
+    // page still waiting) when there was no memory to.
+    bool launch(std::map<std::pair<std::uint64_t, Token>, Waiting>::iterator at, bool hurried);
     void landed(Token token, bool usedUp);
 
     FetchPool& engine_;

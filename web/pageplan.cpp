@@ -21,7 +21,10 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
         LookAhead::Token token = 0;          // that page's, or the last one it read
         bool done = false;
         bool opened = false;
-        bool stopped = false;  // Cancel: no further page
+        bool stopped = false;       // Cancel: no further page
+        std::size_t pagesAsked = 1;
+        std::size_t pagesRead = 0;
+        FetchPool::Failure failure;  // why its last page asked for did not open
     };
     // One address being fetched, and the reads that want it.
     struct Entry {
@@ -32,11 +35,12 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     };
 
     // Guards every member below. Invariants while it is free: each read not
-    // done waits on one entry that lists it; an entry lists only reads that
-    // exist; `ahead` is used only with the lock held and while not
-    // `aborted`, and only abort() (on the window's thread) takes it away,
-    // so a handler that finds the plan aborted touches nothing. Pages are
-    // never read under the lock.
+    // done waits on one entry that lists it, and that entry's page is asked
+    // for (it has a token) or held; an entry lists only reads that exist;
+    // `ahead` is used only with the lock held and while not `aborted`, and
+    // only abort() (on the window's thread) takes it away, so a handler that
+    // finds the plan aborted touches nothing. Pages are never read under the
+    // lock.
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::unique_ptr<LookAhead> ahead;
@@ -47,6 +51,7 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     std::uint64_t nextEntry = 1;
     bool aborted = false;
     bool holding = false;
+    bool noFurther = false;  // stopFurtherPages: reads end with what they have
     std::vector<std::uint64_t> held;
     Key waitedFor = 0;
     bool waiting = false;  // the loop waits on `waitedFor`: its pages go first
@@ -58,26 +63,65 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     // let go of the lock (forgetting may wait for a handler, which locks).
     std::vector<LookAhead::Token> unwanted;
 
-    // With the lock held.
+    static FetchPool::Failure because(FetchPool::Failure::Reason reason)
+    {
+        FetchPool::Failure failure;
+        failure.reason = reason;
+        return failure;
+    }
+
+    // With the lock held: the read ends here. Needs no memory but for the
+    // failure's words, which it goes without when there is none.
+    void end(Read& read, bool opened, const FetchPool::Failure& failure)
+    {
+        read.done = true;
+        read.opened = opened;
+        read.failure.reason = failure.reason;
+        read.failure.status = failure.status;
+        read.failure.retries = failure.retries;
+        try {
+            read.failure.detail = failure.detail;
+        } catch (...) {
+            read.failure.detail.clear();
+        }
+    }
+
+    // With the lock held: every read of `keys` that is still there ends.
+    void endAll(const std::vector<Key>& keys, bool opened, const FetchPool::Failure& failure)
+    {
+        for (Key key : keys)
+            if (auto it = reads.find(key); it != reads.end() && !it->second.done)
+                end(it->second, opened, failure);
+    }
+
+    // With the lock held. Throws only when there is no memory to plan the
+    // page; then nothing of it was kept.
     void startEntry(const std::string& url, std::vector<Key> keys, bool further)
     {
         std::sort(keys.begin(), keys.end());
         const std::uint64_t id = nextEntry++;
-        Entry& entry = entries[id];
-        entry.url = url;
-        entry.reads = keys;
-        entry.further = further;
+        auto node = entries.try_emplace(id).first;
+        try {
+            Entry& entry = node->second;
+            entry.url = url;
+            entry.reads = keys;
+            entry.further = further;
+            if (!further)
+                shared[url] = id;
+            if (holding)
+                held.push_back(id);
+        } catch (...) {
+            erase(id);
+            throw;
+        }
         for (Key key : keys)
             reads.at(key).entry = id;
-        if (!further)
-            shared[url] = id;
-        if (holding)
-            held.push_back(id);
-        else
+        if (!holding)
             launch(id);
     }
 
-    // With the lock held: asks for the entry's page.
+    // With the lock held: asks for the entry's page. When it cannot (no
+    // memory), the entry's reads end as not opened.
     void launch(std::uint64_t id)
     {
         auto it = entries.find(id);
@@ -89,13 +133,20 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
             return;
         }
         std::weak_ptr<State> self = weak_from_this();
-        FetchPool::Request request;
-        request.url = entry.url;
-        request.order = entry.reads.front();
-        entry.token = ahead->ask(std::move(request), [self, id](FetchPool::Arrival& arrival) {
-            auto state = self.lock();
-            return !state || state->arrived(id, arrival);
-        });
+        try {
+            FetchPool::Request request;
+            request.url = entry.url;
+            request.order = entry.reads.front();
+            entry.token = ahead->ask(std::move(request), [self, id](FetchPool::Arrival& arrival) {
+                auto state = self.lock();
+                return !state || state->arrived(id, arrival);
+            });
+        } catch (...) {
+            endAll(entry.reads, entry.further, because(FetchPool::Failure::Reason::OutOfMemory));
+            erase(id);
+            changed.notify_all();
+            return;
+        }
         for (Key key : entry.reads)
             reads.at(key).token = entry.token;
         if (waiting && std::find(entry.reads.begin(), entry.reads.end(), waitedFor) != entry.reads.end())
@@ -114,14 +165,21 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
         entries.erase(it);
     }
 
-    // With the lock held: the entry's page is no longer wanted either.
-    void forget(std::uint64_t id)
+    // With the lock held: the entry's page is no longer wanted either, and
+    // the reads that waited on it end.
+    void forget(std::uint64_t id, const FetchPool::Failure& why)
     {
         auto it = entries.find(id);
         if (it == entries.end())
             return;
-        if (it->second.token)
-            unwanted.push_back(it->second.token);
+        endAll(it->second.reads, it->second.further, why);
+        if (it->second.token) {
+            try {
+                unwanted.push_back(it->second.token);
+            } catch (...) {
+                // Its page is still read, and its handler finds the entry gone.
+            }
+        }
         erase(id);
     }
 
@@ -140,12 +198,31 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
                 lookahead->forget(token);
     }
 
+    // With the lock held: asks again for the page `key` waits on, in case
+    // the look-ahead could not hand it to the engine before.
+    void hurryWaitedPage(Key key)
+    {
+        auto it = reads.find(key);
+        if (aborted || it == reads.end() || it->second.done)
+            return;
+        if (auto entry = entries.find(it->second.entry); entry != entries.end() && entry->second.token)
+            ahead->hurry(entry->second.token);
+    }
+
     // On a worker thread: the page of entry `id` was indexed, or did not
     // open. False when a read ended with it and waits for the loop to take
-    // it, so the page keeps its place in the look-ahead until then.
+    // it, so the page keeps its place in the look-ahead until then. Whatever
+    // fails here (a reader, memory), every read that wanted the page ends or
+    // goes on to its next page.
     bool arrived(std::uint64_t id, const FetchPool::Arrival& arrival)
     {
-        std::vector<std::pair<Key, std::shared_ptr<PageReader>>> work;
+        struct Work {
+            Key key;
+            std::shared_ptr<PageReader> reader;
+            FetchPool::Failure::Reason failed = FetchPool::Failure::Reason::None;
+            std::string next;
+        };
+        std::vector<Work> work;
         std::string url;
         bool further = false;
         {
@@ -153,10 +230,12 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
             auto it = entries.find(id);
             if (aborted || it == entries.end())
                 return true;
-            url = it->second.url;
-            further = it->second.further;
             std::vector<Key> keys = std::move(it->second.reads);
-            erase(id);
+            further = it->second.further;
+            url = std::move(it->second.url);
+            if (auto sharedIt = shared.find(url); sharedIt != shared.end() && sharedIt->second == id)
+                shared.erase(sharedIt);
+            entries.erase(it);
             std::erase_if(keys, [&](Key key) { return !reads.contains(key); });
             if (keys.empty())
                 return true;
@@ -165,34 +244,41 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
                 // asks for the page afresh, as it would when its own turn
                 // came. A further page that does not open ends its read with
                 // what it had.
-                Read& first = reads.at(keys.front());
-                first.done = true;
-                first.opened = further;
-                if (!further && keys.size() > 1)
-                    startEntry(url, std::vector<Key>(keys.begin() + 1, keys.end()), false);
+                end(reads.at(keys.front()), further, arrival.failure);
+                if (!further && keys.size() > 1) {
+                    std::vector<Key> later(keys.begin() + 1, keys.end());
+                    try {
+                        startEntry(url, later, false);
+                    } catch (...) {
+                        endAll(later, false, because(FetchPool::Failure::Reason::OutOfMemory));
+                    }
+                }
                 changed.notify_all();
                 return false;
             }
-            for (Key key : keys)
-                work.emplace_back(key, reads.at(key).reader);
+            try {
+                work.reserve(keys.size());
+                for (Key key : keys)
+                    work.push_back({key, reads.at(key).reader});
+            } catch (...) {
+                endAll(keys, further, because(FetchPool::Failure::Reason::OutOfMemory));
+                changed.notify_all();
+                return false;
+            }
         }
 
         // The readers run here, unlocked: each reads only the page and keeps
         // what it gives in its own state, which no other thread touches
-        // meanwhile. One that throws (out of memory) makes the page one that
-        // did not open, for that read alone.
+        // meanwhile. One that throws makes the page one that did not open,
+        // for that read alone.
         const IndexPage view(*arrival.page, arrival.finalUrl);
-        struct Outcome {
-            Key key;
-            bool opened;
-            std::string next;
-        };
-        std::vector<Outcome> outcomes;
-        for (auto& [key, reader] : work) {
+        for (Work& one : work) {
             try {
-                outcomes.push_back({key, true, reader->read(view, url)});
-            } catch (const std::exception&) {
-                outcomes.push_back({key, further, {}});
+                one.next = one.reader->read(view, url);
+            } catch (const std::bad_alloc&) {
+                one.failed = FetchPool::Failure::Reason::OutOfMemory;
+            } catch (...) {
+                one.failed = FetchPool::Failure::Reason::Unreadable;
             }
         }
 
@@ -200,16 +286,29 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
         if (aborted)
             return true;
         bool kept = false;
-        for (Outcome& outcome : outcomes) {
-            auto it = reads.find(outcome.key);
+        for (Work& one : work) {
+            auto it = reads.find(one.key);
             if (it == reads.end())
                 continue;
-            if (!outcome.next.empty() && !it->second.stopped) {
-                startEntry(outcome.next, {outcome.key}, true);
+            Read& read = it->second;
+            if (one.failed != FetchPool::Failure::Reason::None) {
+                end(read, further, because(one.failed));
+                kept = true;
                 continue;
             }
-            it->second.done = true;
-            it->second.opened = outcome.opened;
+            ++read.pagesRead;
+            if (!one.next.empty() && !read.stopped && !noFurther) {
+                try {
+                    startEntry(one.next, {one.key}, true);
+                    ++read.pagesAsked;
+                    continue;
+                } catch (...) {
+                    end(read, true, because(FetchPool::Failure::Reason::OutOfMemory));
+                    kept = true;
+                    continue;
+                }
+            }
+            end(read, true, FetchPool::Failure{});
             kept = true;
         }
         changed.notify_all();
@@ -233,14 +332,27 @@ void PagePlan::plan(Key key, const std::string& url, std::shared_ptr<PageReader>
     s.plannedKeys.insert(key);
     State::Read& read = s.reads[key];
     read.reader = std::move(reader);
-    if (auto shared = s.shared.find(url); shared != s.shared.end()) {
-        State::Entry& entry = s.entries.at(shared->second);
-        entry.reads.insert(std::upper_bound(entry.reads.begin(), entry.reads.end(), key), key);
-        read.entry = shared->second;
-        read.token = entry.token;
-    } else {
-        s.startEntry(url, {key}, false);
+    try {
+        if (auto shared = s.shared.find(url); shared != s.shared.end()) {
+            State::Entry& entry = s.entries.at(shared->second);
+            entry.reads.insert(std::upper_bound(entry.reads.begin(), entry.reads.end(), key), key);
+            read.entry = shared->second;
+            read.token = entry.token;
+        } else {
+            s.startEntry(url, {key}, false);
+        }
+    } catch (...) {
+        s.reads.erase(key);
+        s.plannedKeys.erase(key);
+        throw;
     }
+}
+
+std::shared_ptr<PageReader> PagePlan::readerOf(Key key) const
+{
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->reads.find(key);
+    return it == state_->reads.end() ? nullptr : it->second.reader;
 }
 
 bool PagePlan::planned(Key from, Key to) const
@@ -266,7 +378,8 @@ void PagePlan::release()
     s.held.clear();
 }
 
-std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled)
+std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled,
+                                           FetchPool::Failure* why)
 {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
@@ -278,8 +391,7 @@ std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const 
         return nullptr;
     s.waitedFor = key;
     s.waiting = true;
-    if (auto entry = s.entries.find(it->second.entry); entry != s.entries.end() && entry->second.token)
-        s.ahead->hurry(entry->second.token);
+    s.hurryWaitedPage(key);
 
     bool stopAsked = false;
     bool othersStopped = false;
@@ -288,6 +400,8 @@ std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const 
             wait();
         if (!othersStopped && cancelled && cancelled())
             stopAsked = true;
+        std::lock_guard again(s.mutex);
+        s.hurryWaitedPage(key);
     };
     for (;;) {
         waitWithHook(lock, s.changed, [&] { return s.aborted || it->second.done || (stopAsked && !othersStopped); },
@@ -296,8 +410,8 @@ std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const 
             return nullptr;
         if (it->second.done)
             break;
-        // Cancel: this read ends after its page in flight, nothing after it
-        // is wanted.
+        // Cancel: this read ends after its page in flight, every other read
+        // ends where it is.
         othersStopped = true;
         it->second.stopped = true;
         std::vector<std::uint64_t> others;
@@ -305,16 +419,64 @@ std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const 
             if (std::find(entry.reads.begin(), entry.reads.end(), key) == entry.reads.end())
                 others.push_back(id);
         for (std::uint64_t id : others)
-            s.forget(id);
+            s.forget(id, State::because(FetchPool::Failure::Reason::Cancelled));
         lock.unlock();
         s.forgetUnwanted();
         lock.lock();
     }
     std::shared_ptr<PageReader> reader = it->second.opened ? std::move(it->second.reader) : nullptr;
+    if (why)
+        *why = std::move(it->second.failure);
     s.lastTaken = it->second.token;
     s.reads.erase(it);
     s.waiting = false;
     return reader;
+}
+
+std::size_t PagePlan::awaitPages(Key key, std::size_t seen, const WaitHook& wait)
+{
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    auto it = s.reads.find(key);
+    if (s.aborted || it == s.reads.end())
+        return 0;
+    s.waitedFor = key;
+    s.waiting = true;
+    s.hurryWaitedPage(key);
+    if (it->second.pagesAsked > seen && wait) {
+        lock.unlock();
+        wait();
+        lock.lock();
+        if (s.aborted)
+            return 0;
+    }
+    const WaitHook hook = [&] {
+        if (wait)
+            wait();
+        std::lock_guard again(s.mutex);
+        s.hurryWaitedPage(key);
+    };
+    // `it` stays valid: only take and drop, on this thread, erase reads.
+    waitWithHook(lock, s.changed, [&] { return s.aborted || it->second.done || it->second.pagesRead > seen; },
+                 hook);
+    return s.aborted ? 0 : it->second.pagesRead;
+}
+
+void PagePlan::stopFurtherPages()
+{
+    State& s = *state_;
+    {
+        std::lock_guard lock(s.mutex);
+        s.noFurther = true;
+        std::vector<std::uint64_t> further;
+        for (const auto& [id, entry] : s.entries)
+            if (entry.further)
+                further.push_back(id);
+        for (std::uint64_t id : further)
+            s.forget(id, FetchPool::Failure{});
+        s.changed.notify_all();
+    }
+    s.forgetUnwanted();
 }
 
 void PagePlan::drop(Key from, Key to)
@@ -331,7 +493,7 @@ void PagePlan::drop(Key from, Key to)
                 auto& keys = entry->second.reads;
                 keys.erase(std::remove(keys.begin(), keys.end(), it->first), keys.end());
                 if (keys.empty())
-                    s.forget(entry->first);
+                    s.forget(entry->first, FetchPool::Failure{});
             }
             it = s.reads.erase(it);
         }
@@ -355,6 +517,30 @@ void PagePlan::abort()
     // Unlocked: ending the transfers waits for a handler that runs, and the
     // handler locks. Once it returns no handler of the plan runs or will.
     ahead.reset();
+}
+
+std::string PagePlan::inconsistency() const
+{
+    const State& s = *state_;
+    std::lock_guard lock(s.mutex);
+    if (s.aborted)
+        return {};
+    for (const auto& [key, read] : s.reads) {
+        if (read.done)
+            continue;
+        auto entry = s.entries.find(read.entry);
+        if (entry == s.entries.end())
+            return "read " + std::to_string(key) + " waits on a page nobody asks for";
+        if (std::find(entry->second.reads.begin(), entry->second.reads.end(), key) == entry->second.reads.end())
+            return "read " + std::to_string(key) + " waits on a page that does not list it";
+        if (!entry->second.token && std::find(s.held.begin(), s.held.end(), entry->first) == s.held.end())
+            return "read " + std::to_string(key) + " waits on a page never asked for";
+    }
+    for (const auto& [id, entry] : s.entries)
+        for (Key key : entry.reads)
+            if (!s.reads.contains(key))
+                return "a page lists read " + std::to_string(key) + ", which is gone";
+    return {};
 }
 
 } // namespace veltrop

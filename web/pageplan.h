@@ -7,6 +7,7 @@
 // of every read that wants it, and only what the reader keeps outlives the
 // page. The loop on the window's thread takes the reads in its own order, so
 // what it shows does not depend on how far ahead the pages were read.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,6 +43,10 @@ public:
     // Plans read `key` from `url`. Reads planned for the same first address
     // share its one fetch, each reading the page with its own reader.
     void plan(Key key, const std::string& url, std::shared_ptr<PageReader> reader);
+    // The reader planned for read `key`; nullptr when there is none. It is
+    // shared with the worker reading its pages.
+    std::shared_ptr<PageReader> readerOf(Key key) const;
+
     // Whether a read between `from` and `to` (both included) was planned and
     // not dropped.
     bool planned(Key from, Key to) const;
@@ -54,9 +59,23 @@ public:
     // `wait` at least every 20 ms meanwhile; nullptr when its first page did
     // not open (or could not be read), or it was never planned or dropped. A
     // further page that does not open ends the read with what it had. Once
-    // `cancelled` reads true every other transfer stops and this read ends
-    // after the page in flight.
-    std::shared_ptr<PageReader> take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled = {});
+    // `cancelled` reads true every other read ends where it is, and this one
+    // after the page in flight. `why`, when given, learns why the read's
+    // last page asked for did not open (reason None when every page did).
+    std::shared_ptr<PageReader> take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled = {},
+                                     FetchPool::Failure* why = nullptr);
+
+    // For a loop that shows a read page by page: waits until read `key` has
+    // read more than `seen` pages, or has ended, and gives how many it has
+    // read. While a page the read asked for is still to come, `wait` is
+    // called at least once, even when that page is already in, so the window
+    // takes a turn at every page as it would reading one page after another.
+    std::size_t awaitPages(Key key, std::size_t seen, const WaitHook& wait);
+
+    // No read goes on to a further page any more: those in flight are
+    // stopped, and each read ends with the pages it has. First pages are
+    // still read.
+    void stopFurtherPages();
 
     // Forgets the reads from `from` to `to`: what they kept, and the
     // transfers no other read needs.
@@ -64,6 +83,10 @@ public:
 
     // Stops everything; every later take finds nothing.
     void abort();
+
+    // What is wrong with the plan's bookkeeping, or the empty text: every
+    // read is ended, waits on a page that is asked for (or held), or is gone.
+    std::string inconsistency() const;
 
 private:
     struct State;

@@ -158,29 +158,132 @@ TEST_F(FetchPoolTest, AHandlerThatThrowsEndsNothingButItself)
     EXPECT_TRUE(arrivals.waitFor(2)) << "the workers go on";
 }
 
-TEST_F(FetchPoolTest, FinishedPagesWaitingForAWorkerAreBounded)
+TEST_F(FetchPoolTest, SlowWorkersHoldBackNewTransfersNotTheOnesInFlight)
+{
+    // Handlers slower than the site: before, the network thread stopped while
+    // answers waited for the workers, and pages in flight ran out their time
+    // limits meanwhile.
+    FetchPool::Limits limits;
+    limits.workers = 2;
+    limits.waiting = 2;
+    limits.total = 4;
+    FetchPool pool(limits);
+    web.setStallLimit(30s);
+    const std::string stalled = page("www.barchart.com", 99);
+    web.setFault(stalled, simweb::Fault::Stall);
+    const auto start = std::chrono::steady_clock::now();
+    std::atomic<long> stalledEndedMs{-1};
+    FetchPool::Request r = request(stalled);
+    r.timeLimitMilliseconds = 1500;
+    pool.fetch(r, [&](FetchPool::Arrival& arrival) {
+        EXPECT_EQ(arrival.failure.reason, FetchPool::Failure::Reason::TimedOut);
+        stalledEndedMs = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - start).count());
+    });
+    Arrivals arrivals;
+    constexpr int pages = 24;
+    for (int i = 1; i <= pages; ++i) {
+        FetchPool::Request fast = request(page("www.nasdaq.com", i));
+        fast.timeLimitMilliseconds = 1000;
+        pool.fetch(fast, [&, inner = arrivals.handler()](FetchPool::Arrival& arrival) {
+            std::this_thread::sleep_for(150ms);  // 24 x 150 ms over two workers: well past each time limit
+            inner(arrival);
+        });
+    }
+    ASSERT_TRUE(arrivals.waitFor(pages, 30s));
+    EXPECT_EQ(arrivals.opened.size(), std::size_t(pages)) << "a page timed out while it waited for a worker";
+    EXPECT_LE(pool.counters().peakHeld, limits.total + limits.waiting);
+    for (int i = 0; i < 100 && stalledEndedMs < 0; ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_GE(stalledEndedMs.load(), 1400);
+    EXPECT_LE(stalledEndedMs.load(), 4000) << "a stalled page still fails at its time limit";
+}
+
+TEST_F(FetchPoolTest, WithNoNetworkEveryPageFailsAtOnceAndFetchNeverWaits)
 {
     FetchPool::Limits limits;
-    limits.workers = 1;
-    limits.waiting = 2;
-    limits.total = 2;
-    FetchPool pool(limits);
-    std::mutex gate;
-    std::unique_lock closed(gate);
+    limits.workers = 2;
+    limits.waiting = 1;
+    FetchPool pool(limits, [] { return nullptr; });
+    // The asker holds a lock its handlers need while it asks for many more
+    // pages than may wait, as the look-ahead does.
+    std::mutex asker;
     Arrivals arrivals;
-    // The only worker is held up by the first page's handler.
-    pool.fetch(request(page("www.nasdaq.com", 0)), [&](FetchPool::Arrival&) { std::lock_guard wait(gate); });
-    for (int i = 1; i <= 20; ++i)
-        pool.fetch(request(page("www.nasdaq.com", i)), arrivals.handler());
-    std::this_thread::sleep_for(500ms);
-    const FetchPool::Counters held = pool.counters();
-    EXPECT_LE(held.peakWaiting, 2);
-    // The handled one, two waiting, one held by the network thread and the
-    // transfers still in flight; nothing more is read meanwhile.
-    EXPECT_LE(held.started, 1u + 2u + 1u + 2u);
-    closed.unlock();
-    EXPECT_TRUE(arrivals.waitFor(20));
-    EXPECT_LE(pool.counters().peakWaiting, 2);
+    std::atomic<int> noNetwork{0};
+    {
+        std::lock_guard hold(asker);
+        for (int i = 1; i <= 30; ++i)
+            pool.fetch(request(page("www.nasdaq.com", i)), [&, inner = arrivals.handler()](FetchPool::Arrival& a) {
+                std::lock_guard lock(asker);
+                noNetwork += a.failure.reason == FetchPool::Failure::Reason::NoNetwork;
+                inner(a);
+            });
+    }
+    ASSERT_TRUE(arrivals.waitFor(30));
+    EXPECT_TRUE(arrivals.opened.empty());
+    EXPECT_EQ(noNetwork.load(), 30);
+}
+
+TEST_F(FetchPoolTest, AFailedPageSaysWhy)
+{
+    using Reason = FetchPool::Failure::Reason;
+    struct Row {
+        simweb::Fault fault;
+        Reason reason;
+        long status;
+        int retries;
+        const char* described;
+    };
+    const Row rows[] = {
+        {simweb::Fault::None, Reason::None, 200, 0, "opened"},
+        {simweb::Fault::NotFound, Reason::Status, 404, 0, "HTTP 404"},
+        {simweb::Fault::ServerError, Reason::Status, 500, 0, "HTTP 500"},
+        {simweb::Fault::Unavailable, Reason::Status, 503, 2, "HTTP 503 after 2 retries"},
+        {simweb::Fault::Drop, Reason::Reset, 0, 2, "connection closed before a complete answer after 2 retries"},
+        {simweb::Fault::Stall, Reason::TimedOut, 0, 0, "timed out"},
+        {simweb::Fault::Oversize, Reason::TooLarge, 200, 0, "page too large"},
+    };
+    web.setStallLimit(10s);
+    FetchPool::Limits limits;
+    limits.retryPauseMilliseconds = 50;
+    FetchPool pool(limits);
+    std::mutex mutex;
+    std::vector<std::optional<FetchPool::Failure>> failures(std::size(rows));
+    Arrivals arrivals;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        FetchPool::Request r = request(page("www.barchart.com", int(i)));
+        r.timeLimitMilliseconds = 1500;
+        web.setFault(r.url, rows[i].fault);
+        pool.fetch(r, [&, i, inner = arrivals.handler()](FetchPool::Arrival& a) {
+            {
+                std::lock_guard lock(mutex);
+                failures[i] = a.failure;
+            }
+            inner(a);
+        });
+    }
+    ASSERT_TRUE(arrivals.waitFor(int(std::size(rows))));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].described);
+        ASSERT_TRUE(failures[i]);
+        EXPECT_EQ(failures[i]->reason, rows[i].reason);
+        EXPECT_EQ(failures[i]->status, rows[i].status);
+        EXPECT_EQ(failures[i]->retries, rows[i].retries);
+        EXPECT_EQ(failures[i]->describe(), rows[i].described);
+    }
+
+    // Nothing listens where the proxy should be.
+    setenv("http_proxy", "http://127.0.0.1:9", 1);
+    FetchPool refused;
+    Arrivals one;
+    std::optional<FetchPool::Failure> failure;
+    refused.fetch(request("http://www.nasdaq.com/x"), [&, inner = one.handler()](FetchPool::Arrival& a) {
+        failure = a.failure;
+        inner(a);
+    });
+    ASSERT_TRUE(one.waitFor(1));
+    EXPECT_EQ(failure->reason, Reason::Refused);
+    EXPECT_FALSE(failure->detail.empty());
 }
 
 TEST_F(FetchPoolTest, PassingFailuresAreAskedAgainOthersAreFinal)
