@@ -27,7 +27,9 @@ std::string cellText(const CellValue& v)
     return {};
 }
 
-Form1::Form1(Dialogs& dialogs) : dialogs_(dialogs), pool_(std::make_unique<FetchPool>())
+Form1::Form1(Dialogs& dialogs) : Form1(dialogs, std::make_unique<FetchPool>()) {}
+
+Form1::Form1(Dialogs& dialogs, std::unique_ptr<FetchPool> engine) : dialogs_(dialogs), pool_(std::move(engine))
 {
     for (const layout::Control& c : layout::controls()) {
         if (c.kind != layout::Kind::CheckBox)

@@ -42,6 +42,9 @@ enum class Command {
 class Form1 {
 public:
     explicit Form1(Dialogs& dialogs);
+    // Over the given engine: one set up otherwise (other limits, another
+    // way to make its network), which every page of the window then uses.
+    Form1(Dialogs& dialogs, std::unique_ptr<FetchPool> engine);
     ~Form1();
 
     // ---- Controls --------------------------------------------------------
@@ -187,9 +190,6 @@ private:
     // The pages of the Get Lists or ranking run under way.
     std::unique_ptr<PagePlan> listpages_, rankpages_;
     int listposition_ = 0;  // the list getlists walks, among the lists
-    // Set once the ticker table is full: from then on a list page that holds
-    // a ticker leads nowhere, as its first ticker ends its list.
-    std::shared_ptr<std::atomic<bool>> listsfull_;
     const RankSource* rankingsource_ = nullptr;
     bool running_ = false;
     bool closing_ = false;

@@ -1,4 +1,7 @@
 // Get Lists and the list walker.
+#include <algorithm>
+#include <mutex>
+
 #include "app/form1.h"
 #include "app/helpers.h"
 #include "lists/listsources.h"
@@ -16,7 +19,8 @@ TableWalk walkOf(const ListSource& source)
 
 bool isTicker(const std::string& cell) { return !cell.empty(); }
 
-// The pages of one list, read on the engine's workers page after page.
+// The pages of one list, read on the engine's workers page after page and
+// shown by the window's thread as each comes.
 class ListReader : public PageReader {
 public:
     struct Page {
@@ -24,25 +28,30 @@ public:
         std::string next;  // the link to the page after it, followed or not
     };
 
-    ListReader(const TableWalk& walk, std::shared_ptr<const std::atomic<bool>> full)
-        : walker_(walk, isTicker), full_(std::move(full))
-    {
-    }
+    explicit ListReader(const TableWalk& walk) : walker_(walk, isTicker) {}
+
     std::string read(const PageView& page, const std::string& askedUrl) override
     {
         TableWalker::Rows rows = walker_.read(page, askedUrl);
-        // Once the table is full, a page with a ticker ends its list at that
-        // ticker: what lies beyond it is not asked for.
-        const bool leadsOn = !(*full_ && !rows.cells.empty());
-        pages.push_back({std::move(rows.cells), rows.next});
-        return leadsOn ? std::move(rows.next) : std::string();
+        std::lock_guard lock(mutex_);
+        pages_.push_back({std::move(rows.cells), rows.next});
+        return std::move(rows.next);
     }
 
-    std::vector<Page> pages;
+    // Pages `from` up to `to` of those read so far.
+    std::vector<Page> pages(std::size_t from, std::size_t to) const
+    {
+        std::lock_guard lock(mutex_);
+        to = std::min(to, pages_.size());
+        return {pages_.begin() + std::ptrdiff_t(std::min(from, to)), pages_.begin() + std::ptrdiff_t(to)};
+    }
 
 private:
-    TableWalker walker_;
-    std::shared_ptr<const std::atomic<bool>> full_;
+    TableWalker walker_;  // only read() touches it, one page at a time
+    // Guards `pages_`: a worker appends a page while the window's thread
+    // shows the ones before it.
+    mutable std::mutex mutex_;
+    std::vector<Page> pages_;
 };
 
 } // namespace
@@ -56,12 +65,10 @@ void Form1::getbutton_Click()
 
     // Every ticked list's first page is asked for at once.
     listpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
-    listsfull_ = std::make_shared<std::atomic<bool>>(false);
     const std::span<const ListSource> sources = listSources();
     for (std::size_t position = 0; position < sources.size(); ++position)
         if (List[sources[position].box].value == 1)
-            listpages_->plan(position, sources[position].url(),
-                             std::make_shared<ListReader>(walkOf(sources[position]), listsfull_));
+            listpages_->plan(position, sources[position].url(), std::make_shared<ListReader>(walkOf(sources[position])));
 
     for (std::size_t position = 0; position < sources.size(); ++position) {
         const ListSource& source = sources[position];
@@ -110,53 +117,53 @@ void Form1::getlists()
     // Called on its own, outside Get Lists, the walker reads its pages for
     // itself; a list ticked during Get Lists is asked for at its turn.
     const bool ownPages = !listpages_;
-    if (ownPages) {
+    if (ownPages)
         listpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
-        listsfull_ = std::make_shared<std::atomic<bool>>(false);
-    }
     const PagePlan::Key key = PagePlan::Key(listposition_);
     if (!listpages_->planned(key, key))
         listpages_->plan(key, listurl,
                          std::make_shared<ListReader>(TableWalk{{celltable, cellrow, cellcolumn}, rowstep, maxTickers,
-                                                                pagingon, {nexttable, nextrow, nextcolumn}, nextlinktext},
-                                                      listsfull_));
-    const std::shared_ptr<PageReader> read = listpages_->take(key, waitHook_);
+                                                                pagingon, {nexttable, nextrow, nextcolumn}, nextlinktext}));
+    const auto reader = std::static_pointer_cast<ListReader>(listpages_->readerOf(key));
     const auto done = [&] {
         getbutton.caption = "Get Lists";
         listpages_->drop(key, key);
         if (ownPages)
             listpages_.reset();
     };
-    if (!read) {
-        msgbox("Couldn't connect. Clear list and try again.");
-        done();
-        return;
-    }
 
-    const std::vector<ListReader::Page>& pages = static_cast<const ListReader&>(*read).pages;
-    for (std::size_t p = 0; p < pages.size(); ++p) {
-        morepages = false;
-        const int step = rowstep > 0 ? rowstep : 1;
-        int k = 1;
-        for (const std::string& ticker : pages[p].tickers) {
-            loopindex = Integer(k);
-            celltext = ticker;
-            if (tickercount + 1 > maxTickers) {
-                msgbox("Only 500 tickers allowed");
-                *listsfull_ = true;
-                done();
-                return;
+    // Each page as it comes, in order: while the next one loads the button
+    // shows the last ticker taken, as reading one page after another would.
+    for (std::size_t seen = 0; reader; ++seen) {
+        if (listpages_->awaitPages(key, seen, waitHook_) <= seen)
+            break;
+        for (const ListReader::Page& page : reader->pages(seen, seen + 1)) {
+            morepages = false;
+            const int step = rowstep > 0 ? rowstep : 1;
+            int k = 1;
+            for (const std::string& ticker : page.tickers) {
+                loopindex = Integer(k);
+                celltext = ticker;
+                if (tickercount + 1 > maxTickers) {
+                    // Full: no list's next page can be used any more, so none
+                    // is read while the message shows, or after.
+                    listpages_->stopFurtherPages();
+                    msgbox("Only 500 tickers allowed");
+                    done();
+                    return;
+                }
+                ++tickercount;
+                getbutton.caption = ticker;
+                tickertable[tickercount][0] = ticker;
+                k += step;
             }
-            ++tickercount;
-            getbutton.caption = ticker;
-            tickertable[tickercount][0] = ticker;
-            k += step;
+            loopindex = Integer(k);
+            if (!page.next.empty())
+                nextpageurl = page.next;
         }
-        loopindex = Integer(k);
-        if (!pages[p].next.empty())
-            nextpageurl = pages[p].next;
-        morepages = p + 1 < pages.size();
     }
+    if (!listpages_->take(key, waitHook_))
+        msgbox("Couldn't connect. Clear list and try again.");
     done();
 }
 

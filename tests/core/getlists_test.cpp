@@ -2,10 +2,14 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
+#include "lists/listsources.h"
+#include "web/fetchpool.h"
+#include "tests/listcaptions.h"
 #include "testsupport.h"
 
 using namespace veltrop;
@@ -270,6 +274,48 @@ TEST_F(GetLists, MoreThan500AcrossSourcesKeepsTheFirst500)
     EXPECT_EQ(form.Label1.caption, " 500 tickers found");
 }
 
+TEST_F(GetLists, OnceTheTableIsFullNoNextPageIsAskedFor)
+{
+    // The Nasdaq list fills the table while a later list that never ends
+    // (New 52-Week Highs) is being read ahead; its first ticker is the
+    // 501st, and its next pages stop there, not only once the message is
+    // closed.
+    const std::string highs = "http://www.clearstation.com/cgi-bin/drill_event?Event=P";
+    web.setPage(nasdaq, listPage(11, 1, 2, tickers("N", 500)));
+    web.setFault(highs, simweb::Fault::EndlessPaging);
+    web.setLatency(20);
+    tickOnly({3, 7});
+    std::size_t nextPagesBeforeMessage = 0;
+    struct SlowReader : RecordingDialogs {
+        std::function<void()> reading;
+        void message(const std::string& text) override
+        {
+            RecordingDialogs::message(text);
+            reading();
+        }
+    };
+    SlowReader slow;
+    const auto nextPages = [&] {
+        const std::vector<std::string> requests = web.requests();
+        return std::size_t(std::count_if(requests.begin(), requests.end(), [&](const std::string& url) {
+            return url.starts_with(highs) && url.find("Page=") != std::string::npos;
+        }));
+    };
+    slow.reading = [&] {
+        if (nextPagesBeforeMessage == 0)
+            nextPagesBeforeMessage = nextPages() + 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+    Form1 reading(slow, std::make_unique<FetchPool>());
+    reading.Form_Load();
+    for (auto& [index, box] : reading.List)
+        box.value = index == 3 || index == 7;
+    reading.click(Command::GetLists);
+    EXPECT_EQ(slow.messages, std::vector<std::string>{"Only 500 tickers allowed"});
+    EXPECT_EQ(nextPages() + 1, nextPagesBeforeMessage) << "next pages were read while the message showed";
+    EXPECT_LE(nextPages(), 3u);
+}
+
 TEST_F(GetLists, EveryBuiltInSourceGivesTickers)
 {
     // Each source alone, through the real page layouts of the simulated web.
@@ -349,20 +395,23 @@ TEST_F(GetLists, AheadTheWalkShowsWhatOnePageAfterAnotherShows)
     web.setFault(nasdaq, simweb::Fault::NotFound);
     web.setFault("http://www.clearstation.com/cgi-bin/drill_event?Event=BreakOut&Page=2", simweb::Fault::ServerError);
     struct Seen {
-        std::vector<std::string> table, messages;
+        std::vector<std::string> table, messages, captions;
         std::string labels;
         bool operator==(const Seen&) const = default;
     };
     const auto run = [&](int lookahead) {
         RecordingDialogs recorded;
         Form1 fresh(recorded);
-        fresh.setWaitHook([] {});
+        Seen seen;
+        fresh.setWaitHook([&] {
+            if (seen.captions.empty() || seen.captions.back() != fresh.getbutton.caption)
+                seen.captions.push_back(fresh.getbutton.caption);
+        });
         fresh.Form_Load();
         fresh.lookahead = lookahead;
         for (auto& [index, box] : fresh.List)
             box.value = 1;
         fresh.click(Command::GetLists);
-        Seen seen;
         for (int i = 1; i <= fresh.tickercount; ++i)
             seen.table.push_back(cellText(fresh.tickertable[i][0]));
         seen.messages = recorded.messages;
@@ -375,4 +424,33 @@ TEST_F(GetLists, AheadTheWalkShowsWhatOnePageAfterAnotherShows)
     EXPECT_EQ(ahead.table.size(), 500u);
     EXPECT_EQ(ahead.messages.front(), "Couldn't connect. Clear list and try again.");
     EXPECT_EQ(ahead.messages.back(), "Only 500 tickers allowed");
+}
+
+TEST_F(GetLists, TheButtonShowsEachPageAsItComes)
+{
+    // While page p + 1 of a list loads, the button shows page p's last
+    // ticker, read ahead or not; every list, so the table fills on the way.
+    std::vector<veltrop::testing::ListAddress> lists;
+    for (const ListSource& source : listSources())
+        lists.push_back({source.host, source.path, source.query ? source.query : ""});
+    const std::vector<std::string> expected = veltrop::testing::getListsCaptions(lists);
+    ASSERT_EQ(expected.size(), 8u) << "four lists that page come before the table fills";
+    web.setLatency(20);
+    for (int lookahead : {0, 1}) {
+        SCOPED_TRACE(lookahead);
+        RecordingDialogs recorded;
+        Form1 fresh(recorded);
+        std::vector<std::string> captions;
+        fresh.setWaitHook([&] {
+            if (captions.empty() || captions.back() != fresh.getbutton.caption)
+                captions.push_back(fresh.getbutton.caption);
+        });
+        fresh.Form_Load();
+        captions.clear();
+        fresh.lookahead = lookahead;
+        for (auto& [index, box] : fresh.List)
+            box.value = 1;
+        fresh.click(Command::GetLists);
+        EXPECT_EQ(captions, expected);
+    }
 }

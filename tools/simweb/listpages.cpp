@@ -468,4 +468,22 @@ std::vector<std::string> listTickers(std::string_view host, std::string_view pat
     return source ? orderedTickers(*source) : std::vector<std::string>{};
 }
 
+std::vector<std::vector<std::string>> listPageTickers(std::string_view host, std::string_view path,
+                                                      std::string_view query)
+{
+    const ListSource* source = findSource(host, path, query);
+    if (!source)
+        return {};
+    const std::vector<std::string> all = orderedTickers(*source);
+    if (!isPaged(*source))
+        return {all};
+    std::vector<std::vector<std::string>> pages;
+    for (long long number = 1;; ++number) {
+        ListPage page = pageOfList(*source, all, number, Paging::Normal);
+        pages.push_back(std::move(page.tickers));
+        if (page.nextHref.empty())
+            return pages;
+    }
+}
+
 } // namespace simweb

@@ -40,6 +40,10 @@ std::optional<Page> listPage(std::string_view host, std::string_view path, std::
 // Every ticker a list shows, in page order and over all its pages; empty when
 // the address is no list page.
 std::vector<std::string> listTickers(std::string_view host, std::string_view path, std::string_view query);
+// The same tickers page by page, as a normal walk of the list's next-page
+// links meets them.
+std::vector<std::vector<std::string>> listPageTickers(std::string_view host, std::string_view path,
+                                                      std::string_view query);
 
 // The quick-quotes page for "tickers=A,B,C," (or "+", "%2C", "%2B", blank as
 // separators): the quote table is table 15, and the i-th requested ticker is
