@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace veltrop {
@@ -288,34 +289,67 @@ TEST_F(FetchPoolTest, AFailedPageSaysWhy)
 
 TEST_F(FetchPoolTest, PassingFailuresAreAskedAgainOthersAreFinal)
 {
+    using simweb::Fault;
+    using simweb::RetryAfter;
+    using simweb::StatusOnce;
+    constexpr long usual = 1200;
     struct Row {
-        simweb::Fault fault;
+        std::variant<Fault, StatusOnce> fault;
         bool opens;
         std::size_t requests;
+        long atLeastMs = 0;  // from the fetch to the arrival
+        long underMs = 0;    // 0: no upper bound
+        long timeLimitMs = 60'000;
     };
     const Row rows[] = {
-        {simweb::Fault::DropOnce, true, 2},      {simweb::Fault::UnavailableOnce, true, 2},
-        {simweb::Fault::TooManyOnce, true, 2},   {simweb::Fault::Unavailable, false, 3},
-        {simweb::Fault::NotFound, false, 1},     {simweb::Fault::ServerError, false, 1},
-        {simweb::Fault::Garbage, false, 1},
+        {Fault::DropOnce, true, 2, usual},
+        {Fault::UnavailableOnce, true, 2, 1000},  // Retry-After: 1
+        {Fault::TooManyOnce, true, 2, 1000},      // Retry-After: 1
+        {StatusOnce{502, RetryAfter::none()}, true, 2, usual},
+        {StatusOnce{504, RetryAfter::none()}, true, 2, usual},
+        {StatusOnce{503, RetryAfter::after(0)}, true, 2, 0, usual},
+        {StatusOnce{429, RetryAfter::after(2)}, true, 2, 1900},
+        {StatusOnce{503, RetryAfter::dateIn(2)}, true, 2, 1900},
+        {StatusOnce{503, RetryAfter::dateIn(-60)}, true, 2, 0, usual},   // passed: no pause
+        {StatusOnce{503, RetryAfter::dateIn(3600)}, false, 1, 0, usual},  // past the time limit: no wait
+        {StatusOnce{503, RetryAfter::garbage("in a little while")}, true, 2, usual},
+        {Fault::Unavailable, false, 3, 2 * usual},
+        {Fault::NotFound, false, 1},
+        {Fault::ServerError, false, 1},
+        {Fault::Garbage, false, 1},
+        {Fault::Stall, false, 1, 0, 0, 1000},  // timed out
     };
     FetchPool::Limits limits;
-    limits.retryPauseMilliseconds = 100;
+    limits.retryPauseMilliseconds = usual;
+    limits.perHost = int(std::size(rows));  // no row waits for another's place
     FetchPool pool(limits);
     Arrivals arrivals;
     std::vector<std::string> urls;
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         urls.push_back(page("www.barchart.com", int(i)));
-        web.setFault(urls.back(), rows[i].fault);
+        std::visit([&](const auto& fault) { web.setFault(urls.back(), fault); }, rows[i].fault);
     }
-    for (const std::string& url : urls)
-        pool.fetch(request(url), arrivals.handler());
+    std::vector<long> tookMs(std::size(rows), -1);
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        FetchPool::Request r = request(urls[i]);
+        r.timeLimitMilliseconds = rows[i].timeLimitMs;
+        pool.fetch(r, [&, i, counted = arrivals.handler()](FetchPool::Arrival& arrival) {
+            tookMs[i] = long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now()
+                                                                                    - start).count());
+            counted(arrival);
+        });
+    }
     ASSERT_TRUE(arrivals.waitFor(int(std::size(rows))));
     const std::vector<std::string> requests = web.requests();
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(urls[i]);
         EXPECT_EQ(std::count(arrivals.opened.begin(), arrivals.opened.end(), urls[i]), rows[i].opens ? 1 : 0);
         EXPECT_EQ(std::size_t(std::count(requests.begin(), requests.end(), urls[i])), rows[i].requests);
+        EXPECT_GE(tookMs[i], rows[i].atLeastMs);
+        if (rows[i].underMs > 0) {
+            EXPECT_LT(tookMs[i], rows[i].underMs);
+        }
     }
 }
 

@@ -194,6 +194,7 @@ std::string_view reasonPhrase(int status)
     case 501: return "Not Implemented";
     case 502: return "Bad Gateway";
     case 503: return "Service Unavailable";
+    case 504: return "Gateway Timeout";
     default: return "Unknown";
     }
 }

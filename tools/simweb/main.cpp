@@ -15,13 +15,16 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace {
 
+using FaultKind = std::variant<simweb::Fault, simweb::StatusOnce>;
+
 struct Settings {
     simweb::Server::Options options;
-    std::vector<std::pair<std::string, simweb::Fault>> faults;
+    std::vector<std::pair<std::string, FaultKind>> faults;
     std::string portFile;
 };
 
@@ -32,6 +35,9 @@ constexpr std::string_view kUsage =
     "        redirectfile endlesspaging pagingloop headersthensilence drip shortbody\n"
     "        gzipbomb redirectftp redirectgopher proxyauth slow unavailable\n"
     "        droponce unavailableonce toomanyonce (these three fail once per address)\n"
+    "        once:STATUS[:WHEN] (STATUS 400-599, once per address; WHEN: N for\n"
+    "        Retry-After: N, date+N or date-N for a date N seconds ahead or past,\n"
+    "        garbage for a text that is neither; none without WHEN)\n"
     "  TARGET: an absolute address prefix (http://host/path?query) or a path prefix (/path)\n";
 
 template <typename Number>
@@ -45,15 +51,17 @@ std::optional<Number> parseNumber(std::string_view text, Number low, Number high
 }
 
 // A fault is TARGET=KIND; the target may hold "=" itself (a query), the kind never does.
-std::optional<std::pair<std::string, simweb::Fault>> parseFault(std::string_view text)
+std::optional<std::pair<std::string, FaultKind>> parseFault(std::string_view text)
 {
     const auto equals = text.rfind('=');
     if (equals == std::string_view::npos || equals == 0)
         return std::nullopt;
-    const simweb::Fault fault = simweb::faultFromName(std::string(text.substr(equals + 1)));
-    if (fault == simweb::Fault::None)
-        return std::nullopt;
-    return std::pair(std::string(text.substr(0, equals)), fault);
+    const std::string target(text.substr(0, equals)), kind(text.substr(equals + 1));
+    if (const simweb::Fault fault = simweb::faultFromName(kind); fault != simweb::Fault::None)
+        return std::pair(target, FaultKind(fault));
+    if (const auto once = simweb::statusOnceFromName(kind))
+        return std::pair(target, FaultKind(*once));
+    return std::nullopt;
 }
 
 std::optional<Settings> parseArguments(int argc, char** argv)
@@ -126,8 +134,8 @@ int main(int argc, char** argv)
 
     try {
         simweb::Server server(settings->options);
-        for (const auto& [target, fault] : settings->faults)
-            server.setFault(target, fault);
+        for (const auto& rule : settings->faults)
+            std::visit([&](const auto& fault) { server.setFault(rule.first, fault); }, rule.second);
         if (!settings->portFile.empty() && !writePortFile(settings->portFile, server.port())) {
             std::cerr << "simweb: cannot write " << settings->portFile << '\n';
             return 1;

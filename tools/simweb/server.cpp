@@ -13,7 +13,9 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <ctime>
 #include <list>
 #include <map>
 #include <mutex>
@@ -76,10 +78,14 @@ constexpr std::size_t kBombInflatedBytes = std::size_t{16} << 20;
 // a status line.
 constexpr std::string_view kGarbage = "\x16\x03\x01\x00\xff\xfe\0\x01 this is not an HTTP answer \x80\x81\r\n\r\n"sv;
 
+// What the command line's once:STATUS:garbage sends: words, but no date.
+constexpr std::string_view kRetryAfterGarbage = "in a little while";
+
 struct FaultRule {
     std::string target;
     Fault fault = Fault::None;
     std::string location;  // Fault::Redirect only
+    StatusOnce once;       // Fault::StatusOnce only
 };
 
 bool ruleMatches(const FaultRule& rule, const Address& address)
@@ -99,16 +105,61 @@ Paging pagingFor(Fault fault)
 
 bool failsOncePerAddress(Fault fault)
 {
-    return fault == Fault::DropOnce || fault == Fault::UnavailableOnce || fault == Fault::TooManyOnce;
+    return fault == Fault::DropOnce || fault == Fault::StatusOnce;
 }
 
 Response toResponse(const Page& page) { return {page.status, {{"Content-Type", page.contentType}}, page.body}; }
 
-// A busy site's answer that invites the client back after a second.
-Response comeBackLater(int status, std::string_view message)
+// The IMF-fixdate of `when`, in English whatever the locale.
+std::string httpDate(std::chrono::system_clock::time_point when)
 {
-    Response response = toResponse(statusPage(status, message));
-    response.headers.emplace_back("Retry-After", "1");
+    static constexpr std::array<const char*, 7> days{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    char text[40];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", days[std::size_t(parts.tm_wday)],
+                  parts.tm_mday, months[std::size_t(parts.tm_mon)], parts.tm_year + 1900, parts.tm_hour, parts.tm_min,
+                  parts.tm_sec);
+    return text;
+}
+
+std::string retryAfterValue(const RetryAfter& retryAfter)
+{
+    switch (retryAfter.form) {
+    case RetryAfter::Form::Seconds:
+        return std::to_string(retryAfter.seconds);
+    case RetryAfter::Form::Date:
+        // Rounded up, so that the date is never nearer than asked.
+        return httpDate(std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now()
+                                                                + std::chrono::seconds(retryAfter.seconds)));
+    case RetryAfter::Form::Text:
+        return retryAfter.text;
+    case RetryAfter::Form::None:
+        break;
+    }
+    return {};
+}
+
+std::string_view comeBackMessage(int status)
+{
+    switch (status) {
+    case 429: return "Too many requests. Please slow down.";
+    case 502: return "The proxy had no valid answer from the site.";
+    case 503: return "The service is busy. Please try again in a moment.";
+    case 504: return "The proxy had no answer from the site in time.";
+    default: return "The request failed for a moment. Please try again.";
+    }
+}
+
+// A busy site's answer that invites the client back.
+Response comeBackLater(const StatusOnce& once)
+{
+    Response response = toResponse(statusPage(once.status, comeBackMessage(once.status)));
+    if (once.retryAfter.form != RetryAfter::Form::None)
+        response.headers.emplace_back("Retry-After", retryAfterValue(once.retryAfter));
     return response;
 }
 
@@ -204,6 +255,40 @@ Fault faultFromName(const std::string& name)
         if (text == name)
             return fault;
     return Fault::None;
+}
+
+std::optional<StatusOnce> statusOnceFromName(const std::string& name)
+{
+    auto number = [](std::string_view text, int low, int high) -> std::optional<int> {
+        int value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc{} || end != text.data() + text.size() || value < low || value > high)
+            return std::nullopt;
+        return value;
+    };
+    std::string_view rest = name;
+    if (!rest.starts_with("once:"))
+        return std::nullopt;
+    rest.remove_prefix(5);
+    const std::size_t colon = rest.find(':');
+    const std::optional<int> status = number(rest.substr(0, colon), 400, 599);
+    if (!status)
+        return std::nullopt;
+    if (colon == std::string_view::npos)
+        return StatusOnce{*status, RetryAfter::none()};
+    const std::string_view when = rest.substr(colon + 1);
+    constexpr int kDay = 86400;
+    if (when == "garbage")
+        return StatusOnce{*status, RetryAfter::garbage(std::string(kRetryAfterGarbage))};
+    if (when.starts_with("date+") || when.starts_with("date-")) {
+        const std::optional<int> seconds = number(when.substr(5), 0, kDay);
+        if (!seconds)
+            return std::nullopt;
+        return StatusOnce{*status, RetryAfter::dateIn(when[4] == '-' ? -*seconds : *seconds)};
+    }
+    if (const std::optional<int> seconds = number(when, 0, kDay))
+        return StatusOnce{*status, RetryAfter::after(*seconds)};
+    return std::nullopt;
 }
 
 struct Server::Impl {
@@ -456,11 +541,8 @@ bool Server::Impl::answer(Connection& connection, const Request& request, const 
     case Fault::Unavailable:
         response = toResponse(statusPage(503, "The service is unavailable."));
         break;
-    case Fault::UnavailableOnce:
-        response = comeBackLater(503, "The service is busy. Please try again in a moment.");
-        break;
-    case Fault::TooManyOnce:
-        response = comeBackLater(429, "Too many requests. Please slow down.");
+    case Fault::StatusOnce:
+        response = comeBackLater(rule.once);
         break;
     case Fault::Slow:
         if (!stop.sleepFor(stallLimit))
@@ -545,14 +627,24 @@ void Server::setStallLimit(std::chrono::milliseconds limit) { d->stallLimitMs = 
 
 void Server::setFault(const std::string& target, Fault fault)
 {
+    if (fault == Fault::UnavailableOnce)
+        return setFault(target, StatusOnce{503, RetryAfter::after(1)});
+    if (fault == Fault::TooManyOnce)
+        return setFault(target, StatusOnce{429, RetryAfter::after(1)});
     std::lock_guard lock(d->mutex);
-    d->faults.push_back({target, fault, {}});
+    d->faults.push_back({target, fault, {}, {}});
+}
+
+void Server::setFault(const std::string& target, StatusOnce once)
+{
+    std::lock_guard lock(d->mutex);
+    d->faults.push_back({target, Fault::StatusOnce, {}, std::move(once)});
 }
 
 void Server::setRedirect(const std::string& target, const std::string& location)
 {
     std::lock_guard lock(d->mutex);
-    d->faults.push_back({target, Fault::Redirect, location});
+    d->faults.push_back({target, Fault::Redirect, location, {}});
 }
 
 void Server::clearFaults()

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace simweb {
@@ -38,12 +40,42 @@ enum class Fault {
     // the usual answer. The server remembers the addresses it failed for its
     // whole life; clearFaults forgets them, so the next request fails again.
     DropOnce,        // as Drop, once per address
-    UnavailableOnce, // 503 with a small page and "Retry-After: 1", once per address
-    TooManyOnce,     // 429 with a small page and "Retry-After: 1", once per address
+    UnavailableOnce, // StatusOnce{503, RetryAfter::after(1)}
+    TooManyOnce,     // StatusOnce{429, RetryAfter::after(1)}
+    StatusOnce,      // the status answer set with setFault(target, StatusOnce), once per address
 };
 
 // "notfound", "stall", ... as on the command line; Fault::None for an unknown name.
 Fault faultFromName(const std::string& name);
+
+// The Retry-After a status answer carries, in each form a site may send it.
+struct RetryAfter {
+    enum class Form { None, Seconds, Date, Text };
+    Form form = Form::None;
+    // Seconds: the number sent. Date: how far from the moment of the answer
+    // the date lies; as a date has whole seconds only, it is the first whole
+    // second at least that far, so a client never sees less (negative: past).
+    int seconds = 0;
+    std::string text;  // Text: sent as it is
+
+    static RetryAfter none() { return {}; }
+    static RetryAfter after(int seconds) { return {Form::Seconds, seconds, {}}; }
+    static RetryAfter dateIn(int seconds) { return {Form::Date, seconds, {}}; }
+    static RetryAfter garbage(std::string text) { return {Form::Text, 0, std::move(text)}; }
+};
+
+// A small page with this status, once per address, as a busy or restarting
+// site or a proxy in front of it gives: 502, 503, 504, 429 and the like.
+struct StatusOnce {
+    int status = 503;
+    RetryAfter retryAfter;
+};
+
+// The command line's "once:STATUS[:WHEN]": STATUS from 400 to 599; WHEN is N
+// (Retry-After: N), date+N or date-N (an IMF-fixdate N seconds after or
+// before the answer) or garbage (a text that is neither); without WHEN no
+// Retry-After. nullopt for anything else.
+std::optional<StatusOnce> statusOnceFromName(const std::string& name);
 
 class Server {
 public:
@@ -94,6 +126,9 @@ public:
     // that fail once per address count an address as failed when its
     // request matched them, whichever of them it was.
     void setFault(const std::string& target, Fault fault);
+    // A status answer once per address, as a fault rule of its own
+    // (Fault::StatusOnce).
+    void setFault(const std::string& target, StatusOnce once);
     // Removes every fault rule and forgets which addresses already failed once.
     void clearFaults();
     // A 302 to `location` for every request that `target` matches, as a
