@@ -230,38 +230,43 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
             auto it = entries.find(id);
             if (aborted || it == entries.end())
                 return true;
-            std::vector<Key> keys = std::move(it->second.reads);
-            further = it->second.further;
-            url = std::move(it->second.url);
-            if (auto sharedIt = shared.find(url); sharedIt != shared.end() && sharedIt->second == id)
+            // The entry stays while its page is read, so its reads still wait
+            // on it; no later read may join it any more.
+            Entry& entry = it->second;
+            if (auto sharedIt = shared.find(entry.url); sharedIt != shared.end() && sharedIt->second == id)
                 shared.erase(sharedIt);
-            entries.erase(it);
-            std::erase_if(keys, [&](Key key) { return !reads.contains(key); });
-            if (keys.empty())
+            further = entry.further;
+            std::erase_if(entry.reads, [&](Key key) { return !reads.contains(key); });
+            if (entry.reads.empty()) {
+                erase(id);
                 return true;
+            }
             if (!arrival.page) {
                 // The first read in order takes the failure; every later one
                 // asks for the page afresh, as it would when its own turn
                 // came. A further page that does not open ends its read with
                 // what it had.
+                std::vector<Key>& keys = entry.reads;
                 end(reads.at(keys.front()), further, arrival.failure);
                 if (!further && keys.size() > 1) {
-                    std::vector<Key> later(keys.begin() + 1, keys.end());
                     try {
-                        startEntry(url, later, false);
+                        startEntry(entry.url, std::vector<Key>(keys.begin() + 1, keys.end()), false);
                     } catch (...) {
-                        endAll(later, false, because(FetchPool::Failure::Reason::OutOfMemory));
+                        endAll(keys, false, because(FetchPool::Failure::Reason::OutOfMemory));
                     }
                 }
+                erase(id);
                 changed.notify_all();
                 return false;
             }
             try {
-                work.reserve(keys.size());
-                for (Key key : keys)
+                url = entry.url;
+                work.reserve(entry.reads.size());
+                for (Key key : entry.reads)
                     work.push_back({key, reads.at(key).reader});
             } catch (...) {
-                endAll(keys, further, because(FetchPool::Failure::Reason::OutOfMemory));
+                endAll(entry.reads, further, because(FetchPool::Failure::Reason::OutOfMemory));
+                erase(id);
                 changed.notify_all();
                 return false;
             }
@@ -271,9 +276,9 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
         // what it gives in its own state, which no other thread touches
         // meanwhile. One that throws makes the page one that did not open,
         // for that read alone.
-        const IndexPage view(*arrival.page, arrival.finalUrl);
         for (Work& one : work) {
             try {
+                const IndexPage view(*arrival.page, arrival.finalUrl);
                 one.next = one.reader->read(view, url);
             } catch (const std::bad_alloc&) {
                 one.failed = FetchPool::Failure::Reason::OutOfMemory;
@@ -285,10 +290,12 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
         std::lock_guard lock(mutex);
         if (aborted)
             return true;
+        erase(id);
         bool kept = false;
         for (Work& one : work) {
             auto it = reads.find(one.key);
-            if (it == reads.end())
+            // Dropped, or ended by a Cancel while its page was read.
+            if (it == reads.end() || it->second.done)
                 continue;
             Read& read = it->second;
             if (one.failed != FetchPool::Failure::Reason::None) {

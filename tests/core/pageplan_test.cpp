@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -122,6 +123,59 @@ TEST_F(PagePlanTest, AWalkCountsEveryPageAndAbortEndsEverything)
     stopped.abort();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_FALSE(take(stopped, funds, 2));
+}
+
+// Takes a read, but gives up (aborting the plan) after `limit`, so that a
+// take that would wait for ever fails the test instead of hanging it.
+std::shared_ptr<PageReader> takeWithin(PagePlan& pages, PagePlan::Key key, std::chrono::seconds limit, bool& hung,
+                                       const std::function<bool()>& cancelled = {}, FetchPool::Failure* why = nullptr)
+{
+    const auto start = std::chrono::steady_clock::now();
+    return pages.take(
+        key,
+        [&] {
+            if (!hung && std::chrono::steady_clock::now() - start > limit) {
+                hung = true;
+                pages.abort();
+            }
+        },
+        cancelled, why);
+}
+
+TEST_F(PagePlanTest, ACancelledTakeEndsEveryOtherReadAndLeavesThePlanWhole)
+{
+    web.setLatency(100);
+    PagePlan pages(engine, 0);
+    plan(pages, momentum);
+    plan(pages, funds);
+    EXPECT_EQ(pages.inconsistency(), "");
+    bool hung = false;
+    takeWithin(pages, rankKey(momentum, 1), 10s, hung, [] { return true; });
+    EXPECT_EQ(pages.inconsistency(), "");
+    // Every other read is still there and ends: none waits on a page nobody
+    // asks for any more.
+    for (const RankSource* source : {&momentum, &funds})
+        for (int row = 2; row <= int(tickers.size()) && !hung; ++row)
+            takeWithin(pages, rankKey(*source, row), 10s, hung);
+    EXPECT_FALSE(hung);
+}
+
+TEST_F(PagePlanTest, AReaderThatThrowsAnythingFailsItsPageAndTheOthersGoOn)
+{
+    struct Throwing : PageReader {
+        std::string read(const PageView&, const std::string&) override { throw 42; }
+    };
+    PagePlan pages(engine, 0);
+    pages.plan(1, *rankAddress(momentum, tickers[0]), std::make_shared<Throwing>());
+    pages.plan(2, *rankAddress(momentum, tickers[0]), std::make_shared<SourceReader>(momentum));
+    bool hung = false;
+    FetchPool::Failure why;
+    EXPECT_FALSE(takeWithin(pages, 1, 10s, hung, {}, &why));
+    EXPECT_FALSE(hung);
+    EXPECT_EQ(why.reason, FetchPool::Failure::Reason::Unreadable);
+    const std::shared_ptr<PageReader> read = takeWithin(pages, 2, 10s, hung);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(static_cast<const SourceReader&>(*read).points(0), Points::record(7));
 }
 
 } // namespace
