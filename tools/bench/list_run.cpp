@@ -4,8 +4,10 @@
 // its link is found), side by side in one process at each latency. It prints
 // both times, the floor a run cannot beat (the longest chain of next pages x
 // latency, or the busiest host's pages x latency / 6, whichever is larger),
-// and whether both runs showed exactly the same. The last line is the ratio
-// of the run as built to its floor at the last latency.
+// and whether both runs showed exactly the same: the table, the messages,
+// the labels, and the Get Lists button's caption at every wait, which must
+// also be what the simulated web's list pages call for. The last line is the
+// ratio of the run as built to its floor at the last latency.
 //
 //   list_run [LATENCY_MS ...]      (default: 50 200)
 #include <algorithm>
@@ -17,6 +19,8 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "lists/listsources.h"
+#include "tests/listcaptions.h"
 #include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
 #include "web/fetchpool.h"
@@ -25,10 +29,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The table in order stands for the Get Lists button's captions too: the
-// walker shows each ticker there as it takes it.
 struct Shown {
     std::vector<std::string> table, messages;
+    std::vector<std::string> captions;  // the button's, at every wait, repeats folded
     std::string labels;
     bool operator==(const Shown&) const = default;
 };
@@ -44,7 +47,12 @@ Outcome timeRun(simweb::Server& web, int lookahead)
     SilentDialogs dialogs;
     veltrop::Form1 form(dialogs);
     Outcome o;
+    form.setWaitHook([&] {
+        if (o.shown.captions.empty() || o.shown.captions.back() != form.getbutton.caption)
+            o.shown.captions.push_back(form.getbutton.caption);
+    });
     form.Form_Load();
+    o.shown.captions.clear();
     dialogs.shown.clear();
     form.lookahead = lookahead;
     for (auto& [index, box] : form.List)
@@ -98,6 +106,11 @@ int main(int argc, char** argv)
     ::unsetenv("no_proxy");
     ::unsetenv("NO_PROXY");
 
+    std::vector<veltrop::testing::ListAddress> lists;
+    for (const veltrop::ListSource& source : veltrop::listSources())
+        lists.push_back({source.host, source.path, source.query ? source.query : ""});
+    const std::vector<std::string> captions = veltrop::testing::getListsCaptions(lists);
+
     bool allSame = true;
     double ratio = 0;
     for (int latency : latencies) {
@@ -110,19 +123,25 @@ int main(int argc, char** argv)
         web.setKeepAlive(true);
         std::printf("  one page after another:  %7.2f s  %4zu requests\n", sequential.seconds,
                     sequential.requests.size());
-        const double floor = floorSeconds(ahead.requests, latency);
+        // The pages one after another needs are the ones any run needs; read
+        // ahead, pages of a list the full table then ends are asked too.
+        const double floor = floorSeconds(sequential.requests, latency);
         ratio = ahead.seconds / floor;
         const bool same = ahead.shown == sequential.shown;
-        allSame = allSame && same;
+        const bool pagesCallFor = ahead.shown.captions == captions && sequential.shown.captions == captions;
+        allSame = allSame && same && pagesCallFor;
         std::printf("  speed-up:                %7.1f x\n", sequential.seconds / ahead.seconds);
         std::printf("  floor:                   %7.2f s\n", floor);
         std::printf("  identical table (%zu tickers), messages (%zu) and labels: %s\n", ahead.shown.table.size(),
                     ahead.shown.messages.size(), same ? "yes" : "NO");
+        std::printf("  button captions at every wait (%zu) as the list pages call for: %s\n", captions.size(),
+                    pagesCallFor ? "yes" : "NO");
         std::printf("  as built / floor:        %7.2f x\n", ratio);
         if (!same)
-            std::printf("  differ: table %d, messages %d, labels '%s' / '%s'\n",
+            std::printf("  differ: table %d, messages %d, captions %d, labels '%s' / '%s'\n",
                         ahead.shown.table != sequential.shown.table, ahead.shown.messages != sequential.shown.messages,
-                        ahead.shown.labels.c_str(), sequential.shown.labels.c_str());
+                        ahead.shown.captions != sequential.shown.captions, ahead.shown.labels.c_str(),
+                        sequential.shown.labels.c_str());
     }
     std::printf("as built / floor: %.2f x\n", ratio);
     return allSame ? 0 : 1;
