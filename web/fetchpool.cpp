@@ -331,7 +331,6 @@ struct FetchPool::Impl {
     // without a body.
     mutable std::mutex mutex;
     std::condition_variable workReady;  // `finished` grew, or stopping
-    std::condition_variable handled;    // a handler returned
     std::unordered_map<Id, std::unique_ptr<Item>> items;
     std::map<std::string, Host> hosts;
     int cancelledInFlight = 0;
@@ -344,12 +343,6 @@ struct FetchPool::Impl {
 
     std::thread network;
     std::vector<std::thread> workers;
-
-    bool onWorker() const
-    {
-        const auto self = std::this_thread::get_id();
-        return std::any_of(workers.begin(), workers.end(), [&](const std::thread& w) { return w.get_id() == self; });
-    }
 
     void wake()
     {
@@ -636,7 +629,6 @@ struct FetchPool::Impl {
             counters.workSeconds += spent;
             if (threw)
                 ++counters.handlerFailures;
-            handled.notify_all();
         }
     }
 };
@@ -742,7 +734,7 @@ void FetchPool::hurry(Id id)
 
 void FetchPool::cancel(Id id)
 {
-    std::unique_lock lock(d->mutex);
+    std::lock_guard lock(d->mutex);
     auto it = d->items.find(id);
     if (it == d->items.end())
         return;
@@ -768,11 +760,9 @@ void FetchPool::cancel(Id id)
         d->items.erase(it);
         return;
     case Item::State::Handling:
+        // Too late to stop it; waiting for it would block the caller (the
+        // window's thread) for as long as the handler runs.
         item.cancelled = true;
-        // A handler that waited for another handler could wait for ever.
-        if (d->onWorker())
-            return;
-        d->handled.wait(lock, [&] { return !d->items.contains(id); });
         return;
     }
 }

@@ -109,10 +109,9 @@ public:
     // Starts a queued page before every other of its host.
     void hurry(Id id);
     // Forgets a page: dropped from the queue, or ended in flight. Once cancel
-    // returns, its handler is not running and will never be called: a handler
-    // running on a worker is waited for. Called from a handler (on a worker),
-    // it does not wait, so a handler must not rely on another page's handler
-    // having returned.
+    // returns its handler will not be called, unless it runs already: cancel
+    // never waits (it is called from the window's thread), so a handler must
+    // own, or share, whatever it touches.
     void cancel(Id id);
     void cancelAll();
 

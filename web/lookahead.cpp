@@ -1,130 +1,174 @@
 #include "web/lookahead.h"
 
+#include <map>
+#include <mutex>
+#include <set>
+#include <unordered_map>
 #include <vector>
 
 namespace veltrop {
 
-LookAhead::LookAhead(FetchPool& engine, int limit) : engine_(engine), limit_(limit < 0 ? 0 : limit) {}
+struct LookAhead::State : std::enable_shared_from_this<State> {
+    struct Waiting {
+        FetchPool::Request request;
+        Handler handler;
+    };
+    using WaitingMap = std::map<std::pair<std::uint64_t, Token>, Waiting>;
+
+    State(FetchPool& engine, int limit) : engine(engine), limit(limit) {}
+
+    FetchPool& engine;  // touched only while not closed: the engine outlives the look-ahead
+    const int limit;
+    // Guards the members below. A token is in at most one of `waiting`
+    // (keyed by order, with its order in `orderOf`) and `placed`; a placed
+    // token is in `inEngine` until its handler has returned. `placed`
+    // exceeds limit only by pages the loop hurried.
+    std::mutex mutex;
+    WaitingMap waiting;
+    std::unordered_map<Token, std::uint64_t> orderOf;
+    std::set<Token> placed;
+    std::unordered_map<Token, FetchPool::Id> inEngine;
+    Token next = 1;
+    bool closed = false;  // the look-ahead is gone: nothing more is asked
+
+    // With mutex held: asks the engine for pages while the limit allows.
+    void pump()
+    {
+        while (!closed && !waiting.empty() && (limit == 0 || int(placed.size()) < limit))
+            if (!launch(waiting.begin(), false))
+                return;  // no memory to ask for it now; the next pump or hurry tries again
+    }
+
+    // With mutex held: hands a waiting page to the engine; false (and the
+    // page still waiting) when there was no memory to.
+    bool launch(WaitingMap::iterator at, bool hurried)
+    {
+        const Token token = at->first.second;
+        try {
+            // Everything that needs memory first: the page either goes to the
+            // engine whole, or stays waiting as it was.
+            placed.insert(token);
+            inEngine.try_emplace(token, 0);
+            FetchPool::Handler handler = [self = shared_from_this(), token,
+                                          inner = at->second.handler](FetchPool::Arrival& arrival) {
+                // The page lands whatever its handler does, so that its place
+                // always goes on to the next page.
+                bool usedUp = true;
+                try {
+                    usedUp = inner(arrival);
+                } catch (...) {
+                    self->landed(token, true);
+                    throw;
+                }
+                self->landed(token, usedUp);
+            };
+            FetchPool::Request request = at->second.request;
+            inEngine[token] = engine.fetch(std::move(request), std::move(handler));
+        } catch (...) {
+            placed.erase(token);
+            inEngine.erase(token);
+            return false;
+        }
+        orderOf.erase(token);
+        waiting.erase(at);
+        if (hurried)
+            engine.hurry(inEngine.at(token));
+        return true;
+    }
+
+    void landed(Token token, bool usedUp)
+    {
+        std::lock_guard lock(mutex);
+        inEngine.erase(token);
+        if (usedUp && placed.erase(token))
+            pump();
+    }
+};
+
+LookAhead::LookAhead(FetchPool& engine, int limit) : state_(std::make_shared<State>(engine, limit < 0 ? 0 : limit))
+{
+}
 
 LookAhead::~LookAhead()
 {
+    State& s = *state_;
     std::vector<FetchPool::Id> ids;
     {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        waiting_.clear();
-        orderOf_.clear();
-        for (const auto& [token, id] : inEngine_)
+        std::lock_guard lock(s.mutex);
+        s.closed = true;
+        s.waiting.clear();
+        s.orderOf.clear();
+        for (const auto& [token, id] : s.inEngine)
             ids.push_back(id);
-        inEngine_.clear();
-        placed_.clear();
+        s.inEngine.clear();
+        s.placed.clear();
     }
     // Unlocked: a handler that runs now may still land here.
     for (FetchPool::Id id : ids)
-        engine_.cancel(id);
+        s.engine.cancel(id);
 }
 
 LookAhead::Token LookAhead::ask(FetchPool::Request request, Handler handler)
 {
-    std::lock_guard lock(mutex_);
-    const Token token = next_++;
-    if (closed_)
+    State& s = *state_;
+    std::lock_guard lock(s.mutex);
+    const Token token = s.next++;
+    if (s.closed)
         return token;
-    orderOf_[token] = request.order;
-    waiting_.emplace(std::pair{request.order, token}, Waiting{std::move(request), std::move(handler)});
-    pump();
-    return token;
-}
-
-void LookAhead::pump()
-{
-    while (!closed_ && !waiting_.empty() && (limit_ == 0 || int(placed_.size()) < limit_))
-        if (!launch(waiting_.begin(), false))
-            return;  // no memory to ask for it now; the next pump or hurry tries again
-}
-
-bool LookAhead::launch(std::map<std::pair<std::uint64_t, Token>, Waiting>::iterator at, bool hurried)
-{
-    const Token token = at->first.second;
+    s.orderOf[token] = request.order;
     try {
-        // Everything that needs memory first: the page either goes to the
-        // engine whole, or stays waiting as it was.
-        placed_.insert(token);
-        inEngine_.try_emplace(token, 0);
-        FetchPool::Handler handler = [this, token, inner = at->second.handler](FetchPool::Arrival& arrival) {
-            // The page lands whatever its handler does, so that its place
-            // always goes on to the next page.
-            bool usedUp = true;
-            try {
-                usedUp = inner(arrival);
-            } catch (...) {
-                landed(token, true);
-                throw;
-            }
-            landed(token, usedUp);
-        };
-        FetchPool::Request request = at->second.request;
-        inEngine_[token] = engine_.fetch(std::move(request), std::move(handler));
+        s.waiting.emplace(std::pair{request.order, token}, State::Waiting{std::move(request), std::move(handler)});
     } catch (...) {
-        placed_.erase(token);
-        inEngine_.erase(token);
-        return false;
+        s.orderOf.erase(token);
+        throw;
     }
-    orderOf_.erase(token);
-    waiting_.erase(at);
-    if (hurried)
-        engine_.hurry(inEngine_.at(token));
-    return true;
-}
-
-void LookAhead::landed(Token token, bool usedUp)
-{
-    std::lock_guard lock(mutex_);
-    inEngine_.erase(token);
-    if (usedUp && placed_.erase(token))
-        pump();
+    s.pump();
+    return token;
 }
 
 void LookAhead::hurry(Token token)
 {
-    std::lock_guard lock(mutex_);
-    if (auto it = inEngine_.find(token); it != inEngine_.end()) {
-        engine_.hurry(it->second);
+    State& s = *state_;
+    std::lock_guard lock(s.mutex);
+    if (auto it = s.inEngine.find(token); it != s.inEngine.end()) {
+        s.engine.hurry(it->second);
         return;
     }
-    auto order = orderOf_.find(token);
-    if (order == orderOf_.end() || closed_)
+    auto order = s.orderOf.find(token);
+    if (order == s.orderOf.end() || s.closed)
         return;
-    launch(waiting_.find({order->second, token}), true);
+    s.launch(s.waiting.find({order->second, token}), true);
 }
 
 void LookAhead::release(Token token)
 {
-    std::lock_guard lock(mutex_);
-    if (placed_.erase(token))
-        pump();
+    State& s = *state_;
+    std::lock_guard lock(s.mutex);
+    if (s.placed.erase(token))
+        s.pump();
 }
 
 void LookAhead::forget(Token token)
 {
+    State& s = *state_;
     FetchPool::Id id = 0;
     {
-        std::lock_guard lock(mutex_);
-        if (auto order = orderOf_.find(token); order != orderOf_.end()) {
-            waiting_.erase({order->second, token});
-            orderOf_.erase(order);
+        std::lock_guard lock(s.mutex);
+        if (auto order = s.orderOf.find(token); order != s.orderOf.end()) {
+            s.waiting.erase({order->second, token});
+            s.orderOf.erase(order);
             return;
         }
-        placed_.erase(token);
-        auto it = inEngine_.find(token);
-        if (it != inEngine_.end()) {
+        s.placed.erase(token);
+        auto it = s.inEngine.find(token);
+        if (it != s.inEngine.end()) {
             id = it->second;
-            inEngine_.erase(it);
+            s.inEngine.erase(it);
         }
-        pump();
+        s.pump();
     }
     if (id)
-        engine_.cancel(id);
+        s.engine.cancel(id);
 }
 
 } // namespace veltrop

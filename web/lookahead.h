@@ -5,10 +5,7 @@
 // another: the next is asked for once the loop has taken the one before.
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <mutex>
-#include <set>
-#include <unordered_map>
+#include <memory>
 
 #include "web/fetchpool.h"
 
@@ -24,8 +21,8 @@ public:
     using Handler = std::function<bool(FetchPool::Arrival&)>;
 
     LookAhead(FetchPool& engine, int limit);
-    // Forgets every page still waiting or in flight; a handler running on a
-    // worker is waited for.
+    // Forgets every page still waiting or in flight, without waiting for a
+    // handler that runs: that one finds the look-ahead closed.
     ~LookAhead();
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
@@ -38,35 +35,14 @@ public:
     void hurry(Token token);
     // The loop has taken what the page gave; the next page may be asked for.
     void release(Token token);
-    // Its handler is not called after this returns, unless it runs already;
-    // then, called from the window's thread, it is waited for.
+    // Its handler is not called after this returns, unless it runs already.
     void forget(Token token);
 
 private:
-    struct Waiting {
-        FetchPool::Request request;
-        Handler handler;
-    };
-    // With mutex_ held: asks the engine for pages while the limit allows.
-    void pump();
-    // With mutex_ held: hands a waiting page to the engine; false (and the
-    // page still waiting) when there was no memory to.
-    bool launch(std::map<std::pair<std::uint64_t, Token>, Waiting>::iterator at, bool hurried);
-    void landed(Token token, bool usedUp);
-
-    FetchPool& engine_;
-    const int limit_;
-    // Guards the members below. A token is in at most one of `waiting_`
-    // (keyed by order, with its order in `orderOf_`) and `placed_`; a placed
-    // token is in `inEngine_` until its handler has returned. `placed_`
-    // exceeds limit_ only by pages the loop hurried.
-    std::mutex mutex_;
-    std::map<std::pair<std::uint64_t, Token>, Waiting> waiting_;
-    std::unordered_map<Token, std::uint64_t> orderOf_;
-    std::set<Token> placed_;
-    std::unordered_map<Token, FetchPool::Id> inEngine_;
-    Token next_ = 1;
-    bool closed_ = false;  // the destructor runs: nothing more is asked
+    struct State;
+    // Shared with every handler handed to the engine, so that one still
+    // running when the look-ahead goes touches nothing freed.
+    std::shared_ptr<State> state_;
 };
 
 } // namespace veltrop

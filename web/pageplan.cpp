@@ -60,7 +60,7 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     // stops after a read (it failed, Cancel) has nothing further asked for.
     LookAhead::Token lastTaken = 0;
     // Pages no longer wanted, forgotten by the window's thread once it has
-    // let go of the lock (forgetting may wait for a handler, which locks).
+    // let go of the lock, so that nothing else waits on it meanwhile.
     std::vector<LookAhead::Token> unwanted;
 
     static FetchPool::Failure because(FetchPool::Failure::Reason reason)
@@ -521,8 +521,8 @@ void PagePlan::abort()
         ahead = std::move(s.ahead);
         s.changed.notify_all();
     }
-    // Unlocked: ending the transfers waits for a handler that runs, and the
-    // handler locks. Once it returns no handler of the plan runs or will.
+    // Unlocked, as forgetting is. A handler of the plan that still runs
+    // finds it aborted and touches nothing more.
     ahead.reset();
 }
 
