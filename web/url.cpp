@@ -101,9 +101,9 @@ std::optional<std::string> urlPart(const UrlHandle& url, CURLUPart part)
     char* text = nullptr;
     if (curl_url_get(url.get(), part, &text, 0) != CURLUE_OK)
         return std::nullopt;
-    std::string value(text);
-    curl_free(text);
-    return value;
+    // Freed however the copy ends: it throws when memory runs out.
+    const std::unique_ptr<char, decltype(&curl_free)> owned(text, &curl_free);
+    return std::string(text);
 }
 
 } // namespace
