@@ -369,7 +369,10 @@ struct FetchPool::Impl {
         item.state = Item::State::Finished;
         item.reason = reason;
         item.finishedAt = item.finishedNode.begin();
-        finished.splice(finished.end(), item.finishedNode);
+        // A page that did not open costs a worker nothing, and its loop is
+        // told at once, not behind the pages still to be parsed.
+        finished.splice(reason == FetchPool::Failure::Reason::None ? finished.end() : finished.begin(),
+                        item.finishedNode);
         counters.peakWaiting = std::max(counters.peakWaiting, int(finished.size()));
         counters.peakHeld = std::max(counters.peakHeld, active + int(finished.size()));
         workReady.notify_one();
