@@ -3,6 +3,7 @@
 #include "app/helpers.h"
 #include "rank/newsdate.h"
 #include "rank/ranksources.h"
+#include "web/wait.h"
 
 namespace veltrop {
 
@@ -83,8 +84,7 @@ void Form1::rankloop(const RankSource& source)
 
         // The window gets its turn once a ticker, so the progress text shows
         // and Cancel is seen even when every result is already in.
-        if (waitHook_)
-            waitHook_();
+        giveTurn(waitHook_);
         const std::shared_ptr<PageReader> read =
             rankpages_->take(rankKey(source, loopindex), waitHook_, [this] { return cancelflag || closing_; });
         if (!read)
