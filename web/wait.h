@@ -9,8 +9,10 @@
 // for several slices in a row.
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 namespace veltrop {
 
@@ -64,6 +66,39 @@ void waitWithHook(std::unique_lock<std::mutex>& lock, std::condition_variable& c
         giveTurn(hook);
         lock.lock();
     }
+}
+
+// Runs `work`, one call that may take longer than a frame and cannot be cut
+// up, on a thread of its own while this thread waits for it with the hook.
+template <class Work>
+void runBesideHook(Work&& work, const WaitHook& hook)
+{
+    if (!hook) {
+        work();
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    std::exception_ptr failure;
+    // Joined on the way out even if the hook throws.
+    std::jthread aside([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard lock(mutex);
+        done = true;
+        changed.notify_all();
+    });
+    {
+        std::unique_lock lock(mutex);
+        waitWithHook(lock, changed, [&] { return done; }, hook);
+    }
+    aside.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace veltrop

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <ostream>
 #include <thread>
+#include <stdexcept>
 #include <vector>
 
 namespace veltrop {
@@ -81,6 +82,29 @@ INSTANTIATE_TEST_SUITE_P(Loops, WaitTurnsTest,
                          ::testing::Values(Loop{"reads each ready just before a slice", waitSlice * 4 / 5, 0ms, 12},
                                            Loop{"work between short waits", 3ms, waitSlice / 2, 12},
                                            Loop{"work that waits for nothing", 0ms, waitSlice * 3 / 4, 12}));
+
+TEST(RunBesideHookTest, TheHookRunsWhileTheWorkRunsAndAFailureComesBack)
+{
+    std::atomic<int> turns{0};
+    const WaitHook hook = [&] { ++turns; };
+    const auto window = std::this_thread::get_id();
+    std::thread::id workedOn;
+    // The work ends only once the window has had turns meanwhile.
+    runBesideHook(
+        [&] {
+            workedOn = std::this_thread::get_id();
+            while (turns < 3)
+                std::this_thread::sleep_for(1ms);
+        },
+        hook);
+    EXPECT_NE(workedOn, window);
+
+    EXPECT_THROW(runBesideHook([] { throw std::runtime_error("out of memory"); }, hook), std::runtime_error);
+
+    // With no window to hand turns to, there is nothing to wait beside.
+    runBesideHook([&] { workedOn = std::this_thread::get_id(); }, WaitHook{});
+    EXPECT_EQ(workedOn, window);
+}
 
 } // namespace
 } // namespace veltrop
