@@ -64,6 +64,7 @@ void Form1::msgbox(const std::string& text)
 
 void Form1::Form_Load()
 {
+    turnTaken();
     fetcher = std::make_unique<PageFetcher>(*pool_);
     fetcher->setWaitHook(waitHook_);
 
@@ -130,6 +131,7 @@ bool Form1::click(Command command)
         explicit Running(bool& f) : flag(f) { flag = true; }
         ~Running() { flag = false; }
     } guard(running_);
+    turnTaken();
 
     switch (command) {
     case Command::GetLists: getbutton_Click(); return true;

@@ -3,6 +3,8 @@
 #include "app/helpers.h"
 #include "rank/newsdate.h"
 #include "rank/ranksources.h"
+#include "web/pageplan.h"
+#include "web/wait.h"
 
 namespace veltrop {
 
@@ -46,10 +48,15 @@ void Form1::planranks()
 {
     rankpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
     rankpages_->hold();
-    for (const RankSource& source : rankSources())
+    // A whole run's reads take several milliseconds to plan.
+    for (const RankSource& source : rankSources()) {
         if (Rank[source.index].value == 1)
             planranks(source);
-    rankpages_->release();
+        giveTurnIfDue(waitHook_);
+    }
+    // Asking the engine for every page of a run at once takes longer than a
+    // frame, and in one call; the plan is safe to use from another thread.
+    runBesideHook([&pages = *rankpages_] { pages.release(); }, waitHook_);
 }
 
 void Form1::rankloop(const RankSource& source)
@@ -83,8 +90,7 @@ void Form1::rankloop(const RankSource& source)
 
         // The window gets its turn once a ticker, so the progress text shows
         // and Cancel is seen even when every result is already in.
-        if (waitHook_)
-            waitHook_();
+        giveTurn(waitHook_);
         const std::shared_ptr<PageReader> read =
             rankpages_->take(rankKey(source, loopindex), waitHook_, [this] { return cancelflag || closing_; });
         if (!read)

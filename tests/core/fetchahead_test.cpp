@@ -4,6 +4,7 @@
 // the run.
 #include <functional>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,33 @@ TEST_F(FetchAhead, CancelDuringASource)
     EXPECT_EQ(ahead.progress, sequential.progress);
     EXPECT_EQ(sequential.progress.back().substr(0, 13), " 19 to go... ");
     EXPECT_EQ(ahead.sourcesrun, 3);
+}
+
+TEST_F(FetchAhead, ClosingWhileTheRunsPagesArePlannedEndsItWithoutMessages)
+{
+    web.setLatency(25);
+    const std::vector<std::string> tickers = keepers(500);
+    // The window repaints slowly during the filter, so its next turn is due
+    // by the time the filter is done: it comes while the run's pages are
+    // planned, not at the first ticker.
+    bool closed = false;
+    const auto closeAt = [&](Form1& form) {
+        if (closed || form.Label2.caption != "Filtering...")
+            return;
+        if (form.stepstogo <= 17) {
+            std::this_thread::sleep_for(waitSlice + 2ms);
+            return;
+        }
+        closed = true;
+        form.requestClose();
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const RankRunResult run = this->run(true, tickers, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+                                        closeAt);
+    EXPECT_TRUE(closed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_TRUE(run.messages.empty());
+    EXPECT_LE(run.progress.size(), 17u) << "each source stops at its first ticker";
 }
 
 TEST_F(FetchAhead, BoxesChangedDuringTheRun)
