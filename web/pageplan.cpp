@@ -452,7 +452,7 @@ std::size_t PagePlan::awaitPages(Key key, std::size_t seen, const WaitHook& wait
     s.hurryWaitedPage(key);
     if (it->second.pagesAsked > seen && wait) {
         lock.unlock();
-        wait();
+        giveTurn(wait);
         lock.lock();
         if (s.aborted)
             return 0;

@@ -56,8 +56,9 @@ public:
     void release();
 
     // Read `key` once it has ended, waiting as long as it takes and calling
-    // `wait` at least every 20 ms meanwhile; nullptr when its first page did
-    // not open (or could not be read), or it was never planned or dropped. A
+    // `wait` at least once a frame (web/wait.h) meanwhile; nullptr when its
+    // first page did not open (or could not be read), or it was never planned
+    // or dropped. A
     // further page that does not open ends the read with what it had. Once
     // `cancelled` reads true every other read ends where it is, and this one
     // after the page in flight. `why`, when given, learns why the read's
