@@ -209,6 +209,18 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
             ahead->hurry(entry->second.token);
     }
 
+    // The hook the window's thread waits for read `key` with: the window's
+    // turn, then the read's page asked for again.
+    WaitHook turnsWaitingFor(Key key, WaitHook turn)
+    {
+        return [this, key, turn = std::move(turn)] {
+            if (turn)
+                turn();
+            std::lock_guard lock(mutex);
+            hurryWaitedPage(key);
+        };
+    }
+
     // On a worker thread: the page of entry `id` was indexed, or did not
     // open. False when a read ended with it and waits for the loop to take
     // it, so the page keeps its place in the look-ahead until then. Whatever
@@ -402,14 +414,12 @@ std::shared_ptr<PageReader> PagePlan::take(Key key, const WaitHook& wait, const 
 
     bool stopAsked = false;
     bool othersStopped = false;
-    const WaitHook hook = [&] {
+    const WaitHook hook = s.turnsWaitingFor(key, [&] {
         if (wait)
             wait();
         if (!othersStopped && cancelled && cancelled())
             stopAsked = true;
-        std::lock_guard again(s.mutex);
-        s.hurryWaitedPage(key);
-    };
+    });
     for (;;) {
         waitWithHook(lock, s.changed, [&] { return s.aborted || it->second.done || (stopAsked && !othersStopped); },
                      hook);
@@ -457,12 +467,7 @@ std::size_t PagePlan::awaitPages(Key key, std::size_t seen, const WaitHook& wait
         if (s.aborted)
             return 0;
     }
-    const WaitHook hook = [&] {
-        if (wait)
-            wait();
-        std::lock_guard again(s.mutex);
-        s.hurryWaitedPage(key);
-    };
+    const WaitHook hook = s.turnsWaitingFor(key, wait);
     // `it` stays valid: only take and drop, on this thread, erase reads.
     waitWithHook(lock, s.changed, [&] { return s.aborted || it->second.done || it->second.pagesRead > seen; },
                  hook);
