@@ -21,7 +21,7 @@ enum class Kind { TabControl, Button, Label, TextBox, RichTextBox, Grid, CheckBo
 enum class Align { Left, Centre, Right };
 
 struct Control {
-    std::string_view name;   // the control's name; check boxes "List" or "Rank"
+    std::string_view name;   // the control's name; check boxes "listBox" or "rankBox"
     int index;               // index in its control array, -1 for single controls
     Kind kind;
     Page page;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "web/codepage.h"
+
 namespace veltrop::listfile {
 
 // The table holds 500 tickers, so no more lines are ever read.
@@ -25,16 +27,6 @@ inline constexpr std::size_t maxLineBytes = 1024;
 // the end of the stream; memory stays within lines * maxLineBytes whatever
 // the length of a line.
 std::vector<std::string> readLines(std::istream& in, std::size_t lines = maxLines);
-
-// Upper case as the code page has it: a-z and the accented small letters.
-std::string upperCase1252(std::string_view bytes);
-// Windows-1252 bytes to UTF-8; the five unassigned bytes keep their control
-// code points.
-std::string decode1252(std::string_view bytes);
-// UTF-8 to Windows-1252 bytes. Every character the code page cannot hold, and
-// every byte that is not valid UTF-8, becomes "?"; `whole`, when given, tells
-// whether none did.
-std::string encode1252(std::string_view utf8, bool* whole = nullptr);
 
 // Puts `content` into the file `path` so that the file either keeps its old
 // content or holds the whole new one: the bytes go to a temporary file in the

@@ -1,6 +1,3 @@
-// The price and volume filter: one quote page (or one per batch of 80
-// tickers) gives each ticker's price and volume; only the tickers above both
-// limits stay in the table.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -11,9 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/form1.h"
-#include "app/helpers.h"
-#include "web/hosts.h"
+#include "filter/filter.h"
+
+#include "domain/sites.h"
+#include "web/text.h"
 #include "web/pageplan.h"
 #include "web/url.h"
 
@@ -86,7 +84,6 @@ std::optional<double> wholeVolume(std::string_view text)
 struct BatchResult {
     bool opened = false;
     std::vector<int> kept;
-    std::string lastVolume;
 };
 
 BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers, int first, int last, int named,
@@ -115,7 +112,7 @@ private:
 BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers,
                       int first, int last, int named, Wide priceminimum, Wide volumeminimum)
 {
-    BatchResult result{true, {}, {}};
+    BatchResult result{true, {}};
     std::unordered_map<std::string, int> rowsBySymbol;
     bool rowsIndexed = false;
     const auto quoteRow = [&](int i) {
@@ -141,7 +138,6 @@ BatchResult testBatch(const PageView& page, const std::vector<std::string>& tick
         return found == rowsBySymbol.end() ? 0 : found->second;
     };
     const auto keep = [&](const std::string& price, const std::string& volume) {
-        result.lastVolume = volume;
         if (price.empty() || !(leadingNumber(price) > 0) || !(leadingNumber(volume) > 0))
             return false;
         const std::optional<double> shares = wholeVolume(volume);
@@ -161,19 +157,19 @@ BatchResult testBatch(const PageView& page, const std::vector<std::string>& tick
 
 } // namespace
 
-void Form1::filter()
+void filterTickers(const WebAccess& web, TickerTable& table, Integer& count, const Limits& limits, bool& cancel,
+                   FilterObserver& observer)
 {
-    if (tickercount == 0)
+    if (count == 0)
         return;
 
-    const int count = tickercount;
-    const int batches = count / batchSize + 1;
-    tickerquery.clear();
-    Label2.caption = "Filtering...";
+    const int tickerCount = count;
+    const int batches = tickerCount / batchSize + 1;
+    observer.filtering();
 
     std::vector<std::string> tickers{std::string()};
-    for (int i = 1; i <= count; ++i)
-        tickers.push_back(cellText(tickertable[i][0]));
+    for (int i = 1; i <= tickerCount; ++i)
+        tickers.push_back(cellText(table[i][0]));
 
     // The requests, first to last. Tickers go into the address
     // percent-encoded, so a blank or an "&" in one cannot break the query;
@@ -185,17 +181,18 @@ void Form1::filter()
         std::string query;
     };
     std::vector<Batch> requests;
-    if (count <= batchSize) {
-        for (int i = 1; i <= count; ++i)
-            tickerquery += encodeUrlPart(trimBlanks(tickers[std::size_t(i)])) + ",";
-        requests.push_back({1, count, tickerquery});
+    std::string query;
+    if (tickerCount <= batchSize) {
+        for (int i = 1; i <= tickerCount; ++i)
+            query += encodeUrlPart(trimBlanks(tickers[std::size_t(i)])) + ",";
+        requests.push_back({1, tickerCount, query});
     } else {
         for (int b = 1; b <= batches; ++b) {
             const int first = (b - 1) * batchSize + 1;
-            const int last = std::min(b * batchSize, count);
+            const int last = std::min(b * batchSize, tickerCount);
             for (int i = first; i <= last; ++i)
-                tickerquery += encodeUrlPart(trimBlanks(tickers[std::size_t(i)])) + "+";
-            requests.push_back({first, last, tickerquery});
+                query += encodeUrlPart(trimBlanks(tickers[std::size_t(i)])) + "+";
+            requests.push_back({first, last, query});
         }
     }
 
@@ -205,40 +202,38 @@ void Form1::filter()
     // batch not yet taken counts as one that did not open.
     // Planned as one, so that a batch that names the same tickers as the one
     // before (an empty last batch) shares its page.
-    rankpages_ = std::make_unique<PagePlan>(*pool_, lookahead);
-    rankpages_->hold();
-    const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
-    for (std::size_t b = 0; b < requests.size(); ++b)
-        rankpages_->plan(b, quoteAddress(requests[b].query),
-                         std::make_shared<BatchReader>(shared, requests[b].first, requests[b].last, priceminimum,
-                                                       volumeminimum));
-    rankpages_->release();
     std::vector<BatchResult> results(requests.size());
-    for (std::size_t b = 0; b < requests.size(); ++b)
-        if (const std::shared_ptr<PageReader> read = rankpages_->take(b, waitHook_))
-            results[b] = static_cast<const BatchReader&>(*read).result;
-    rankpages_.reset();
+    {
+        PagePlan pages(web.engine, web.lookahead);
+        const WaitHook turn = web.turnsFor(pages);
+        pages.hold();
+        const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
+        for (std::size_t b = 0; b < requests.size(); ++b)
+            pages.plan(b, quoteAddress(requests[b].query),
+                       std::make_shared<BatchReader>(shared, requests[b].first, requests[b].last, limits.price,
+                                                     limits.volume));
+        pages.release();
+        for (std::size_t b = 0; b < requests.size(); ++b)
+            if (const std::shared_ptr<PageReader> read = pages.take(b, turn))
+                results[b] = static_cast<const BatchReader&>(*read).result;
+    }
 
     const std::string failure = std::string("Could not open Filtering site.. please write ") + supportAddress;
-    std::array<CellValue, maxTickers + 1> kept{};
-    int keptcount = 0;
+    TickerTable kept{};
+    int keptCount = 0;
     for (const BatchResult& result : results) {
         if (!result.opened) {
-            msgbox(failure);
+            observer.message(failure);
             continue;
         }
-        nextpageurl = result.lastVolume;
         for (int i : result.kept)
-            kept[std::size_t(++keptcount)] = tickertable[i][0];
+            kept[std::size_t(++keptCount)][0] = table[i][0];
     }
-    tickercount = Integer(keptcount);
-
-    for (auto& row : tickertable)
-        row = {};
-    for (int i = 1; i <= tickercount; ++i)
-        tickertable[i][0] = kept[i];
-
-    cancelflag = false;
+    count = Integer(keptCount);
+    table = kept;
+    cancel = false;
 }
+
+std::string quotePageAddress(std::string_view query) { return quoteAddress(query); }
 
 } // namespace veltrop

@@ -1,6 +1,6 @@
 #include "lists/listsources.h"
 
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 namespace veltrop {
 namespace {

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/helpers.h"
-#include "files/listfile.h"
+#include "web/text.h"
+#include "web/codepage.h"
 #include "rank/newsdate.h"
 #include "rank/ranksources.h"
 
@@ -99,7 +99,7 @@ std::optional<std::string> smartSelectCode(std::string_view ticker)
     // The site counts, upper-cases and shifts characters of the Western code
     // page, one byte each; a character that page lacks cannot be sent.
     bool whole = true;
-    const std::string t = listfile::upperCase1252(listfile::encode1252(trimBlanks(ticker), &whole));
+    const std::string t = upperCase1252(encode1252(trimBlanks(ticker), &whole));
     if (!whole || t.find_first_of("-,*") != std::string::npos || t.size() >= 5)
         return std::nullopt;
     std::string code;
@@ -160,10 +160,6 @@ NewsReading extract(const RankSource& source, const PageView& page)
 
 namespace veltrop {
 
-std::uint64_t rankKey(const RankSource& source, int row)
-{
-    return std::uint64_t(&source - rankSources().data()) * 1000 + std::uint64_t(row);
-}
 
 std::string SourceReader::read(const PageView& page, const std::string& askedUrl)
 {

@@ -1,8 +1,8 @@
 // The rank sources, in the order a ranking run takes them.
 #include "rank/ranksources.h"
 
-#include "app/helpers.h"
-#include "web/hosts.h"
+#include "web/text.h"
+#include "domain/sites.h"
 #include "web/url.h"
 
 namespace veltrop {

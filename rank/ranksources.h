@@ -103,10 +103,6 @@ Points brokerRecommendation(const PageView& page);
 // What one page gives `source`, any extraction but the fund count's walk.
 NewsReading extract(const RankSource& source, const PageView& page);
 
-// The order a ranking run takes `source`'s rows in: sources in run order,
-// rows in table order.
-std::uint64_t rankKey(const RankSource& source, int row);
-
 // What one ticker's pages give one source: the extraction of its page, or
 // the fund count's walk over its holdings pages.
 class SourceReader : public PageReader {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/helpers.h"
+#include "web/text.h"
 
 namespace veltrop {
 
@@ -49,7 +49,7 @@ void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValu
     grid.setRow(r);
 }
 
-Integer tableFromGrid(FlexGrid& grid, std::array<std::array<CellValue, 2>, maxTickers + 1>& table)
+Integer tableFromGrid(FlexGrid& grid, TickerTable& table)
 {
     for (auto& row : table)
         row = {};
@@ -62,15 +62,6 @@ Integer tableFromGrid(FlexGrid& grid, std::array<std::array<CellValue, 2>, maxTi
         table[i][1] = grid.text();
     }
     return count;
-}
-
-double cellNumber(const CellValue& value)
-{
-    if (auto d = std::get_if<double>(&value))
-        return *d;
-    if (auto s = std::get_if<std::string>(&value))
-        return leadingNumber(*s);
-    return 0;
 }
 
 } // namespace veltrop

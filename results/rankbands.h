@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/form1.h"
+#include "domain/tickers.h"
+#include "results/flexgrid.h"
 
 namespace veltrop {
 
@@ -44,10 +45,6 @@ void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValu
 // Rewrites the ticker table from the grid's listed rows (all but the heading
 // and the empty last row, at most maxTickers): ticker and value, best first
 // as the grid holds them. Returns how many rows it took.
-Integer tableFromGrid(FlexGrid& grid, std::array<std::array<CellValue, 2>, maxTickers + 1>& table);
-
-// The number a ticker-table cell holds: a number as it is, a text by its
-// leading number, nothing as 0.
-double cellNumber(const CellValue& value);
+Integer tableFromGrid(FlexGrid& grid, TickerTable& table);
 
 } // namespace veltrop

@@ -1,7 +1,6 @@
 #include "web/pagefetcher.h"
 
 #include "web/fetchpool.h"
-#include "web/hosts.h"
 #include "web/pageindex.h"
 
 #include <algorithm>
@@ -150,14 +149,17 @@ std::string PageFetcher::pageUrl() const
     return d->url;
 }
 
-ConnectionProbe::ConnectionProbe(FetchPool& engine, WaitHook hook) : engine_(engine), hook_(std::move(hook)) {}
+ConnectionProbe::ConnectionProbe(FetchPool& engine, std::string url, WaitHook hook)
+    : engine_(engine), url_(std::move(url)), hook_(std::move(hook))
+{
+}
 
 // Any answer of the site counts, a redirect too; the body is not wanted, so
 // the transfer ends at its first byte.
 bool ConnectionProbe::IsConnected()
 {
     FetchPool::Request request;
-    request.url = std::string("http://") + hosts::quotes + "/";
+    request.url = url_;
     request.timeLimitMilliseconds = probeTimeLimitMilliseconds;
     request.followRedirects = false;
     request.wantsPage = false;

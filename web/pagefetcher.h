@@ -76,16 +76,16 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// Asks whether the web can be reached: one short request through the same
-// engine and route (proxy included) as every page, to one of the program's
-// outside hosts.
+// Asks whether the web can be reached: one short request for `url` through
+// the same engine and route (proxy included) as every page.
 class ConnectionProbe {
 public:
-    explicit ConnectionProbe(FetchPool& engine, WaitHook hook = {});
+    ConnectionProbe(FetchPool& engine, std::string url, WaitHook hook = {});
     bool IsConnected();
 
 private:
     FetchPool& engine_;
+    std::string url_;
     WaitHook hook_;
 };
 

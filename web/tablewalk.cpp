@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/helpers.h"
+#include "web/text.h"
 
 namespace veltrop {
 

@@ -65,11 +65,11 @@ Qt::Alignment alignment(layout::Align align)
 Command commandOf(std::string_view name)
 {
     static constexpr std::pair<std::string_view, Command> commands[] = {
-        {"getbutton", Command::GetLists},    {"rankbutton", Command::RankLists},
-        {"opinionbutton", Command::Opinion}, {"savelistbutton", Command::SaveList},
-        {"loadlistbutton", Command::LoadList}, {"clearbutton", Command::ClearAll},
-        {"Helpbutton", Command::Help},       {"cancelbutton", Command::Cancel},
-        {"delete25", Command::Delete25},     {"Command1", Command::Test},
+        {"getListsButton", Command::GetLists},    {"rankListsButton", Command::RankLists},
+        {"opinionButton", Command::Opinion}, {"saveListButton", Command::SaveList},
+        {"loadListButton", Command::LoadList}, {"clearAllButton", Command::ClearAll},
+        {"helpButton", Command::Help},       {"cancelButton", Command::Cancel},
+        {"deleteBottomButton", Command::DeleteBottom},     {"testButton", Command::Test},
     };
     for (const auto& [control, command] : commands)
         if (control == name)
@@ -78,8 +78,8 @@ Command commandOf(std::string_view name)
 }
 
 template <class Model>
-Model& modelOf(Form1& form, std::string_view name,
-               std::initializer_list<std::pair<std::string_view, Model Form1::*>> models)
+Model& modelOf(WindowController& form, std::string_view name,
+               std::initializer_list<std::pair<std::string_view, Model WindowController::*>> models)
 {
     for (const auto& [control, member] : models)
         if (control == name)
@@ -107,10 +107,10 @@ int checkValue(int state)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent), dialogs_(this), form_(dialogs_)
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent), dialogs_(this), controller_(dialogs_)
 {
     twips_ = Twips{double(logicalDpiX()), double(logicalDpiY())};
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(qstr(layout::windowCaption));
     setFont(dialogFont());
     // The layout places every control at a fixed spot; a larger window would
@@ -119,28 +119,28 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), dialogs_(this), form_
     buildControls();
     // Input stays live while a command waits for a page: that is how Cancel
     // reaches a running command.
-    form_.setWaitHook([this] { waitTick(); });
+    controller_.setWaitHook([this] { waitTick(); });
     // A message box shows over the window as it stands at that moment.
-    form_.setShowHook([this] { refresh(); });
+    controller_.setShowHook([this] { refresh(); });
     refresh();
 }
 
 MainWindow::~MainWindow()
 {
-    // The widgets read the models that form_ holds, and QWidget would delete
-    // them only after form_ is gone.
+    // The widgets read the models that controller_ holds, and QWidget would delete
+    // them only after controller_ is gone.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 void MainWindow::load()
 {
-    form_.Form_Load();
+    controller_.load();
     refresh();
 }
 
 void MainWindow::buildControls()
 {
-    const layout::Control* tab = layout::find("SSTab1");
+    const layout::Control* tab = layout::find("tabs");
     tabs_ = new TabControl(this);
     // Sized before its pages are added, so each page starts out covering it.
     tabs_->setGeometry(twips_.rect(tab->left, tab->top, tab->width, tab->height));
@@ -183,9 +183,9 @@ QWidget* MainWindow::makeControl(const layout::Control& control, QWidget* parent
     case layout::Kind::TextBox: return makeTextBox(control, parent);
     case layout::Kind::RichTextBox: return makeRichTextBox(control, parent);
     case layout::Kind::Grid:
-        if (control.name != "MSFlexGrid1")
+        if (control.name != "resultsGrid")
             noModel(control.name);
-        grid_ = new FlexGridView(form_.MSFlexGrid1, twips_, parent);
+        grid_ = new FlexGridView(controller_.resultsGrid, twips_, parent);
         return grid_;
     case layout::Kind::TabControl: break;
     }
@@ -195,7 +195,7 @@ QWidget* MainWindow::makeControl(const layout::Control& control, QWidget* parent
 QWidget* MainWindow::makeButton(const layout::Control& control, QWidget* parent)
 {
     const Command command = commandOf(control.name);
-    const Button& model = form_.button(command);
+    const Button& model = controller_.button(command);
     auto* button = new QPushButton(qstr(model.caption), parent);
     button->setEnabled(model.enabled);
     buttons_.push_back({button, command, model.caption, model.enabled});
@@ -205,16 +205,16 @@ QWidget* MainWindow::makeButton(const layout::Control& control, QWidget* parent)
 
 QWidget* MainWindow::makeLabel(const layout::Control& control, QWidget* parent)
 {
-    const Label& model = modelOf<Label>(form_, control.name,
-                                        {{"Label1", &Form1::Label1}, {"Label2", &Form1::Label2},
-                                         {"Label3", &Form1::Label3}, {"Label4", &Form1::Label4},
-                                         {"Label5", &Form1::Label5}, {"Label6", &Form1::Label6},
-                                         {"Label7", &Form1::Label7}});
+    const Label& model = modelOf<Label>(controller_, control.name,
+                                        {{"tickersFoundLabel", &WindowController::tickersFoundLabel}, {"progressLabel", &WindowController::progressLabel},
+                                         {"statusLabel", &WindowController::statusLabel}, {"noticeLabel", &WindowController::noticeLabel},
+                                         {"filterDefaultsLabel", &WindowController::filterDefaultsLabel}, {"priceLabel", &WindowController::priceLabel},
+                                         {"volumeLabel", &WindowController::volumeLabel}});
     auto* label = new QLabel(qstr(model.caption), parent);
     label->setTextFormat(Qt::PlainText);
     // Captions sit at the top of their box, as the classic labels drew them.
     label->setAlignment(alignment(control.align) | Qt::AlignTop);
-    if (control.name == "Label4")
+    if (control.name == "noticeLabel")
         label->setFont(noticeFont());
     labels_.push_back({label, &model, model.caption});
     return label;
@@ -222,7 +222,7 @@ QWidget* MainWindow::makeLabel(const layout::Control& control, QWidget* parent)
 
 QWidget* MainWindow::makeCheckBox(const layout::Control& control, QWidget* parent)
 {
-    CheckBoxArray& array = control.name == "List" ? form_.List : form_.Rank;
+    CheckBoxArray& array = control.name == "listBox" ? controller_.listBoxes : controller_.rankBoxes;
     const auto member = array.find(control.index);
     if (member == array.end())
         noModel(control.name);
@@ -242,15 +242,15 @@ QWidget* MainWindow::makeCheckBox(const layout::Control& control, QWidget* paren
 
 QWidget* MainWindow::makeTextBox(const layout::Control& control, QWidget* parent)
 {
-    using Entry = std::pair<TextBox Form1::*, void (Form1::*)()>;
+    using Entry = std::pair<TextBox WindowController::*, void (WindowController::*)()>;
     static constexpr std::pair<std::string_view, Entry> boxes[] = {
-        {"Text2", {&Form1::Text2, &Form1::Text2_Change}},
-        {"Text3", {&Form1::Text3, &Form1::Text3_Change}},
+        {"priceLimitBox", {&WindowController::priceLimitBox, &WindowController::priceLimitTyped}},
+        {"volumeLimitBox", {&WindowController::volumeLimitBox, &WindowController::volumeLimitTyped}},
     };
     const auto entry = std::ranges::find(boxes, control.name, &std::pair<std::string_view, Entry>::first);
     if (entry == std::end(boxes))
         noModel(control.name);
-    TextBox& model = form_.*entry->second.first;
+    TextBox& model = controller_.*entry->second.first;
     auto* edit = new QLineEdit(qstr(model.text), parent);
     const std::size_t index = textBoxes_.size();
     textBoxes_.push_back({edit, &model, entry->second.second, model.text});
@@ -262,7 +262,7 @@ QWidget* MainWindow::makeTextBox(const layout::Control& control, QWidget* parent
 QWidget* MainWindow::makeRichTextBox(const layout::Control& control, QWidget* parent)
 {
     RichTextBox& model = modelOf<RichTextBox>(
-        form_, control.name, {{"text1", &Form1::text1}, {"TextBox2", &Form1::TextBox2}});
+        controller_, control.name, {{"testPageBox", &WindowController::testPageBox}, {"opinionBox", &WindowController::opinionBox}});
     // Both boxes alike: plain text wrapped at the box's width, a vertical
     // scroll bar when the text is longer than the box.
     auto* edit = new QPlainTextEdit(qstr(model.text), parent);
@@ -277,10 +277,10 @@ QWidget* MainWindow::makeRichTextBox(const layout::Control& control, QWidget* pa
 
 void MainWindow::clicked(Command command)
 {
-    form_.click(command);
+    controller_.click(command);
     refresh();
     // A close asked for during the command was put off until it returned.
-    if (closeWhenIdle_ && !form_.running())
+    if (closeWhenIdle_ && !controller_.running())
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
@@ -289,7 +289,7 @@ void MainWindow::typed(std::size_t box, const QString& text)
     TextBoxView& view = textBoxes_[box];
     view.model->text = text.toStdString();
     view.text = view.model->text;
-    (form_.*view.changed)();
+    (controller_.*view.changed)();
     refresh();
 }
 
@@ -312,7 +312,7 @@ void MainWindow::refresh()
 {
     refreshing_ = true;
     for (ButtonView& view : buttons_) {
-        const Button& model = form_.button(view.command);
+        const Button& model = controller_.button(view.command);
         if (view.caption != model.caption) {
             view.caption = model.caption;
             view.widget->setText(qstr(model.caption));
@@ -360,13 +360,13 @@ void MainWindow::refresh()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!form_.running()) {
+    if (!controller_.running()) {
         event->accept();
         return;
     }
     // The command in flight still uses the window's state: it is told to
     // finish at once, and the window closes when it has returned.
-    form_.requestClose();
+    controller_.requestClose();
     closeWhenIdle_ = true;
     event->ignore();
 }

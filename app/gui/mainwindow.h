@@ -1,13 +1,13 @@
 #pragma once
-// The program's one window: a thin view over Form1. It builds every control
+// The program's one window: a thin view over WindowController. It builds every control
 // of the layout, copies the control models into the widgets and hands the
-// user's clicks and typing to Form1. No command logic lives here.
+// user's clicks and typing to WindowController. No command logic lives here.
 #include <QWidget>
 
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "app/gui/dialogs.h"
 #include "app/gui/twips.h"
 #include "app/layout.h"
@@ -29,7 +29,7 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Form1& form() { return form_; }
+    WindowController& controller() { return controller_; }
     TabControl* tabControl() const { return tabs_; }
     const Twips& twips() const { return twips_; }
 
@@ -62,7 +62,7 @@ private:
     struct TextBoxView {
         QLineEdit* widget;
         TextBox* model;
-        void (Form1::*changed)();
+        void (WindowController::*changed)();
         std::string text;
     };
     struct RichTextView {
@@ -85,7 +85,7 @@ private:
     void waitTick();
 
     QtDialogs dialogs_;
-    Form1 form_;
+    WindowController controller_;
     Twips twips_;
     TabControl* tabs_ = nullptr;
     FlexGridView* grid_ = nullptr;

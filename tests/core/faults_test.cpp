@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "files/listfile.h"
 #include "web/fetchpool.h"
 #include "rank/ranksources.h"
@@ -28,9 +28,10 @@
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
 #include "tools/simweb/quotemodel.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 using namespace veltrop;
+using veltrop::testing::press;
 using veltrop::testing::listPage;
 using veltrop::testing::ProxyRoute;
 using veltrop::testing::RecordingDialogs;
@@ -243,39 +244,37 @@ protected:
 
     void SetUp() override
     {
-        form.Form_Load();
+        form.load();
         ASSERT_TRUE(dialogs.messages.empty());
         web.clearRequests();
     }
 
     void tickLists(std::initializer_list<int> boxes)
     {
-        for (auto& [index, box] : form.List)
+        for (auto& [index, box] : form.listBoxes)
             box.value = 0;
         for (int b : boxes)
-            form.List[b].value = 1;
+            form.listBoxes[b].value = 1;
     }
     void tickRanks(std::initializer_list<int> boxes)
     {
-        for (auto& [index, box] : form.Rank)
+        for (auto& [index, box] : form.rankBoxes)
             box.value = 0;
         for (int b : boxes)
-            form.Rank[b].value = 1;
+            form.rankBoxes[b].value = 1;
     }
     // Puts a list into the table as Get Lists leaves it.
     void setList(const std::vector<std::string>& list)
     {
-        form.tickercount = Integer(list.size());
-        for (std::size_t i = 0; i < list.size(); ++i)
-            form.tickertable[i + 1] = {list[i], std::monostate{}};
-        form.rankbutton.enabled = true;
-        form.getbutton.enabled = false;
+        form.setTickerList(list);
+        form.rankListsButton.enabled = true;
+        form.getListsButton.enabled = false;
     }
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= form.tickercount; ++i)
-            v.push_back(cellText(form.tickertable[i][0]));
+        for (int i = 1; i <= form.tickerCount(); ++i)
+            v.push_back(cellText(form.tickerTable()[i][0]));
         return v;
     }
     std::vector<std::string> requestsStartingWith(const std::string& prefix) const
@@ -290,9 +289,9 @@ protected:
     std::map<std::string, std::string> gridValues() const
     {
         std::map<std::string, std::string> values;
-        for (int r = 1; r < form.MSFlexGrid1.rows(); ++r)
-            if (!form.MSFlexGrid1.textMatrix(r, 0).empty())
-                values[form.MSFlexGrid1.textMatrix(r, 0)] = form.MSFlexGrid1.textMatrix(r, 2);
+        for (int r = 1; r < form.resultsGrid.rows(); ++r)
+            if (!form.resultsGrid.textMatrix(r, 0).empty())
+                values[form.resultsGrid.textMatrix(r, 0)] = form.resultsGrid.textMatrix(r, 2);
         return values;
     }
     std::vector<std::string> messages()
@@ -303,7 +302,7 @@ protected:
     }
     void loadFile(const std::string& path)
     {
-        form.loadlistbutton.enabled = true;
+        form.loadListButton.enabled = true;
         dialogs.nextFileNames = {path};
         form.click(Command::LoadList);
         messages();
@@ -332,7 +331,7 @@ TEST_F(FaultCommands, AStalledPageThatFailsIsAPageThatDidNotOpen)
         // Get Lists goes on with its next source.
         web.clearFaults();
         web.setFault(nasdaqList, fault);
-        form.clearbutton_Click();
+        press(form, Command::ClearAll);
         tickLists({3, 8});
         form.click(Command::GetLists);
         EXPECT_EQ(messages(), std::vector<std::string>{couldntConnect});
@@ -349,7 +348,6 @@ TEST_F(FaultCommands, AStalledPageThatFailsIsAPageThatDidNotOpen)
         setList(kept);
         tickRanks({0, 5});
         form.click(Command::RankLists);
-        EXPECT_EQ(form.sourcesrun, 2);
         EXPECT_EQ(gridValues(), (std::map<std::string, std::string>{{kept[0], "6"}, {kept[1], "2"}, {kept[2], "2"}}));
         messages();
 
@@ -366,14 +364,14 @@ TEST_F(FaultCommands, AStalledPageThatFailsIsAPageThatDidNotOpen)
         // The opinion report shown before stays.
         web.clearFaults();
         web.setFault(opinionPage, fault);
-        form.MSFlexGrid1.setTextMatrix(1, 0, kept[0]);
-        form.MSFlexGrid1.setRow(1);
-        form.MSFlexGrid1.setCol(0);
-        form.opinionbutton.enabled = true;
-        form.TextBox2.text = "the report before";
+        form.resultsGrid.setTextMatrix(1, 0, kept[0]);
+        form.resultsGrid.setRow(1);
+        form.resultsGrid.setCol(0);
+        form.opinionButton.enabled = true;
+        form.opinionBox.text = "the report before";
         form.click(Command::Opinion);
-        EXPECT_EQ(form.TextBox2.text, "the report before");
-        EXPECT_EQ(form.Label3.caption, "Idle...");
+        EXPECT_EQ(form.opinionBox.text, "the report before");
+        EXPECT_EQ(form.statusLabel.caption, "Idle...");
         EXPECT_TRUE(messages().empty());
 
         // A connection that closes without a byte of an answer is asked
@@ -394,12 +392,12 @@ TEST_F(FaultCommands, ABrokenOrHugeListPageGivesNoTickers)
         SCOPED_TRACE(int(fault));
         web.clearFaults();
         web.setFault(nasdaqList, fault);
-        form.clearbutton_Click();
+        press(form, Command::ClearAll);
         tickLists({3});
         form.click(Command::GetLists);
         EXPECT_EQ(messages(), (std::vector<std::string>{couldntConnect, noTickers}));
-        EXPECT_EQ(form.tickercount, 0);
-        EXPECT_EQ(form.getbutton.caption, "Get Lists");
+        EXPECT_EQ(form.tickerCount(), 0);
+        EXPECT_EQ(form.getListsButton.caption, "Get Lists");
     }
 }
 
@@ -452,7 +450,7 @@ TEST_F(FaultCommands, NextPageLinksAwayFromTheWebAreNotFollowed)
         SCOPED_TRACE(next);
         web.setPage(breakOutList, breakOutPage({"AAA", "BBB"}, next));
         web.clearRequests();
-        form.clearbutton_Click();
+        press(form, Command::ClearAll);
         tickLists({0});
         form.click(Command::GetLists);
         EXPECT_TRUE(messages().empty()) << "a next page that does not open ends the walk silently";
@@ -478,7 +476,7 @@ TEST_F(FaultCommands, NextPageChainsEndInListWalks)
     web.clearPages();
     web.clearRequests();
     web.setFault(breakOutList, simweb::Fault::EndlessPaging);
-    form.clearbutton_Click();
+    press(form, Command::ClearAll);
     const auto start = Clock::now();
     form.click(Command::GetLists);
     EXPECT_EQ(web.requests().size(), 100u);
@@ -531,8 +529,8 @@ TEST_F(FaultCommands, NextPageChainsEndInTheFundCount)
         EXPECT_LT(msSince(start), 20000);
         EXPECT_EQ(requestsStartingWith(first).size(), chain.read);
         // Two holdings a page, one source: the grid shows the count itself.
-        EXPECT_EQ(form.MSFlexGrid1.textMatrix(1, 0), ticker);
-        EXPECT_EQ(form.MSFlexGrid1.textMatrix(1, 2), std::to_string(2 * chain.read));
+        EXPECT_EQ(form.resultsGrid.textMatrix(1, 0), ticker);
+        EXPECT_EQ(form.resultsGrid.textMatrix(1, 2), std::to_string(2 * chain.read));
         messages();
     }
 }
@@ -754,18 +752,18 @@ TEST(FaultProxy, RefusingOrAskingForCredentialsOrNoNetworkEveryCommandReportsAnd
         RecordingDialogs dialogs;
         auto engine = row.network ? std::make_unique<FetchPool>()
                                   : std::make_unique<FetchPool>(FetchPool::Limits{}, [] { return nullptr; });
-        Form1 form(dialogs, std::move(engine));
+        WindowController form(dialogs, std::move(engine));
         const auto start = Clock::now();
 
-        form.Form_Load();
+        form.load();
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{noConnection}) << "start-up says it once";
         dialogs.messages.clear();
 
         // Again and again: the engine's queues fill past what may wait for
         // a worker, and nothing may wait for them.
-        std::vector<std::string> everyListFails(form.List.size(), couldntConnect);
+        std::vector<std::string> everyListFails(form.listBoxes.size(), couldntConnect);
         everyListFails.push_back(noTickers);
-        for (auto& [index, box] : form.List)
+        for (auto& [index, box] : form.listBoxes)
             box.value = 1;
         for (int run = 1; run <= 5; ++run) {
             form.click(Command::GetLists);
@@ -776,24 +774,24 @@ TEST(FaultProxy, RefusingOrAskingForCredentialsOrNoNetworkEveryCommandReportsAnd
         dialogs.nextFileNames = {file.path.string()};
         form.click(Command::LoadList);
         dialogs.messages.clear();
-        ASSERT_EQ(form.tickercount, 2);
-        form.Rank[0].value = 1;
+        ASSERT_EQ(form.tickerCount(), 2);
+        form.rankBoxes[0].value = 1;
         form.click(Command::RankLists);
         EXPECT_EQ(dialogs.messages, (std::vector<std::string>{filterFailed, noneRanked}));
         dialogs.messages.clear();
 
-        form.MSFlexGrid1.setTextMatrix(1, 0, "IBM");
-        form.MSFlexGrid1.setRow(1);
-        form.MSFlexGrid1.setCol(0);
-        form.opinionbutton.enabled = true;
-        form.TextBox2.text = "kept";
+        form.resultsGrid.setTextMatrix(1, 0, "IBM");
+        form.resultsGrid.setRow(1);
+        form.resultsGrid.setCol(0);
+        form.opinionButton.enabled = true;
+        form.opinionBox.text = "kept";
         form.click(Command::Opinion);
-        EXPECT_EQ(form.TextBox2.text, "kept");
+        EXPECT_EQ(form.opinionBox.text, "kept");
         EXPECT_TRUE(dialogs.messages.empty());
 
         form.click(Command::Test);
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Done"});
-        EXPECT_EQ(form.text1.text, "");
+        EXPECT_EQ(form.testPageBox.text, "");
 
         EXPECT_LT(msSince(start), 10000);
     }

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "rank/ranksources.h"
 #include "rankrun.h"
 #include "testsupport.h"
@@ -16,6 +16,7 @@
 #include "tools/simweb/quotemodel.h"
 
 using namespace veltrop;
+using veltrop::testing::press;
 using namespace std::chrono_literals;
 using veltrop::testing::ProxyRoute;
 using veltrop::testing::RankRunResult;
@@ -46,7 +47,7 @@ protected:
     // one after another or ahead; `during` is called whenever the window
     // would get its turn.
     static RankRunResult run(bool ahead, const std::vector<std::string>& tickers, std::initializer_list<int> boxes,
-                             const std::function<void(Form1&)>& during = {})
+                             const std::function<void(WindowController&)>& during = {})
     {
         return veltrop::testing::runRankLists(tickers, boxes, ahead ? 0 : 1, during);
     }
@@ -112,16 +113,15 @@ TEST_F(FetchAhead, CancelDuringASource)
     web.setLatency(25);
     const std::vector<std::string> tickers = keepers(12);
     // Cancel while the second source's fifth ticker is in progress.
-    const auto cancelAt = [](Form1& form) {
-        if (form.Label2.caption.starts_with(" 19 to go... "))
-            form.cancelbutton_Click();
+    const auto cancelAt = [](WindowController& form) {
+        if (form.progressLabel.caption.starts_with(" 19 to go... "))
+            press(form, Command::Cancel);
     };
     const RankRunResult sequential = run(false, tickers, {0, 5, 7}, cancelAt);
     const RankRunResult ahead = run(true, tickers, {0, 5, 7}, cancelAt);
     expectSame(sequential, ahead);
     EXPECT_EQ(ahead.progress, sequential.progress);
     EXPECT_EQ(sequential.progress.back().substr(0, 13), " 19 to go... ");
-    EXPECT_EQ(ahead.sourcesrun, 3);
 }
 
 TEST_F(FetchAhead, ClosingWhileTheRunsPagesArePlannedEndsItWithoutMessages)
@@ -132,10 +132,12 @@ TEST_F(FetchAhead, ClosingWhileTheRunsPagesArePlannedEndsItWithoutMessages)
     // by the time the filter is done: it comes while the run's pages are
     // planned, not at the first ticker.
     bool closed = false;
-    const auto closeAt = [&](Form1& form) {
-        if (closed || form.Label2.caption != "Filtering...")
+    const auto closeAt = [&](WindowController& form) {
+        if (closed || form.progressLabel.caption != "Filtering...")
             return;
-        if (form.stepstogo <= 17) {
+        // The filter's seven quote pages are all in once it has ended.
+        const FetchPool::Counters engine = form.fetchpool().counters();
+        if (engine.started < 7 || engine.inFlight > 0) {
             std::this_thread::sleep_for(waitSlice + 2ms);
             return;
         }
@@ -157,10 +159,10 @@ TEST_F(FetchAhead, BoxesChangedDuringTheRun)
     const std::vector<std::string> tickers = keepers(10);
     // During the first source: the fund count is unticked, the guru
     // average ticked.
-    const auto change = [](Form1& form) {
-        if (form.Label2.caption.starts_with(" 27 to go... ")) {
-            form.Rank[6].value = 0;
-            form.Rank[8].value = 1;
+    const auto change = [](WindowController& form) {
+        if (form.progressLabel.caption.starts_with(" 27 to go... ")) {
+            form.rankBoxes[6].value = 0;
+            form.rankBoxes[8].value = 1;
         }
     };
     web.clearRequests();
@@ -168,7 +170,6 @@ TEST_F(FetchAhead, BoxesChangedDuringTheRun)
     const RankRunResult ahead = run(true, tickers, {0, 6, 16}, change);
     expectSame(sequential, ahead);
     EXPECT_EQ(ahead.progress, sequential.progress);
-    EXPECT_EQ(ahead.sourcesrun, 3);
 }
 
 TEST_F(FetchAhead, TheFiltersBatchesAtOnceKeepTheSameTickers)

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "filter/filter.h"
 #include "testsupport.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/quotemodel.h"
 
 using namespace veltrop;
-using veltrop::testing::WebFormTest;
+using veltrop::testing::WebUnitTest;
 using veltrop::testing::passesDefaults;
 
 namespace {
@@ -63,22 +63,33 @@ std::string quotePage(const std::vector<QuoteLine>& lines)
     return html;
 }
 
-class Filter : public WebFormTest {
+class Filter : public WebUnitTest, public FilterObserver {
 protected:
+    TickerTable table{};
+    Integer count = 0;
+    Limits limits;
+    bool cancel = false;
+    std::string progress;
+
+    void filtering() override { progress = "Filtering..."; }
+    void message(const std::string& text) override { messages.push_back(text); }
+
+    void filter() { filterTickers(access(), table, count, limits, cancel, *this); }
+
     void load(const std::vector<std::string>& tickers)
     {
-        form.tickercount = Integer(tickers.size());
+        count = Integer(tickers.size());
         for (std::size_t i = 0; i < tickers.size(); ++i) {
-            form.tickertable[i + 1][0] = tickers[i];
-            form.tickertable[i + 1][1] = 3.0;  // a score left over from an earlier run
+            table[i + 1][0] = tickers[i];
+            table[i + 1][1] = 3.0;  // a score left over from an earlier run
         }
     }
 
     std::vector<std::string> kept() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= form.tickercount; ++i)
-            v.push_back(cellText(form.tickertable[i][0]));
+        for (int i = 1; i <= count; ++i)
+            v.push_back(cellText(table[i][0]));
         return v;
     }
 
@@ -86,9 +97,9 @@ protected:
     void expectRestEmpty() const
     {
         for (int i = 0; i <= maxTickers; ++i) {
-            EXPECT_TRUE(isEmpty(form.tickertable[i][1])) << "score of row " << i;
-            if (i == 0 || i > form.tickercount) {
-                EXPECT_TRUE(isEmpty(form.tickertable[i][0])) << "row " << i;
+            EXPECT_TRUE(isEmpty(table[i][1])) << "score of row " << i;
+            if (i == 0 || i > count) {
+                EXPECT_TRUE(isEmpty(table[i][0])) << "row " << i;
             }
         }
     }
@@ -109,9 +120,9 @@ TEST_P(FilterQueries, SendTheQueryFormsAndKeepWhatPasses)
     const QueryCase c = GetParam();
     const std::vector<std::string> tickers = universe(c.tickers);
     load(tickers);
-    form.cancelflag = true;
+    cancel = true;
 
-    form.filter();
+    filter();
 
     // Batches go out at once, so they may arrive in any order; a batch that
     // names what the one before it named shares its page.
@@ -124,10 +135,9 @@ TEST_P(FilterQueries, SendTheQueryFormsAndKeepWhatPasses)
     expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(kept(), passing(tickers));
-    EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_EQ(form.Label2.caption, "Filtering...");
-    EXPECT_FALSE(form.cancelflag);
-    EXPECT_EQ(form.tickerquery, joined(tickers, c.tickers, c.separator));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(progress, "Filtering...");
+    EXPECT_FALSE(cancel);
     expectRestEmpty();
 }
 
@@ -144,7 +154,7 @@ TEST_F(Filter, BlanksAreTrimmedInTheQueryAndKeptInTheTable)
     ASSERT_GE(good.size(), 3u);
     load({"  " + good[0] + " ", good[1] + "   ", " " + good[2]});
 
-    form.filter();
+    filter();
 
     EXPECT_EQ(web.requests(), std::vector<std::string>{quoteBase + good[0] + "," + good[1] + "," + good[2] + ","});
     EXPECT_EQ(kept(), (std::vector<std::string>{"  " + good[0] + " ", good[1] + "   ", " " + good[2]}));
@@ -153,19 +163,19 @@ TEST_F(Filter, BlanksAreTrimmedInTheQueryAndKeptInTheTable)
 TEST_F(Filter, TickersArePercentEncodedBetweenLiteralSeparators)
 {
     load({"AT&T", "A B", "BRK.B", "x=1"});
-    form.filter();
+    filter();
     EXPECT_EQ(web.requests(), std::vector<std::string>{quoteBase + "AT%26T,A%20B,BRK.B,x%3D1,"});
 }
 
 TEST_F(Filter, AnEmptyListOpensNoPageAndChangesNothing)
 {
-    form.cancelflag = true;
-    form.Label2.caption = "before";
-    form.filter();
+    cancel = true;
+    progress = "before";
+    filter();
     EXPECT_TRUE(web.requests().empty());
-    EXPECT_EQ(form.tickercount, 0);
-    EXPECT_EQ(form.Label2.caption, "before");
-    EXPECT_TRUE(form.cancelflag);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(progress, "before");
+    EXPECT_TRUE(cancel);
 }
 
 // ---- the keep test ----
@@ -210,10 +220,10 @@ TEST_F(Filter, TheKeepTestAtItsEdges)
     web.setPage(quoteBase + joined(tickers, tickers.size(), ','), quotePage(lines));
     load(tickers);
 
-    form.filter();
+    filter();
 
     EXPECT_EQ(kept(), expected);
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(Filter, TheLimitsAreTheTypedOnes)
@@ -222,10 +232,10 @@ TEST_F(Filter, TheLimitsAreTheTypedOnes)
     web.setPage(quoteBase + "LA,LB,LC,", quotePage({{"LA", "20.00", "2,000,000"},
                                                     {"LB", "50.00", "2,000,000"},
                                                     {"LC", "50.00", "900,000"}}));
-    form.priceminimum = 20;
-    form.volumeminimum = 1000000;
+    limits.price = 20;
+    limits.volume = 1000000;
     load(tickers);
-    form.filter();
+    filter();
     EXPECT_EQ(kept(), std::vector<std::string>{"LB"});
 }
 
@@ -245,7 +255,7 @@ TEST_F(Filter, EveryAwkwardFormOfTheQuotePageIsDropped)
     ASSERT_EQ(taken.size(), 4u);
     ASSERT_LE(tickers.size(), 80u);
     load(tickers);
-    form.filter();
+    filter();
     EXPECT_EQ(kept(), passing(universe(30)));
 }
 
@@ -255,11 +265,11 @@ TEST_F(Filter, AFailedSingleRequestKeepsNothingWithOneMessage)
 {
     web.setFault("/portfolio_quick_quotes.asp", simweb::Fault::NotFound);
     load(universe(10));
-    form.cancelflag = true;
-    form.filter();
-    EXPECT_EQ(dialogs.messages, std::vector<std::string>{failureText});
-    EXPECT_EQ(form.tickercount, 0);
-    EXPECT_FALSE(form.cancelflag);
+    cancel = true;
+    filter();
+    EXPECT_EQ(messages, std::vector<std::string>{failureText});
+    EXPECT_EQ(count, 0);
+    EXPECT_FALSE(cancel);
     expectRestEmpty();
 }
 
@@ -270,9 +280,9 @@ TEST_F(Filter, AFailedBatchDropsOnlyItsTickersWithOneMessage)
     web.setFault(quoteBase + joined(tickers, 200, '+'), simweb::Fault::ServerError);
     load(tickers);
 
-    form.filter();
+    filter();
 
-    EXPECT_EQ(dialogs.messages, std::vector<std::string>{failureText});
+    EXPECT_EQ(messages, std::vector<std::string>{failureText});
     EXPECT_EQ(web.requests().size(), 3u);
     EXPECT_EQ(kept(), passing(universe(160)));
     expectRestEmpty();
@@ -282,9 +292,9 @@ TEST_F(Filter, EveryFailedBatchHasItsOwnMessage)
 {
     web.setFault("/portfolio_quick_quotes.asp", simweb::Fault::Drop);
     load(universe(170));
-    form.filter();
-    EXPECT_EQ(dialogs.messages, std::vector<std::string>(3, failureText));
-    EXPECT_EQ(form.tickercount, 0);
+    filter();
+    EXPECT_EQ(messages, std::vector<std::string>(3, failureText));
+    EXPECT_EQ(count, 0);
 }
 
 struct GapCase {
@@ -313,7 +323,7 @@ TEST_F(Filter, AQuotePageThatLeavesATickerOutGivesNoOneANeighboursQuote)
         web.clearPages();
         web.setPage(quoteBase + "GA,GB,GC,GD,", quotePage(c.lines));
         load({"GA", "GB", "GC", "GD"});
-        form.filter();
+        filter();
         EXPECT_EQ(kept(), c.kept);
     }
 }
@@ -339,7 +349,7 @@ TEST_F(Filter, ABatchPageThatLeavesATickerOutKeepsTheRowsOfTheOthers)
     web.setPage(quoteBase + joined(tickers, 90, '+'), quotePage(second));
     load(tickers);
 
-    form.filter();
+    filter();
 
     std::vector<std::string> expected;
     for (int i = 2; i <= 90; i += 2)

@@ -1,7 +1,7 @@
 // Start-up, Cancel, the thresholds and the small commands, without a display.
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "testsupport.h"
 
 using namespace veltrop;
@@ -15,13 +15,13 @@ class FormTest : public WebFormTest {
 protected:
     void typePrice(const std::string& text)
     {
-        form.Text2.text = text;
-        form.Text2_Change();
+        form.priceLimitBox.text = text;
+        form.priceLimitTyped();
     }
     void typeVolume(const std::string& text)
     {
-        form.Text3.text = text;
-        form.Text3_Change();
+        form.volumeLimitBox.text = text;
+        form.volumeLimitTyped();
     }
 };
 
@@ -30,50 +30,49 @@ TEST(StartUp, WithoutAConnectionWarnsOnceAndStartsNormally)
     const simweb::ClosedPort closed;
     ProxyRoute route(closed.proxyUrl());
     RecordingDialogs dialogs;
-    Form1 form(dialogs);
-    form.Form_Load();
+    WindowController form(dialogs);
+    form.load();
 
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0], "No Web connection found.  Please connect to use the program");
-    EXPECT_TRUE(form.getbutton.enabled);
-    EXPECT_TRUE(form.loadlistbutton.enabled);
-    EXPECT_FALSE(form.savelistbutton.enabled);
-    EXPECT_EQ(form.priceminimum, 5);
+    EXPECT_TRUE(form.getListsButton.enabled);
+    EXPECT_TRUE(form.loadListButton.enabled);
+    EXPECT_FALSE(form.saveListButton.enabled);
+    EXPECT_EQ(form.limits().price, 5);
 }
 
 TEST_F(FormTest, StartStatesOfStateAndButtons)
 {
-    EXPECT_EQ(form.tickercount, 0);
-    EXPECT_FALSE(form.cancelflag);
-    EXPECT_EQ(form.priceminimum, 5);
-    EXPECT_EQ(form.volumeminimum, 25000);
-    EXPECT_FALSE(form.pagingon);
-    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_EQ(form.tickerCount(), 0);
+    EXPECT_FALSE(form.cancelRequested());
+    EXPECT_EQ(form.limits().price, 5);
+    EXPECT_EQ(form.limits().volume, 25000);
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
 
     struct Row { Button* button; bool enabled; } rows[] = {
-        {&form.getbutton, true},       {&form.loadlistbutton, true}, {&form.cancelbutton, true},
-        {&form.Helpbutton, true},      {&form.Command1, true},       {&form.savelistbutton, false},
-        {&form.clearbutton, false},    {&form.rankbutton, false},    {&form.delete25, false},
-        {&form.opinionbutton, false},
+        {&form.getListsButton, true},       {&form.loadListButton, true}, {&form.cancelButton, true},
+        {&form.helpButton, true},      {&form.testButton, true},       {&form.saveListButton, false},
+        {&form.clearAllButton, false},    {&form.rankListsButton, false},    {&form.deleteBottomButton, false},
+        {&form.opinionButton, false},
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.button->enabled, r.enabled) << r.button->caption;
 
-    EXPECT_EQ(form.MSFlexGrid1.rows(), 2);
-    EXPECT_EQ(form.MSFlexGrid1.textMatrix(0, 0), "Ticker");
-    EXPECT_EQ(form.MSFlexGrid1.textMatrix(0, 1), "Rank");
-    EXPECT_EQ(form.MSFlexGrid1.colWidth(0), 1000);
-    EXPECT_EQ(form.MSFlexGrid1.colWidth(1), 3350);
-    EXPECT_EQ(form.MSFlexGrid1.colWidth(2), 0);
+    EXPECT_EQ(form.resultsGrid.rows(), 2);
+    EXPECT_EQ(form.resultsGrid.textMatrix(0, 0), "Ticker");
+    EXPECT_EQ(form.resultsGrid.textMatrix(0, 1), "Rank");
+    EXPECT_EQ(form.resultsGrid.colWidth(0), 1000);
+    EXPECT_EQ(form.resultsGrid.colWidth(1), 3350);
+    EXPECT_EQ(form.resultsGrid.colWidth(2), 0);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(FormTest, CancelOnlySetsTheFlagEvenWhenIdle)
 {
     EXPECT_TRUE(form.click(Command::Cancel));
-    EXPECT_TRUE(form.cancelflag);
-    EXPECT_EQ(form.Label3.caption, "Idle...");
-    EXPECT_TRUE(form.getbutton.enabled);
+    EXPECT_TRUE(form.cancelRequested());
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_TRUE(form.getListsButton.enabled);
 }
 
 TEST_F(FormTest, PriceTypedDigitByDigitWarnsOnlyOutOfRange)
@@ -84,8 +83,8 @@ TEST_F(FormTest, PriceTypedDigitByDigitWarnsOnlyOutOfRange)
     typePrice("600");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0], "Enter a number between 1 and 500");
-    EXPECT_EQ(form.priceminimum, 600) << "the out-of-range value is kept";
-    EXPECT_EQ(form.Text2.text, "600") << "the box text is never changed";
+    EXPECT_EQ(form.limits().price, 600) << "the out-of-range value is kept";
+    EXPECT_EQ(form.priceLimitBox.text, "600") << "the box text is never changed";
 }
 
 TEST_F(FormTest, PriceTextsAndTheValuesTheyStore)
@@ -102,7 +101,7 @@ TEST_F(FormTest, PriceTextsAndTheValuesTheyStore)
     for (const Row& r : rows) {
         dialogs.messages.clear();
         typePrice(r.text);
-        EXPECT_EQ(form.priceminimum, r.stored) << "text \"" << r.text << "\"";
+        EXPECT_EQ(form.limits().price, r.stored) << "text \"" << r.text << "\"";
         EXPECT_EQ(dialogs.messages.size(), r.warns ? 1u : 0u) << "text \"" << r.text << "\"";
     }
 }
@@ -120,7 +119,7 @@ TEST_F(FormTest, VolumeRangeIsOneToFiftyMillion)
     for (const Row& r : rows) {
         dialogs.messages.clear();
         typeVolume(r.text);
-        EXPECT_EQ(form.volumeminimum, r.stored) << "text \"" << r.text << "\"";
+        EXPECT_EQ(form.limits().volume, r.stored) << "text \"" << r.text << "\"";
         ASSERT_EQ(dialogs.messages.size(), r.warns ? 1u : 0u) << "text \"" << r.text << "\"";
         if (r.warns) {
             EXPECT_EQ(dialogs.messages[0], "Enter a number between 1 and 50 million");
@@ -131,17 +130,17 @@ TEST_F(FormTest, VolumeRangeIsOneToFiftyMillion)
 TEST_F(FormTest, NumbersTooLargeForTheirTypeWarnWithoutWrapping)
 {
     typePrice("70000");  // beyond 16 bits
-    EXPECT_EQ(form.priceminimum, 70000);
+    EXPECT_EQ(form.limits().price, 70000);
     typeVolume("5000000000");  // beyond 32 bits
-    EXPECT_EQ(form.volumeminimum, 5000000000LL);
+    EXPECT_EQ(form.limits().volume, 5000000000LL);
     typePrice("1e400");
-    EXPECT_GT(form.priceminimum, 500);
+    EXPECT_GT(form.limits().price, 500);
     EXPECT_EQ(dialogs.messages.size(), 3u);
 }
 
 TEST_F(FormTest, ClearAllCutsTheGridBackToTheHeaderAndOneEmptyRow)
 {
-    FlexGrid& g = form.MSFlexGrid1;
+    FlexGrid& g = form.resultsGrid;
     for (int i = 1; i <= 10; ++i) {
         g.addItem("");
         g.setTextMatrix(i, 0, "T" + std::to_string(i));
@@ -150,16 +149,14 @@ TEST_F(FormTest, ClearAllCutsTheGridBackToTheHeaderAndOneEmptyRow)
         g.setRow(i);
         g.setCellPicture("vp17.bmp");
     }
-    form.tickercount = 10;
-    form.tickertable[1][0] = std::string("KEEP");
-    form.clearbutton.enabled = true;
-    form.rankbutton.enabled = form.delete25.enabled = form.opinionbutton.enabled = true;
-    form.savelistbutton.enabled = true;
-    form.getbutton.enabled = false;
-    form.Label1.caption = " 10 tickers found";
-    form.Label2.caption = " 10 tickers ranked";
-    form.rankedcount = 10;
-    form.cancelflag = true;
+    form.setTickerList({"KEEP", "T2", "T3", "T4", "T5", "T6", "T7", "T8", "T9", "T10"});
+    form.clearAllButton.enabled = true;
+    form.rankListsButton.enabled = form.deleteBottomButton.enabled = form.opinionButton.enabled = true;
+    form.saveListButton.enabled = true;
+    form.getListsButton.enabled = false;
+    form.tickersFoundLabel.caption = " 10 tickers found";
+    form.progressLabel.caption = " 10 tickers ranked";
+    form.click(Command::Cancel);
 
     EXPECT_TRUE(form.click(Command::ClearAll));
 
@@ -170,30 +167,29 @@ TEST_F(FormTest, ClearAllCutsTheGridBackToTheHeaderAndOneEmptyRow)
     EXPECT_EQ(g.textMatrix(1, 2), "99") << "row 1's hidden value is kept";
     EXPECT_EQ(g.row(), 1);
     EXPECT_EQ(g.col(), 1);
-    EXPECT_EQ(form.tickercount, 0);
-    EXPECT_EQ(cellText(form.tickertable[1][0]), "KEEP") << "rows keep their contents";
-    EXPECT_TRUE(form.getbutton.enabled);
-    EXPECT_FALSE(form.clearbutton.enabled);
-    EXPECT_FALSE(form.rankbutton.enabled);
-    EXPECT_FALSE(form.delete25.enabled);
-    EXPECT_FALSE(form.savelistbutton.enabled);
-    EXPECT_FALSE(form.opinionbutton.enabled);
-    EXPECT_TRUE(form.loadlistbutton.enabled);
-    EXPECT_EQ(form.Label1.caption, "");
-    EXPECT_EQ(form.Label2.caption, "");
-    EXPECT_EQ(form.rankedcount, 10);
-    EXPECT_TRUE(form.cancelflag);
+    EXPECT_EQ(form.tickerCount(), 0);
+    EXPECT_EQ(cellText(form.tickerTable()[1][0]), "KEEP") << "rows keep their contents";
+    EXPECT_TRUE(form.getListsButton.enabled);
+    EXPECT_FALSE(form.clearAllButton.enabled);
+    EXPECT_FALSE(form.rankListsButton.enabled);
+    EXPECT_FALSE(form.deleteBottomButton.enabled);
+    EXPECT_FALSE(form.saveListButton.enabled);
+    EXPECT_FALSE(form.opinionButton.enabled);
+    EXPECT_TRUE(form.loadListButton.enabled);
+    EXPECT_EQ(form.tickersFoundLabel.caption, "");
+    EXPECT_EQ(form.progressLabel.caption, "");
+    EXPECT_TRUE(form.cancelRequested());
 }
 
 TEST_F(FormTest, ClearAllOnTwoRowsStillEmptiesRowOne)
 {
-    FlexGrid& g = form.MSFlexGrid1;
+    FlexGrid& g = form.resultsGrid;
     g.setTextMatrix(1, 0, "IBM");
     g.setCol(1);
     g.setRow(1);
     g.setCellPicture("vp1.bmp");
     g.setCol(0);
-    form.clearbutton.enabled = true;
+    form.clearAllButton.enabled = true;
     form.click(Command::ClearAll);
     EXPECT_EQ(g.rows(), 2);
     EXPECT_EQ(g.textMatrix(1, 0), "");
@@ -211,7 +207,7 @@ TEST_F(FormTest, HelpShowsTheToolsPageAndOpensNothing)
 
 TEST_F(FormTest, TestAppendsTheQuotePageAndSaysDone)
 {
-    form.text1.text = "before:";
+    form.testPageBox.text = "before:";
     web.clearRequests();
     form.click(Command::Test);
     ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -219,26 +215,26 @@ TEST_F(FormTest, TestAppendsTheQuotePageAndSaysDone)
     ASSERT_EQ(web.requests().size(), 1u);
     EXPECT_EQ(web.requests()[0],
               "http://www.washingtonpost.com/portfolio_quick_quotes.asp?tickers=intc+rare+mho");
-    EXPECT_EQ(form.text1.text.rfind("before:", 0), 0u);
-    EXPECT_NE(form.text1.text.find("INTC"), std::string::npos);
-    EXPECT_GT(form.text1.text.size(), std::string("before:").size() + 100);
+    EXPECT_EQ(form.testPageBox.text.rfind("before:", 0), 0u);
+    EXPECT_NE(form.testPageBox.text.find("INTC"), std::string::npos);
+    EXPECT_GT(form.testPageBox.text.size(), std::string("before:").size() + 100);
 }
 
 TEST_F(FormTest, TestWithoutAPageOnlySaysDone)
 {
     web.setFault("/portfolio_quick_quotes.asp", simweb::Fault::NotFound);
-    form.text1.text = "unchanged";
+    form.testPageBox.text = "unchanged";
     form.click(Command::Test);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0], "Done");
-    EXPECT_EQ(form.text1.text, "unchanged");
+    EXPECT_EQ(form.testPageBox.text, "unchanged");
 }
 
 TEST_F(FormTest, DisabledButtonsDoNothing)
 {
-    form.tickercount = 3;
+    form.setTickerList({"A", "B", "C"});
     EXPECT_FALSE(form.click(Command::ClearAll));
-    EXPECT_EQ(form.tickercount, 3);
+    EXPECT_EQ(form.tickerCount(), 3);
 }
 
 } // namespace

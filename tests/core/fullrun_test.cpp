@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "rankexpect.h"
 #include "testsupport.h"
 #include "tools/simweb/market.h"
@@ -195,11 +195,10 @@ Expected expected(const std::vector<std::string>& survivors,
 struct Observed {
     std::vector<Listed> listed;  // from the grid
     std::vector<int> bands;      // from the grid's pictures; 0 for a picture of another name
-    long long highest = 0, lowest = 0;
 
     bool matches(const Expected& e) const
     {
-        if (highest != e.highest || lowest != e.lowest || listed.size() != e.listed.size() || bands != e.bands)
+        if (listed.size() != e.listed.size() || bands != e.bands)
             return false;
         for (std::size_t i = 0; i < listed.size(); ++i)
             if (listed[i].ticker != e.listed[i].ticker || listed[i].value != e.listed[i].value)
@@ -218,18 +217,21 @@ class FullRun : public veltrop::testing::WebFormTestOf<::testing::TestWithParam<
 protected:
     void SetUp() override
     {
-        form.setWaitHook([] {});
+        form.setWaitHook([this] {
+            if (form.progressLabel.caption.find(" to go... ") != std::string::npos)
+                lastCountDown = form.progressLabel.caption;
+        });
         WebFormTestOf::SetUp();
     }
 
-    std::string picturePath(int band) const { return form.apppath + "/vp" + std::to_string(band) + ".bmp"; }
+    std::string lastCountDown;  // the progress line's last count down
+
+    std::string picturePath(int band) const { return form.programFolder() + "/vp" + std::to_string(band) + ".bmp"; }
 
     Observed observe() const
     {
         Observed o;
-        o.highest = form.highestvalue;
-        o.lowest = form.lowestvalue;
-        const FlexGrid& grid = form.MSFlexGrid1;
+        const FlexGrid& grid = form.resultsGrid;
         for (int r = 1; r <= grid.rows() - 2; ++r) {
             o.listed.push_back({grid.textMatrix(r, 0), std::atoll(grid.textMatrix(r, 2).c_str())});
             int band = 0;
@@ -244,17 +246,13 @@ protected:
 
 TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
 {
-    form.lookahead = GetParam().lookahead;
+    form.setLookahead(GetParam().lookahead);
     const std::vector<std::string> tickers = tickerTable();
     ASSERT_EQ(tickers.size(), 500u);
-    for (std::size_t i = 0; i < tickers.size(); ++i) {
-        form.tickertable[i + 1][0] = tickers[i];
-        form.tickertable[i + 1][1] = 7.0;  // a score left over from an earlier run
-    }
-    form.tickercount = Integer(tickers.size());
+    form.setTickerList(tickers);
     for (int index = 0; index < 17; ++index)
-        form.Rank[index].value = 1;
-    form.rankbutton.enabled = true;
+        form.rankBoxes[index].value = 1;
+    form.rankListsButton.enabled = true;
 
     // The filter's survivors and every source's points but the news, which
     // reads the clock.
@@ -322,7 +320,7 @@ TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
 
     // The grid: header, one row per listed ticker best first with its hidden
     // value and its picture, one empty row after them.
-    const FlexGrid& grid = form.MSFlexGrid1;
+    const FlexGrid& grid = form.resultsGrid;
     const int n = static_cast<int>(want.listed.size());
     ASSERT_EQ(grid.rows(), n + 2);
     EXPECT_EQ(grid.textMatrix(0, 0), "Ticker");
@@ -344,36 +342,33 @@ TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
     EXPECT_EQ(grid.col(), 1);
 
     // The table holds the listed tickers in grid order, each value as text.
-    EXPECT_EQ(form.tickercount, n);
-    EXPECT_EQ(form.rankedcount, n);
+    EXPECT_EQ(form.tickerCount(), n);
     for (int i = 0; i <= maxTickers; ++i) {
         const std::string where = "table row " + std::to_string(i);
         if (i >= 1 && i <= n) {
             const Listed& l = want.listed[static_cast<std::size_t>(i - 1)];
-            EXPECT_EQ(cellText(form.tickertable[i][0]), l.ticker) << where;
-            ASSERT_TRUE(std::holds_alternative<std::string>(form.tickertable[i][1])) << where;
-            EXPECT_EQ(std::get<std::string>(form.tickertable[i][1]), std::to_string(l.value)) << where;
+            EXPECT_EQ(cellText(form.tickerTable()[i][0]), l.ticker) << where;
+            ASSERT_TRUE(std::holds_alternative<std::string>(form.tickerTable()[i][1])) << where;
+            EXPECT_EQ(std::get<std::string>(form.tickerTable()[i][1]), std::to_string(l.value)) << where;
         } else {
-            EXPECT_TRUE(isEmpty(form.tickertable[i][0])) << where;
-            EXPECT_TRUE(isEmpty(form.tickertable[i][1])) << where;
+            EXPECT_TRUE(isEmpty(form.tickerTable()[i][0])) << where;
+            EXPECT_TRUE(isEmpty(form.tickerTable()[i][1])) << where;
         }
     }
-    EXPECT_EQ(form.highestvalue, want.highest);
-    EXPECT_EQ(form.lowestvalue, want.lowest);
 
     // Captions, counters and buttons.
-    EXPECT_EQ(form.Label2.caption, " " + std::to_string(n) + " tickers ranked");
-    EXPECT_EQ(form.Label3.caption, "Idle...");
-    EXPECT_EQ(form.rankbutton.caption, "Rank Lists");
-    EXPECT_FALSE(form.rankbutton.enabled);
-    EXPECT_TRUE(form.delete25.enabled);
-    EXPECT_TRUE(form.opinionbutton.enabled);
-    EXPECT_TRUE(form.savelistbutton.enabled);
-    EXPECT_TRUE(form.clearbutton.enabled);
-    EXPECT_TRUE(form.loadlistbutton.enabled);
-    EXPECT_EQ(form.sourcesrun, 17);
-    EXPECT_FALSE(form.cancelflag);
-    EXPECT_EQ(form.stepstogo, static_cast<long long>(skipped));
+    EXPECT_EQ(form.progressLabel.caption, " " + std::to_string(n) + " tickers ranked");
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_EQ(form.rankListsButton.caption, "Rank Lists");
+    EXPECT_FALSE(form.rankListsButton.enabled);
+    EXPECT_TRUE(form.deleteBottomButton.enabled);
+    EXPECT_TRUE(form.opinionButton.enabled);
+    EXPECT_TRUE(form.saveListButton.enabled);
+    EXPECT_TRUE(form.clearAllButton.enabled);
+    EXPECT_TRUE(form.loadListButton.enabled);
+    EXPECT_FALSE(form.cancelRequested());
+    // Every page counted down: what is left is SmartSelect's skipped tickers.
+    EXPECT_EQ(lastCountDown.substr(0, lastCountDown.find(" to go... ")), " " + std::to_string(skipped));
     EXPECT_TRUE(dialogs.messages.empty());
 
     // The requests: the filter's seven batches, then one page per ticker and

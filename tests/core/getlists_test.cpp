@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
+#include "lists/getlists.h"
 #include "lists/listsources.h"
 #include "web/fetchpool.h"
 #include "tests/listcaptions.h"
@@ -14,6 +15,7 @@
 
 using namespace veltrop;
 using veltrop::testing::WebFormTest;
+using veltrop::testing::WebUnitTest;
 using veltrop::testing::listPage;
 using veltrop::testing::RecordingDialogs;
 
@@ -34,7 +36,38 @@ std::string nextLink(const std::string& href, const std::string& text = "Next Pa
     return "<table><tr><td><a href=\"" + href + "\">" + text + "</a></td></tr></table>";
 }
 
-class ListWalk : public WebFormTest {
+// One list, walked by Get Lists on its own: table 1, one header row, the
+// tickers in column 1, paged through the first cell of table 2.
+class ListWalk : public WebUnitTest, public ListsObserver {
+protected:
+    TickerTable table{};
+    Integer count = 0;
+    std::string caption = "Get Lists";  // the button's, as the window shows it
+
+    bool ticked(const ListSource&) override { return true; }
+    void tickerTaken(const std::string& ticker) override { caption = ticker; }
+    void listEnded() override { caption = "Get Lists"; }
+    void message(const std::string& text) override { messages.push_back(text); }
+
+    void walk(const std::string& url, bool paging = true, int step = 1)
+    {
+        const std::string host = url.substr(7, url.find('/', 7) - 7);
+        const std::string path = url.substr(7 + host.size());
+        const ListSource source{0, host.c_str(), path.c_str(), nullptr, 1, 1, 1, step, paging, 2, 1, 1, "Next Page"};
+        getLists(access(), {&source, 1}, table, count, *this);
+    }
+
+    std::vector<std::string> taken() const
+    {
+        std::vector<std::string> v;
+        for (int i = 1; i <= count; ++i)
+            v.push_back(cellText(table[i][0]));
+        return v;
+    }
+};
+
+// Get Lists through the window, over the built-in lists.
+class GetLists : public WebFormTest {
 protected:
     std::function<void()> duringWait;
 
@@ -47,37 +80,20 @@ protected:
         WebFormTest::SetUp();
     }
 
-    // One table of tickers (table 1, one header row, column 1), paged through
-    // the first cell of table 2.
-    void walk(const std::string& url, bool paging = true)
-    {
-        form.listurl = url;
-        form.celltable = 1;
-        form.cellrow = 1;
-        form.cellcolumn = 1;
-        form.rowstep = 1;
-        form.pagingon = paging;
-        form.nexttable = 2;
-        form.nextrow = 1;
-        form.nextcolumn = 1;
-        form.nextlinktext = "Next Page";
-        form.getlists();
-    }
-
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= form.tickercount; ++i)
-            v.push_back(cellText(form.tickertable[i][0]));
+        for (int i = 1; i <= form.tickerCount(); ++i)
+            v.push_back(cellText(form.tickerTable()[i][0]));
         return v;
     }
 
     void tickOnly(std::initializer_list<int> boxes)
     {
-        for (auto& [index, box] : form.List)
+        for (auto& [index, box] : form.listBoxes)
             box.value = 0;
         for (int b : boxes)
-            form.List[b].value = 1;
+            form.listBoxes[b].value = 1;
     }
 };
 
@@ -87,9 +103,8 @@ TEST_F(ListWalk, PagesAreReadUntilTheFirstEmptyCellAndFollowed)
     web.setPage(base + "p2", listPage(1, 1, 1, {"CC"}));
     walk(base + "p1");
     EXPECT_EQ(taken(), (std::vector<std::string>{"AA", "BB", "CC"}));
-    EXPECT_EQ(form.getbutton.caption, "Get Lists");
-    EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_EQ(form.nextpageurl, base + "p2") << "the relative link is resolved";
+    EXPECT_EQ(caption, "Get Lists");
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ListWalk, AnEmptyFirstCellAddsNothingButPagingGoesOn)
@@ -109,15 +124,8 @@ TEST_F(ListWalk, StepTwoReadsEveryOtherRow)
                        "<tr><td>A2</td></tr><tr><td>detail</td></tr>"
                        "<tr><td>A3</td></tr><tr><td>detail</td></tr></table>";
     web.setPage(base + "s2", html);
-    form.rowstep = 2;
-    form.listurl = base + "s2";
-    form.celltable = 1;
-    form.cellrow = 1;
-    form.cellcolumn = 1;
-    form.pagingon = false;
-    form.getlists();
+    walk(base + "s2", false, 2);
     EXPECT_EQ(taken(), (std::vector<std::string>{"A1", "A2", "A3"}));
-    EXPECT_EQ(form.loopindex, 7) << "row 8 is the first empty one";
 }
 
 TEST_F(ListWalk, APageGivesAtMost500RowsThenTheLimitStopsTheWalk)
@@ -125,11 +133,11 @@ TEST_F(ListWalk, APageGivesAtMost500RowsThenTheLimitStopsTheWalk)
     web.setPage(base + "big", listPage(1, 1, 1, tickers("T", 520), nextLink("more")));
     web.setPage(base + "more", listPage(1, 1, 1, {"LATE"}));
     walk(base + "big");
-    EXPECT_EQ(form.tickercount, 500);
-    EXPECT_EQ(cellText(form.tickertable[500][0]), "T500");
-    ASSERT_EQ(dialogs.messages.size(), 1u) << "the next page offers the 501st";
-    EXPECT_EQ(dialogs.messages[0], "Only 500 tickers allowed");
-    EXPECT_EQ(form.getbutton.caption, "Get Lists");
+    EXPECT_EQ(count, 500);
+    EXPECT_EQ(cellText(table[500][0]), "T500");
+    ASSERT_EQ(messages.size(), 1u) << "the next page offers the 501st";
+    EXPECT_EQ(messages[0], "Only 500 tickers allowed");
+    EXPECT_EQ(caption, "Get Lists");
 }
 
 TEST_F(ListWalk, TheNextLinkIsFoundInAnyLetterCaseByTheCellsWholeText)
@@ -146,18 +154,18 @@ TEST_F(ListWalk, ANextPageThatFailsEndsTheSourceQuietly)
     web.setFault(base + "f2", simweb::Fault::NotFound);
     walk(base + "f1");
     EXPECT_EQ(taken(), (std::vector<std::string>{"A", "B"}));
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ListWalk, AFirstPageThatFailsIsReported)
 {
     web.setFault(base + "down", simweb::Fault::Drop);
-    form.getbutton.caption = "XYZ";
+    caption = "XYZ";
     walk(base + "down");
-    EXPECT_EQ(form.tickercount, 0);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "Couldn't connect. Clear list and try again.");
-    EXPECT_EQ(form.getbutton.caption, "Get Lists");
+    EXPECT_EQ(count, 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Couldn't connect. Clear list and try again.");
+    EXPECT_EQ(caption, "Get Lists");
 }
 
 TEST_F(ListWalk, ALinkBackToAPageAlreadyReadEndsTheWalk)
@@ -169,14 +177,14 @@ TEST_F(ListWalk, ALinkBackToAPageAlreadyReadEndsTheWalk)
     EXPECT_EQ(web.requests().size(), 2u);
 }
 
-TEST_F(ListWalk, AnEndlessChainStopsAfterAHundredPages)
+TEST_F(GetLists, AnEndlessChainStopsAfterAHundredPages)
 {
     web.setFault("http://www.clearstation.com/cgi-bin/drill_event", simweb::Fault::EndlessPaging);
     tickOnly({0});
     form.click(Command::GetLists);
     EXPECT_EQ(web.requests().size(), 100u);
-    EXPECT_GT(form.tickercount, 0);
-    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_GT(form.tickerCount(), 0);
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
 }
 
 TEST_F(ListWalk, TickersAreTakenAsGivenDuplicatesIncluded)
@@ -192,19 +200,17 @@ const std::string nasdaq = "http://www.nasdaq.com/dynamic/nasdaq100_activity.stm
 const std::string signal = "http://www.barchart.com/sigtop.htx?start=all";
 const std::string sp500 = "http://www.spglobal.com/indexmainglobal500_data.html";
 
-using GetLists = ListWalk;
-
 TEST_F(GetLists, NothingTickedFetchesNothing)
 {
     form.click(Command::GetLists);
     EXPECT_TRUE(web.requests().empty());
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0], "No Tickers selected");
-    EXPECT_TRUE(form.getbutton.enabled);
-    EXPECT_TRUE(form.loadlistbutton.enabled);
-    EXPECT_FALSE(form.savelistbutton.enabled);
-    EXPECT_FALSE(form.rankbutton.enabled);
-    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_TRUE(form.getListsButton.enabled);
+    EXPECT_TRUE(form.loadListButton.enabled);
+    EXPECT_FALSE(form.saveListButton.enabled);
+    EXPECT_FALSE(form.rankListsButton.enabled);
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
 }
 
 TEST_F(GetLists, EveryPageFailingReportsEachThenNoTickers)
@@ -215,9 +221,9 @@ TEST_F(GetLists, EveryPageFailingReportsEachThenNoTickers)
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Couldn't connect. Clear list and try again.",
                                                           "Couldn't connect. Clear list and try again.",
                                                           "No Tickers selected"}));
-    EXPECT_TRUE(form.getbutton.enabled);
-    EXPECT_FALSE(form.savelistbutton.enabled);
-    EXPECT_EQ(form.tickercount, 0);
+    EXPECT_TRUE(form.getListsButton.enabled);
+    EXPECT_FALSE(form.saveListButton.enabled);
+    EXPECT_EQ(form.tickerCount(), 0);
 }
 
 TEST_F(GetLists, SourcesAreReadInTheirFixedOrderAndDuplicatesKept)
@@ -231,15 +237,15 @@ TEST_F(GetLists, SourcesAreReadInTheirFixedOrderAndDuplicatesKept)
     std::sort(requests.begin(), requests.end());
     EXPECT_EQ(requests, (std::vector<std::string>{signal, nasdaq}));
     EXPECT_EQ(taken(), (std::vector<std::string>{"AAA", "BBB", "AAA", "BBB"}));
-    EXPECT_EQ(form.Label1.caption, " 4 tickers found");
+    EXPECT_EQ(form.tickersFoundLabel.caption, " 4 tickers found");
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(form.getbutton.enabled);
-    EXPECT_TRUE(form.loadlistbutton.enabled);
-    EXPECT_TRUE(form.savelistbutton.enabled);
-    EXPECT_TRUE(form.clearbutton.enabled);
-    EXPECT_TRUE(form.rankbutton.enabled);
-    EXPECT_EQ(form.getbutton.caption, "Get Lists");
-    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_FALSE(form.getListsButton.enabled);
+    EXPECT_TRUE(form.loadListButton.enabled);
+    EXPECT_TRUE(form.saveListButton.enabled);
+    EXPECT_TRUE(form.clearAllButton.enabled);
+    EXPECT_TRUE(form.rankListsButton.enabled);
+    EXPECT_EQ(form.getListsButton.caption, "Get Lists");
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
 }
 
 TEST_F(GetLists, OneTickerStillUsesThePlural)
@@ -247,13 +253,13 @@ TEST_F(GetLists, OneTickerStillUsesThePlural)
     web.setPage(nasdaq, listPage(11, 1, 2, {"ONE"}));
     tickOnly({3});
     form.click(Command::GetLists);
-    EXPECT_EQ(form.Label1.caption, " 1 tickers found");
+    EXPECT_EQ(form.tickersFoundLabel.caption, " 1 tickers found");
 }
 
 TEST_F(GetLists, GreyedBoxesDoNotCount)
 {
     tickOnly({});
-    form.List[3].value = 2;
+    form.listBoxes[3].value = 2;
     form.click(Command::GetLists);
     EXPECT_TRUE(web.requests().empty());
 }
@@ -264,14 +270,14 @@ TEST_F(GetLists, MoreThan500AcrossSourcesKeepsTheFirst500)
     web.setPage(signal, listPage(11, 1, 1, tickers("B", 100)));
     tickOnly({3, 8, 2});  // Nasdaq, Barchart signals, then the S&P 500
     form.click(Command::GetLists);
-    EXPECT_EQ(form.tickercount, 500);
-    EXPECT_EQ(cellText(form.tickertable[450][0]), "N450");
-    EXPECT_EQ(cellText(form.tickertable[451][0]), "B1");
-    EXPECT_EQ(cellText(form.tickertable[500][0]), "B50");
+    EXPECT_EQ(form.tickerCount(), 500);
+    EXPECT_EQ(cellText(form.tickerTable()[450][0]), "N450");
+    EXPECT_EQ(cellText(form.tickerTable()[451][0]), "B1");
+    EXPECT_EQ(cellText(form.tickerTable()[500][0]), "B50");
     // The source that first offers a 501st ticker, and every later one.
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Only 500 tickers allowed",
                                                           "Only 500 tickers allowed"}));
-    EXPECT_EQ(form.Label1.caption, " 500 tickers found");
+    EXPECT_EQ(form.tickersFoundLabel.caption, " 500 tickers found");
 }
 
 TEST_F(GetLists, OnceTheTableIsFullNoNextPageIsAskedFor)
@@ -306,9 +312,9 @@ TEST_F(GetLists, OnceTheTableIsFullNoNextPageIsAskedFor)
             nextPagesBeforeMessage = nextPages() + 1;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     };
-    Form1 reading(slow, std::make_unique<FetchPool>());
-    reading.Form_Load();
-    for (auto& [index, box] : reading.List)
+    WindowController reading(slow, std::make_unique<FetchPool>());
+    reading.load();
+    for (auto& [index, box] : reading.listBoxes)
         box.value = index == 3 || index == 7;
     reading.click(Command::GetLists);
     EXPECT_EQ(slow.messages, std::vector<std::string>{"Only 500 tickers allowed"});
@@ -320,16 +326,16 @@ TEST_F(GetLists, OnceTheTableIsFullNoNextPageIsAskedFor)
 TEST_F(GetLists, EveryBuiltInSourceGivesTickers)
 {
     // Each source alone, through the real page layouts of the simulated web.
-    for (auto& [index, box] : form.List) {
+    for (auto& [index, box] : form.listBoxes) {
         RecordingDialogs fresh;
-        Form1 one(fresh);
-        one.Form_Load();
-        one.List[index].value = 1;
+        WindowController one(fresh);
+        one.load();
+        one.listBoxes[index].value = 1;
         one.click(Command::GetLists);
-        EXPECT_GT(one.tickercount, 0) << "List box " << index;
+        EXPECT_GT(one.tickerCount(), 0) << "List box " << index;
         EXPECT_TRUE(fresh.messages.empty()) << "List box " << index << ": " << fresh.messages.front();
-        for (int i = 1; i <= one.tickercount; ++i) {
-            std::string t = cellText(one.tickertable[i][0]);
+        for (int i = 1; i <= one.tickerCount(); ++i) {
+            std::string t = cellText(one.tickerTable()[i][0]);
             ASSERT_FALSE(t.empty());
             ASSERT_LE(t.size(), 6u) << "List box " << index << " row " << i << ": " << t;
         }
@@ -344,7 +350,7 @@ TEST_F(GetLists, OnlyCancelActsWhileAPageLoads)
     bool testRan = true, helpRan = true, cancelRan = false;
     std::string statusDuringRun;
     duringWait = [&] {
-        statusDuringRun = form.Label3.caption;
+        statusDuringRun = form.statusLabel.caption;
         testRan = form.click(Command::Test);
         helpRan = form.click(Command::Help);
         cancelRan = form.click(Command::Cancel);
@@ -356,7 +362,7 @@ TEST_F(GetLists, OnlyCancelActsWhileAPageLoads)
     EXPECT_FALSE(testRan);
     EXPECT_FALSE(helpRan);
     EXPECT_TRUE(cancelRan);
-    EXPECT_TRUE(form.cancelflag);
+    EXPECT_TRUE(form.cancelRequested());
     EXPECT_EQ(web.requests(), (std::vector<std::string>{nasdaq})) << "no quote page was read";
     EXPECT_EQ(taken(), (std::vector<std::string>{"AAA"}));
     EXPECT_TRUE(dialogs.messages.empty());
@@ -368,7 +374,7 @@ TEST_F(GetLists, ABoxTickedWhileAnEarlierPageLoadsCountsForItsSource)
     web.setPage(signal, listPage(11, 1, 1, {"BBB"}));
     web.setLatency(150);
     tickOnly({3});
-    duringWait = [&] { form.List[8].value = 1; };
+    duringWait = [&] { form.listBoxes[8].value = 1; };
     form.click(Command::GetLists);
     duringWait = nullptr;
     EXPECT_EQ(taken(), (std::vector<std::string>{"AAA", "BBB"}));
@@ -402,21 +408,21 @@ TEST_F(GetLists, AheadTheWalkShowsWhatOnePageAfterAnotherShows)
     };
     const auto run = [&](int lookahead) {
         RecordingDialogs recorded;
-        Form1 fresh(recorded);
+        WindowController fresh(recorded);
         Seen seen;
         fresh.setWaitHook([&] {
-            if (seen.captions.empty() || seen.captions.back() != fresh.getbutton.caption)
-                seen.captions.push_back(fresh.getbutton.caption);
+            if (seen.captions.empty() || seen.captions.back() != fresh.getListsButton.caption)
+                seen.captions.push_back(fresh.getListsButton.caption);
         });
-        fresh.Form_Load();
-        fresh.lookahead = lookahead;
-        for (auto& [index, box] : fresh.List)
+        fresh.load();
+        fresh.setLookahead(lookahead);
+        for (auto& [index, box] : fresh.listBoxes)
             box.value = 1;
         fresh.click(Command::GetLists);
-        for (int i = 1; i <= fresh.tickercount; ++i)
-            seen.table.push_back(cellText(fresh.tickertable[i][0]));
+        for (int i = 1; i <= fresh.tickerCount(); ++i)
+            seen.table.push_back(cellText(fresh.tickerTable()[i][0]));
         seen.messages = recorded.messages;
-        seen.labels = fresh.Label1.caption + "|" + fresh.Label3.caption + "|" + fresh.getbutton.caption;
+        seen.labels = fresh.tickersFoundLabel.caption + "|" + fresh.statusLabel.caption + "|" + fresh.getListsButton.caption;
         return seen;
     };
     const Seen oneByOne = run(1);
@@ -440,16 +446,16 @@ TEST_F(GetLists, TheButtonShowsEachPageAsItComes)
     for (int lookahead : {0, 1}) {
         SCOPED_TRACE(lookahead);
         RecordingDialogs recorded;
-        Form1 fresh(recorded);
+        WindowController fresh(recorded);
         std::vector<std::string> captions;
         fresh.setWaitHook([&] {
-            if (captions.empty() || captions.back() != fresh.getbutton.caption)
-                captions.push_back(fresh.getbutton.caption);
+            if (captions.empty() || captions.back() != fresh.getListsButton.caption)
+                captions.push_back(fresh.getListsButton.caption);
         });
-        fresh.Form_Load();
+        fresh.load();
         captions.clear();
-        fresh.lookahead = lookahead;
-        for (auto& [index, box] : fresh.List)
+        fresh.setLookahead(lookahead);
+        for (auto& [index, box] : fresh.listBoxes)
             box.value = 1;
         fresh.click(Command::GetLists);
         EXPECT_EQ(captions, expected);

@@ -23,7 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "files/listfile.h"
 #include "rank/ranksources.h"
 #include "testsupport.h"
@@ -213,32 +213,28 @@ struct ServedCell {
 class HostileRank : public Hostile {
 protected:
     // Serves each row's page and runs the momentum source over their tickers.
-    void rank(const std::vector<ServedCell>& rows)
+    veltrop::testing::OneSourceRun rank(const std::vector<ServedCell>& rows)
     {
-        form.tickercount = 0;
+        std::vector<std::string> tickers;
         for (const ServedCell& row : rows) {
             web.setPage(momentumUrl(row.ticker), row.html, row.contentType);
-            ++form.tickercount;
-            form.tickertable[form.tickercount][0] = std::string(row.ticker);
-            form.tickertable[form.tickercount][1] = std::monostate{};
+            tickers.push_back(row.ticker);
         }
-        form.stepstogo = form.tickercount;
-        form.highestvalue = -10000;
-        form.lowestvalue = 10000;
-        form.loadranksource(momentum());
-        form.getranks();
+        return veltrop::testing::rankBy(momentum(), tickers);
     }
 
-    void expectRanked(const std::vector<ServedCell>& rows)
+    RankTally expectRanked(const std::vector<ServedCell>& rows)
     {
-        rank(rows);
+        const veltrop::testing::OneSourceRun ran = rank(rows);
+        PageFetcher fetcher;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             SCOPED_TRACE(rows[i].ticker);
-            EXPECT_EQ(cellText(form.tickertable[i + 1][1]), rows[i].score);
-            ASSERT_TRUE(form.fetcher->OpenPage(momentumUrl(rows[i].ticker)));
-            EXPECT_EQ(form.fetcher->GetCellText(14, 2, 2), rows[i].cellText);
+            EXPECT_EQ(cellText(ran.table[i + 1][1]), rows[i].score);
+            EXPECT_TRUE(fetcher.OpenPage(momentumUrl(rows[i].ticker)));
+            EXPECT_EQ(fetcher.GetCellText(14, 2, 2), rows[i].cellText);
         }
-        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_TRUE(ran.messages.empty());
+        return ran.tally;
     }
 };
 
@@ -281,7 +277,7 @@ TEST_F(HostileRank, OddCellsGiveTheLeadingNumberOrNoPoints)
 {
     const std::string utf8 = "text/html; charset=utf-8";
     const std::string digits(100000, '9');
-    expectRanked({
+    const RankTally tally = expectRanked({
         {"DASH", momentumPage("\xE2\x80\x94"), utf8, "\xE2\x80\x94", "0"},
         {"NA", momentumPage("N/A"), utf8, "N/A", "0"},
         {"BRACKETS", momentumPage("(1,234.5)"), utf8, "(1,234.5)", "0"},
@@ -294,8 +290,8 @@ TEST_F(HostileRank, OddCellsGiveTheLeadingNumberOrNoPoints)
         {"HUGE", momentumPage("1e999"), utf8, "1e999", "9.22337203685478e+18"},
         {"DIGITS", momentumPage(digits), utf8, digits, "9.22337203685478e+18"},
     });
-    EXPECT_EQ(form.highestvalue, INT64_MAX);
-    EXPECT_EQ(form.lowestvalue, 1);
+    EXPECT_EQ(tally.highest, INT64_MAX);
+    EXPECT_EQ(tally.lowest, 1);
 }
 
 TEST_F(HostileRank, NewsDatesNoCalendarHasGiveNoPoints)
@@ -315,26 +311,21 @@ TEST_F(HostileRank, NewsDatesNoCalendarHasGiveNoPoints)
         {"HUGEYEAR", "1/1/99999999999999999999"},
         {"GOOD", "Feb 28, 2001"},
     };
-    form.tickercount = 0;
+    std::vector<std::string> tickers;
     for (const auto& [ticker, date] : dates) {
         web.setPage("http://" + std::string(news.host) + std::string(news.before) + ticker + std::string(news.after),
                     newsPage(date));
-        ++form.tickercount;
-        form.tickertable[form.tickercount][0] = ticker;
+        tickers.push_back(ticker);
     }
-    form.stepstogo = form.tickercount;
-    form.highestvalue = -10000;
-    form.lowestvalue = 10000;
-    form.loadranksource(news);
-    form.rankloop(news);
+    const veltrop::testing::OneSourceRun ran = veltrop::testing::rankBy(news, tickers);
 
     for (int row = 1; row <= 4; ++row)
-        EXPECT_TRUE(isEmpty(form.tickertable[row][1])) << dates[row - 1].first;
+        EXPECT_TRUE(isEmpty(ran.table[row][1])) << dates[row - 1].first;
     // More than twenty years ago, whatever today is.
-    const auto* days = std::get_if<double>(&form.tickertable[5][1]);
+    const auto* days = std::get_if<double>(&ran.table[5][1]);
     ASSERT_NE(days, nullptr);
     EXPECT_GT(*days, 20 * 365);
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(ran.messages.empty());
 }
 
 TEST_F(Hostile, OddQuoteCellsPassTheFilterByTheirLeadingNumbers)
@@ -368,26 +359,24 @@ TEST_F(Hostile, OddQuoteCellsPassTheFilterByTheirLeadingNumbers)
     html += "<table><tr><td colspan=7>Quick Quotes</td></tr>"
             "<tr><th>Symbol<th>Company<th>Last<th>Change<th>% Chg<th>Prev Close<th>Volume</tr>";
     std::string query;
-    form.tickercount = 0;
+    std::vector<std::string> tickers;
     for (const Row& row : rows) {
         html += "<tr><td>" + std::string(row.ticker) + "<td>Co<td>" + row.price + "<td>0<td>0%<td>" + row.price
                 + "<td>" + row.volume + "</tr>";
         query += std::string(row.ticker) + ",";
-        ++form.tickercount;
-        form.tickertable[form.tickercount][0] = std::string(row.ticker);
+        tickers.push_back(row.ticker);
     }
     web.setPage(quoteBase + query, html + "</table></body></html>");
 
-    form.filter();
+    std::vector<std::string> messages;
+    const std::vector<std::string> kept = veltrop::testing::filterBy(tickers, messages);
 
-    std::vector<std::string> kept, expected;
-    for (int i = 1; i <= form.tickercount; ++i)
-        kept.push_back(cellText(form.tickertable[i][0]));
+    std::vector<std::string> expected;
     for (const Row& row : rows)
         if (row.kept)
             expected.push_back(row.ticker);
     EXPECT_EQ(kept, expected);
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 // ---- ticker files ----
@@ -401,7 +390,7 @@ TEST_F(HostileFiles, NulBytesStayPartOfTheirTicker)
     writeBytes(folder / "nul.vel", std::string("a\0b\r\n\0\r\nibm", 11));
     load(folder / "nul.vel");
     EXPECT_EQ(tickers(), (std::vector<std::string>{std::string("A\0B", 3), std::string(1, '\0'), "IBM"}));
-    EXPECT_EQ(form.Label1.caption, " 3 tickers found");
+    EXPECT_EQ(form.tickersFoundLabel.caption, " 3 tickers found");
 }
 
 TEST_F(HostileFiles, FiftyMegabytesOfShortLinesGiveTheFirstFiveHundredQuickly)
@@ -417,9 +406,9 @@ TEST_F(HostileFiles, FiftyMegabytesOfShortLinesGiveTheFirstFiveHundredQuickly)
     const auto start = std::chrono::steady_clock::now();
     load(path);
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(form.tickercount, 500);
-    EXPECT_EQ(cellText(form.tickertable[500][0]), "AB");
-    EXPECT_EQ(form.Label1.caption, " 500 tickers found");
+    EXPECT_EQ(form.tickerCount(), 500);
+    EXPECT_EQ(cellText(form.tickerTable()[500][0]), "AB");
+    EXPECT_EQ(form.tickersFoundLabel.caption, " 500 tickers found");
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
 }
 

@@ -17,11 +17,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
+#include "files/listfiles.h"
 #include "files/listfile.h"
 #include "testsupport.h"
 
 using namespace veltrop;
+using veltrop::testing::press;
 using veltrop::testing::ListFileTest;
 using veltrop::testing::filesIn;
 using veltrop::testing::readBytes;
@@ -46,24 +48,24 @@ protected:
     void gatheredList()
     {
         setList({"AAA", "BBB"});
-        form.MSFlexGrid1.addItem("AAA\t");
-        form.Label1.caption = " 2 tickers found";
-        form.getbutton.enabled = false;
-        form.savelistbutton.enabled = true;
-        form.clearbutton.enabled = true;
-        form.rankbutton.enabled = true;
+        form.resultsGrid.addItem("AAA\t");
+        form.tickersFoundLabel.caption = " 2 tickers found";
+        form.getListsButton.enabled = false;
+        form.saveListButton.enabled = true;
+        form.clearAllButton.enabled = true;
+        form.rankListsButton.enabled = true;
     }
 
     void expectGatheredListUntouched()
     {
         EXPECT_EQ(tickers(), (std::vector<std::string>{"AAA", "BBB"}));
-        EXPECT_EQ(form.MSFlexGrid1.rows(), 3);
-        EXPECT_EQ(form.MSFlexGrid1.textMatrix(2, 0), "AAA");
-        EXPECT_EQ(form.Label1.caption, " 2 tickers found");
-        EXPECT_FALSE(form.getbutton.enabled);
-        EXPECT_TRUE(form.savelistbutton.enabled);
-        EXPECT_TRUE(form.clearbutton.enabled);
-        EXPECT_TRUE(form.rankbutton.enabled);
+        EXPECT_EQ(form.resultsGrid.rows(), 3);
+        EXPECT_EQ(form.resultsGrid.textMatrix(2, 0), "AAA");
+        EXPECT_EQ(form.tickersFoundLabel.caption, " 2 tickers found");
+        EXPECT_FALSE(form.getListsButton.enabled);
+        EXPECT_TRUE(form.saveListButton.enabled);
+        EXPECT_TRUE(form.clearAllButton.enabled);
+        EXPECT_TRUE(form.rankListsButton.enabled);
     }
 };
 
@@ -92,24 +94,19 @@ TEST_F(ListFiles, LinesLoadAsUpperCaseTickersWithTheirBlanks)
         SCOPED_TRACE(c.what);
         dialogs.messages.clear();
         dialogs.shown.clear();
-        form.tickertable[1][1] = 7.0;
-        form.tickertable[20][0] = std::string("LATER");
         load(file("list.vel", c.bytes));
 
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
         EXPECT_EQ(tickers(), c.tickers);
-        EXPECT_EQ(form.Label1.caption, " " + std::to_string(c.tickers.size()) + " tickers found");
-        EXPECT_EQ(form.getbutton.caption, "Get Lists");
-        EXPECT_FALSE(form.getbutton.enabled);
-        EXPECT_TRUE(form.clearbutton.enabled);
-        EXPECT_TRUE(form.rankbutton.enabled);
-        EXPECT_FALSE(form.savelistbutton.enabled);
-        EXPECT_FALSE(form.delete25.enabled);
-        EXPECT_FALSE(form.opinionbutton.enabled);
-        EXPECT_TRUE(form.loadlistbutton.enabled);
-        // Only column 0 of the rows read is written.
-        EXPECT_EQ(cellText(form.tickertable[1][1]), "7");
-        EXPECT_EQ(cellText(form.tickertable[20][0]), "LATER");
+        EXPECT_EQ(form.tickersFoundLabel.caption, " " + std::to_string(c.tickers.size()) + " tickers found");
+        EXPECT_EQ(form.getListsButton.caption, "Get Lists");
+        EXPECT_FALSE(form.getListsButton.enabled);
+        EXPECT_TRUE(form.clearAllButton.enabled);
+        EXPECT_TRUE(form.rankListsButton.enabled);
+        EXPECT_FALSE(form.saveListButton.enabled);
+        EXPECT_FALSE(form.deleteBottomButton.enabled);
+        EXPECT_FALSE(form.opinionButton.enabled);
+        EXPECT_TRUE(form.loadListButton.enabled);
     }
 }
 
@@ -117,7 +114,7 @@ TEST_F(ListFiles, TheOpenDialogStartsInTheProgramsFolderWithTheListFilter)
 {
     load(file("list.vel", "ibm\r\n"));
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].fileName, form.apppath + "/*.vel");
+    EXPECT_EQ(dialogs.shown[0].fileName, form.programFolder() + "/*.vel");
     EXPECT_EQ(dialogs.shown[0].filter, "Veltrop Lists (*.vel)|*.vel");
     EXPECT_EQ(dialogs.shown[0].filterIndex, 1);
     EXPECT_EQ(dialogs.shown[0].flags, 4);
@@ -128,13 +125,13 @@ TEST_F(ListFiles, AnEmptyFileClearsTheListAndSaysSo)
     gatheredList();
     load(file("empty.vel", ""));
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{formatMessage, "No Tickers selected"}));
-    EXPECT_EQ(form.tickercount, 0);
-    EXPECT_EQ(form.MSFlexGrid1.rows(), 2);
-    EXPECT_EQ(form.Label1.caption, "");
-    EXPECT_TRUE(form.getbutton.enabled);
-    EXPECT_FALSE(form.clearbutton.enabled);
-    EXPECT_FALSE(form.rankbutton.enabled);
-    EXPECT_FALSE(form.savelistbutton.enabled);
+    EXPECT_EQ(form.tickerCount(), 0);
+    EXPECT_EQ(form.resultsGrid.rows(), 2);
+    EXPECT_EQ(form.tickersFoundLabel.caption, "");
+    EXPECT_TRUE(form.getListsButton.enabled);
+    EXPECT_FALSE(form.clearAllButton.enabled);
+    EXPECT_FALSE(form.rankListsButton.enabled);
+    EXPECT_FALSE(form.saveListButton.enabled);
 }
 
 TEST_F(ListFiles, SixHundredLinesLoadTheFirstFiveHundred)
@@ -143,16 +140,16 @@ TEST_F(ListFiles, SixHundredLinesLoadTheFirstFiveHundred)
     for (int i = 1; i <= 600; ++i)
         bytes += "t" + std::to_string(i) + "\r\n";
     load(file("long.vel", bytes));
-    EXPECT_EQ(form.tickercount, 500);
-    EXPECT_EQ(cellText(form.tickertable[500][0]), "T500");
-    EXPECT_EQ(form.Label1.caption, " 500 tickers found");
+    EXPECT_EQ(form.tickerCount(), 500);
+    EXPECT_EQ(cellText(form.tickerTable()[500][0]), "T500");
+    EXPECT_EQ(form.tickersFoundLabel.caption, " 500 tickers found");
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
 }
 
 TEST_F(ListFiles, ACancelledOrFailedOpenChangesNothing)
 {
     gatheredList();
-    form.loadlistbutton_Click();  // nothing queued: the dialog is cancelled
+    press(form, Command::LoadList);  // nothing queued: the dialog is cancelled
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
     expectGatheredListUntouched();
 
@@ -169,7 +166,7 @@ TEST_F(ListFiles, AnOverLongLineKeepsItsFirstKilobyteAndTheLinesAfterIt)
     load(file("mixed.vel", "ibm\r\n" + kilobyte + "\r\n" + kilobyte + "yyy\rmsft\n" + kilobyte + "z"));
     const std::string upper(listfile::maxLineBytes, 'X');
     EXPECT_EQ(tickers(), (std::vector<std::string>{"IBM", upper, upper, "MSFT", upper}));
-    EXPECT_EQ(form.Label1.caption, " 5 tickers found");
+    EXPECT_EQ(form.tickersFoundLabel.caption, " 5 tickers found");
 
     // 50 MB of one line between two tickers (a sparse file, so nothing is
     // written to disk).
@@ -220,8 +217,8 @@ TEST(ListFileReading, EndlessLineBreaksStopAtTheLineLimitAndLongLinesStayCut)
 
 TEST_F(ListFiles, SaveWithoutTickersSaysSoAndShowsNoDialog)
 {
-    form.savelistbutton.enabled = true;
-    form.savelistbutton_Click();
+    form.saveListButton.enabled = true;
+    press(form, Command::SaveList);
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"No tickers to save"});
     EXPECT_TRUE(dialogs.shown.empty());
 }
@@ -229,11 +226,10 @@ TEST_F(ListFiles, SaveWithoutTickersSaysSoAndShowsNoDialog)
 TEST_F(ListFiles, SavedListsLoadBackTheSameInTheSameOrder)
 {
     setList({"MSFT", "", "BRK.B", " IBM ", "intc"});
-    form.tickertable[6][0] = std::string("NOT SAVED");
     save(folder / "list");
     EXPECT_TRUE(dialogs.messages.empty());
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].fileName, form.apppath + "/*.vel");
+    EXPECT_EQ(dialogs.shown[0].fileName, form.programFolder() + "/*.vel");
     EXPECT_EQ(dialogs.shown[0].filter, "Veltrop Lists (*.vel)|*.vel");
     EXPECT_EQ(dialogs.shown[0].flags, 4);
     // No extension is added to the name given.
@@ -242,16 +238,22 @@ TEST_F(ListFiles, SavedListsLoadBackTheSameInTheSameOrder)
 
     load(folder / "list");
     EXPECT_EQ(tickers(), (std::vector<std::string>{"MSFT", "", "BRK.B", " IBM ", "INTC"}));
+
+    // Only the rows of the list are written, whatever the table holds after
+    // them.
+    TickerTable table{};
+    table[1][0] = std::string("A");
+    table[2][0] = std::string("NOT SAVED");
+    EXPECT_EQ(writeListFile((folder / "one").string(), table, 1), "");
+    EXPECT_EQ(readBytes(folder / "one"), "A\r\n");
 }
 
 TEST_F(ListFiles, SavingChangesNoStateOfTheWindow)
 {
     gatheredList();
-    form.tickertable[1][1] = 12.0;
     save(folder / "list.vel");
     expectGatheredListUntouched();
-    EXPECT_EQ(form.getbutton.caption, "Get Lists");
-    EXPECT_EQ(cellText(form.tickertable[1][1]), "12");
+    EXPECT_EQ(form.getListsButton.caption, "Get Lists");
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -279,7 +281,7 @@ TEST_F(ListFiles, SavingOverAFileReplacesItWholeAndKeepsItsPermissions)
 TEST_F(ListFiles, ACancelledSaveWritesNothing)
 {
     setList({"IBM"});
-    form.savelistbutton_Click();
+    press(form, Command::SaveList);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(filesIn(folder).empty());
@@ -301,7 +303,7 @@ TEST_F(ListFiles, AFailedSaveSaysWhyAndLeavesWhatWasThere)
     EXPECT_EQ(dialogs.messages[0], prefix + std::strerror(EISDIR));
     EXPECT_TRUE(fs::is_directory(folder / "taken.vel"));
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"taken.vel"});
-    EXPECT_EQ(form.tickercount, 1);
+    EXPECT_EQ(form.tickerCount(), 1);
 }
 
 // Runs `body` as an ordinary user: in a child process that gives up root,
@@ -332,7 +334,7 @@ TEST_F(ListFiles, DialogsStartInTheDocumentsFolderWhenTheProgramsFolderIsNotWrit
     ::chmod(folder.c_str(), 0755);
     if (::geteuid() != 0)
         ::chmod(folder.c_str(), 0555);
-    form.apppath = folder.string();
+    form.setProgramFolder(folder.string());
     setList({"IBM"});
 
     // No documents folder: the program's folder all the same.
@@ -340,8 +342,8 @@ TEST_F(ListFiles, DialogsStartInTheDocumentsFolderWhenTheProgramsFolderIsNotWrit
         const int result = asOrdinaryUser([&] {
             dialogs.shown.clear();
             dialogs.documents = documents;
-            form.loadlistbutton_Click();
-            form.savelistbutton_Click();
+            press(form, Command::LoadList);
+            press(form, Command::SaveList);
             const std::string expected = (documents.empty() ? folder.string() : documents) + "/*.vel";
             return dialogs.shown.size() == 2 && dialogs.shown[0].fileName == expected
                            && dialogs.shown[1].fileName == expected ? 0 : 1;

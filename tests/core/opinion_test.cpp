@@ -2,13 +2,14 @@
 // simulated report site.
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "testsupport.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/opinionmodel.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 using namespace veltrop;
+using veltrop::testing::press;
 using veltrop::testing::ProxyRoute;
 using veltrop::testing::RecordingDialogs;
 
@@ -34,17 +35,17 @@ protected:
     simweb::Server web;
     ProxyRoute route{web.proxyUrl()};
     StatusDialogs dialogs;
-    Form1 form{dialogs};
+    WindowController form{dialogs};
     std::vector<std::string> statusWhileWaiting;
 
     void SetUp() override
     {
-        dialogs.status = &form.Label3;
+        dialogs.status = &form.statusLabel;
         form.setWaitHook([this] {
-            if (statusWhileWaiting.empty() || statusWhileWaiting.back() != form.Label3.caption)
-                statusWhileWaiting.push_back(form.Label3.caption);
+            if (statusWhileWaiting.empty() || statusWhileWaiting.back() != form.statusLabel.caption)
+                statusWhileWaiting.push_back(form.statusLabel.caption);
         });
-        form.Form_Load();
+        form.load();
         dialogs.messages.clear();
         dialogs.statusAtMessage.clear();
         web.clearRequests();
@@ -55,33 +56,33 @@ protected:
     // click on it.
     void clickTickerCell(const std::string& ticker)
     {
-        form.MSFlexGrid1.setRows(3);
-        form.MSFlexGrid1.setTextMatrix(1, 0, ticker);
-        form.MSFlexGrid1.setTextMatrix(2, 0, "ZZZ");
-        form.MSFlexGrid1.setRow(1);
-        form.MSFlexGrid1.setCol(0);
-        form.opinionbutton.enabled = true;
+        form.resultsGrid.setRows(3);
+        form.resultsGrid.setTextMatrix(1, 0, ticker);
+        form.resultsGrid.setTextMatrix(2, 0, "ZZZ");
+        form.resultsGrid.setRow(1);
+        form.resultsGrid.setCol(0);
+        form.opinionButton.enabled = true;
     }
 
     std::string opinion()
     {
-        form.opinionbutton_Click();
-        return form.TextBox2.text;
+        press(form, Command::Opinion);
+        return form.opinionBox.text;
     }
 };
 
 TEST_F(Opinion, TheReportOfTheClickedTickerReplacesTheBox)
 {
     ASSERT_TRUE(simweb::hasOpinionReport("IBM"));
-    form.TextBox2.text = "an older report";
+    form.opinionBox.text = "an older report";
     clickTickerCell("IBM");
     web.setLatency(150);
     EXPECT_EQ(opinion(), simweb::opinionReportText("IBM"));
     EXPECT_EQ(web.requests(), std::vector<std::string>{reportAddress + "IBM"});
-    EXPECT_EQ(form.opinionticker, "IBM");
+    EXPECT_EQ(form.opinionTicker(), "IBM");
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(statusWhileWaiting, std::vector<std::string>{"Getting opinion..."});
-    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
 }
 
 TEST_F(Opinion, TheCellIsSentAsItHoldsIt)
@@ -105,13 +106,13 @@ TEST_F(Opinion, TheCellIsSentAsItHoldsIt)
         clickTickerCell(c.cell);
         const std::string shown = opinion();
         EXPECT_EQ(web.requests(), std::vector<std::string>{reportAddress + c.sent});
-        EXPECT_EQ(form.opinionticker, c.cell);
+        EXPECT_EQ(form.opinionTicker(), c.cell);
         if (c.report.empty() || !simweb::hasOpinionReport(c.report)) {
             EXPECT_EQ(shown, "None found");
         } else {
             EXPECT_EQ(shown, simweb::opinionReportText(c.report));
         }
-        EXPECT_EQ(form.Label3.caption, "Idle...");
+        EXPECT_EQ(form.statusLabel.caption, "Idle...");
     }
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -119,15 +120,15 @@ TEST_F(Opinion, TheCellIsSentAsItHoldsIt)
 TEST_F(Opinion, ThePictureCellAfterARunAsksForATicker)
 {
     clickTickerCell("IBM");
-    form.MSFlexGrid1.setCol(1);
-    form.MSFlexGrid1.setCellPicture(form.apppath + "/vp17.bmp");
-    form.TextBox2.text = "kept";
+    form.resultsGrid.setCol(1);
+    form.resultsGrid.setCellPicture(form.programFolder() + "/vp17.bmp");
+    form.opinionBox.text = "kept";
     EXPECT_EQ(opinion(), "kept");
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Select a ticker and try again."});
     EXPECT_EQ(dialogs.statusAtMessage, std::vector<std::string>{"Getting opinion..."});
     EXPECT_TRUE(web.requests().empty());
-    EXPECT_EQ(form.opinionticker, "");
-    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_EQ(form.opinionTicker(), "");
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
 }
 
 TEST_F(Opinion, APageWithoutTheMarkersGivesNoneFound)
@@ -140,13 +141,13 @@ TEST_F(Opinion, APageWithoutTheMarkersGivesNoneFound)
         }
     }
     ASSERT_FALSE(without.empty());
-    form.TextBox2.text = "an older report";
+    form.opinionBox.text = "an older report";
     clickTickerCell(without);
     web.setLatency(150);
     EXPECT_EQ(opinion(), "None found");
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(statusWhileWaiting, std::vector<std::string>{"Getting opinion..."});
-    EXPECT_EQ(form.Label3.caption, "Idle...");
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
 
     // A page of this address with the markers the wrong way round says the same.
     web.setPage(reportAddress + "IBM", "<P>The above report</P><P>Snapshot</P>");
@@ -168,7 +169,7 @@ TEST_F(Opinion, AFailedOpenKeepsThePreviousReportAndSaysNothing)
         EXPECT_EQ(opinion(), report);
         EXPECT_TRUE(dialogs.messages.empty());
         EXPECT_EQ(statusWhileWaiting, std::vector<std::string>{"Getting opinion..."});
-        EXPECT_EQ(form.Label3.caption, "Idle...");
+        EXPECT_EQ(form.statusLabel.caption, "Idle...");
     }
 }
 

@@ -19,6 +19,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Reads in the order a ranking run asks for them: sources in run order, rows
+// in table order.
+std::uint64_t rankKey(const RankSource& source, int row)
+{
+    return std::uint64_t(&source - rankSources().data()) * 1000 + std::uint64_t(row);
+}
+
 // A fund-holdings page of `rows` holdings (2,500 make about 1 MB, long
 // enough that walking it takes a millisecond or more), with a next-page
 // link when `next` is given.

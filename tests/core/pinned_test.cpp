@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "app/layout.h"
 #include "lists/listsources.h"
 #include "testsupport.h"
@@ -57,8 +57,8 @@ TEST(PinnedTables, TheThirteenListSourcesInTheirOrder)
         const ListRow& want = listRows[i];
         SCOPED_TRACE(want.caption);
         EXPECT_EQ(got.box, want.box);
-        ASSERT_NE(layout::find("List", want.box), nullptr);
-        EXPECT_EQ(layout::find("List", want.box)->caption, want.caption);
+        ASSERT_NE(layout::find("listBox", want.box), nullptr);
+        EXPECT_EQ(layout::find("listBox", want.box)->caption, want.caption);
         EXPECT_STREQ(got.path, want.path);
         if (want.query) {
             ASSERT_NE(got.query, nullptr);
@@ -118,59 +118,59 @@ struct ControlRow {
 };
 
 const ControlRow controlRows[] = {
-    {"SSTab1", -1, K::TabControl, OnWindow, 180, 120, 5535, 4335, 7, "", "", A::Left},
-    {"getbutton", -1, K::Button, OnWindow, 6120, 255, 1110, 315, 30, "Get Lists", "", A::Left},
-    {"Label1", -1, K::Label, OnWindow, 5850, 600, 1575, 240, 27, "", "", A::Centre},
-    {"rankbutton", -1, K::Button, OnWindow, 6120, 960, 1110, 315, 26, "Rank Lists", "", A::Left},
-    {"Label2", -1, K::Label, OnWindow, 5820, 1320, 1680, 240, 28, "", "", A::Centre},
-    {"opinionbutton", -1, K::Button, OnWindow, 6150, 1695, 1110, 315, 2, "Opinion", "", A::Left},
-    {"savelistbutton", -1, K::Button, OnWindow, 6150, 2010, 1110, 315, 31, "Save List", "", A::Left},
-    {"loadlistbutton", -1, K::Button, OnWindow, 6150, 2325, 1110, 315, 32, "Load List", "", A::Left},
-    {"clearbutton", -1, K::Button, OnWindow, 6150, 2640, 1110, 315, 5, "Clear All", "", A::Left},
-    {"Helpbutton", -1, K::Button, OnWindow, 6150, 2955, 1110, 315, 6, "Help", "", A::Left},
-    {"cancelbutton", -1, K::Button, OnWindow, 6150, 3585, 1110, 315, 43, "Cancel", "", A::Left},
-    {"delete25", -1, K::Button, OnWindow, 5880, 4200, 1560, 255, 4, "Delete bottom 25%", "", A::Left},
-    {"Label3", -1, K::Label, OnWindow, 180, 4530, 1845, 255, 3, "Idle...", "", A::Left},
-    {"Label4", -1, K::Label, OnWindow, 2925, 4545, 4530, 180, 44, "  For informational use only", "", A::Right},
-    {"text1", -1, K::RichTextBox, OnWindow, 690, 5145, 6765, 2985, 1, "", "", A::Left},
-    {"Command1", -1, K::Button, OnWindow, 135, 5715, 495, 855, 0, "Test", "", A::Left},
-    {"MSFlexGrid1", -1, K::Grid, ResultsPage, 390, 570, 4680, 3480, 25, "", "", A::Left},
-    {"TextBox2", -1, K::RichTextBox, OpinionPage, 150, 495, 5295, 3660, 29, "", "", A::Left},
-    {"Label5", -1, K::Label, OptionsPage, 165, 495, 1140, 240, 45, "Filter Defaults...", "", A::Left},
-    {"Label6", -1, K::Label, OptionsPage, 345, 720, 555, 240, 46, "Price <", "", A::Left},
-    {"Text2", -1, K::TextBox, OptionsPage, 1065, 720, 435, 285, 48, "5", "", A::Left},
-    {"Label7", -1, K::Label, OptionsPage, 360, 990, 735, 240, 47, "Volume <", "", A::Left},
-    {"Text3", -1, K::TextBox, OptionsPage, 1065, 990, 780, 285, 49, "25000", "", A::Left},
-    {"List", 0, K::CheckBox, ListsPage, 240, 480, 2025, 255, 16, "CS - Price Breakout", "ClearStation Price Breakout", A::Left},
-    {"List", 1, K::CheckBox, ListsPage, 240, 1245, 2025, 255, 15, "CS - 5day Trend", "ClearStation Best Weekly Trend", A::Left},
-    {"List", 2, K::CheckBox, ListsPage, 240, 3540, 2025, 255, 51, "SP - S and P 500", "S&P 500", A::Left},
-    {"List", 3, K::CheckBox, ListsPage, 240, 1755, 2025, 255, 14, "Nasdaq 100", "Nasdaq 100 Index", A::Left},
-    {"List", 4, K::CheckBox, ListsPage, 240, 2010, 2025, 255, 13, "WST - EPS Surprise", "WallStreetTape EPS Surprise", A::Left},
-    {"List", 5, K::CheckBox, ListsPage, 240, 2520, 2025, 255, 12, "CN - Momentum 100", "CNET Momentum 100", A::Left},
-    {"List", 6, K::CheckBox, ListsPage, 240, 2775, 2025, 255, 11, "US - Tech 150", "Upside Tech 150 Index", A::Left},
-    {"List", 7, K::CheckBox, ListsPage, 240, 735, 2025, 255, 10, "CS - Record High", "ClearStation Record Price High", A::Left},
-    {"List", 8, K::CheckBox, ListsPage, 240, 3030, 2025, 255, 9, "BC - Top 100 Signal", "Barchart Top 100 Signal", A::Left},
-    {"List", 9, K::CheckBox, ListsPage, 240, 3285, 2025, 255, 8, "BC - Top 100 Alpha", "Barchart Top 100 Alpha", A::Left},
-    {"List", 11, K::CheckBox, ListsPage, 240, 1500, 2025, 255, 33, "CS - 30day Trend", "ClearStation Best Monthly Trend", A::Left},
-    {"List", 12, K::CheckBox, ListsPage, 240, 990, 2025, 255, 34, "CS - Record Volume", "ClearStation Record Volume", A::Left},
-    {"List", 16, K::CheckBox, ListsPage, 240, 2265, 2025, 255, 35, "WST - Coverage Init.", "WallStreetTape Coverage Initiated", A::Left},
-    {"Rank", 0, K::CheckBox, RanksPage, 240, 480, 1815, 255, 23, "CN - Momentum", "CNET Momentum", A::Left},
-    {"Rank", 1, K::CheckBox, RanksPage, 240, 735, 2055, 255, 22, "MW - Days since news", "MarketWatch days since news", A::Left},
-    {"Rank", 2, K::CheckBox, RanksPage, 240, 990, 1815, 255, 21, "TS - ST Growth", "Telescan Short Term Growth", A::Left},
-    {"Rank", 3, K::CheckBox, RanksPage, 240, 1245, 1815, 255, 20, "TS - ST Value", "Telescan Short Term Value", A::Left},
-    {"Rank", 4, K::CheckBox, RanksPage, 240, 1500, 1815, 255, 24, "TS - ST Tech", "Telescan Short Term Technical", A::Left},
-    {"Rank", 5, K::CheckBox, RanksPage, 240, 3285, 1815, 255, 19, "BC - Overall Perf.", "Barchart Overall Performance", A::Left},
-    {"Rank", 6, K::CheckBox, RanksPage, 240, 3795, 1815, 255, 18, "FB - Fund Count", "Forbes - Funds in Top 5 Holdings", A::Left},
-    {"Rank", 7, K::CheckBox, RanksPage, 240, 3540, 2055, 255, 17, "BC - Buy/Sell Average", "BarChart - Buy/Sell Average", A::Left},
-    {"Rank", 8, K::CheckBox, RanksPage, 2895, 480, 1815, 255, 36, "VL - Guru Analysis", "Validea Gurus Analysis Average", A::Left},
-    {"Rank", 9, K::CheckBox, RanksPage, 240, 1755, 1815, 255, 37, "TS - Analyst", "Telescan Analyst Rank", A::Left},
-    {"Rank", 10, K::CheckBox, RanksPage, 240, 2010, 1815, 255, 38, "TS - Insider", "Telescan Insider Rank", A::Left},
-    {"Rank", 11, K::CheckBox, RanksPage, 240, 2265, 1815, 255, 39, "TS - Fundamental", "Telescan Fundamental Rank", A::Left},
-    {"Rank", 12, K::CheckBox, RanksPage, 240, 2520, 1815, 255, 40, "TS - Momentum", "Telescan Momentum Rank", A::Left},
-    {"Rank", 13, K::CheckBox, RanksPage, 240, 2775, 1815, 255, 41, "TS - Volume Rank", "Telescan Volume Rank", A::Left},
-    {"Rank", 14, K::CheckBox, RanksPage, 240, 3030, 2055, 255, 42, "TS - All Rank Increase", "Telescan All Rank 1 Month Growth", A::Left},
-    {"Rank", 15, K::CheckBox, RanksPage, 2895, 735, 1815, 255, 50, "IBD - SmartSelect", "IBD All SmartSelect Ranks", A::Left},
-    {"Rank", 16, K::CheckBox, RanksPage, 2895, 990, 1815, 255, 52, "ZK - Buy/Sell Rank", "Zacks Buy/Sell RanktSelect Ranks", A::Left},
+    {"tabs", -1, K::TabControl, OnWindow, 180, 120, 5535, 4335, 7, "", "", A::Left},
+    {"getListsButton", -1, K::Button, OnWindow, 6120, 255, 1110, 315, 30, "Get Lists", "", A::Left},
+    {"tickersFoundLabel", -1, K::Label, OnWindow, 5850, 600, 1575, 240, 27, "", "", A::Centre},
+    {"rankListsButton", -1, K::Button, OnWindow, 6120, 960, 1110, 315, 26, "Rank Lists", "", A::Left},
+    {"progressLabel", -1, K::Label, OnWindow, 5820, 1320, 1680, 240, 28, "", "", A::Centre},
+    {"opinionButton", -1, K::Button, OnWindow, 6150, 1695, 1110, 315, 2, "Opinion", "", A::Left},
+    {"saveListButton", -1, K::Button, OnWindow, 6150, 2010, 1110, 315, 31, "Save List", "", A::Left},
+    {"loadListButton", -1, K::Button, OnWindow, 6150, 2325, 1110, 315, 32, "Load List", "", A::Left},
+    {"clearAllButton", -1, K::Button, OnWindow, 6150, 2640, 1110, 315, 5, "Clear All", "", A::Left},
+    {"helpButton", -1, K::Button, OnWindow, 6150, 2955, 1110, 315, 6, "Help", "", A::Left},
+    {"cancelButton", -1, K::Button, OnWindow, 6150, 3585, 1110, 315, 43, "Cancel", "", A::Left},
+    {"deleteBottomButton", -1, K::Button, OnWindow, 5880, 4200, 1560, 255, 4, "Delete bottom 25%", "", A::Left},
+    {"statusLabel", -1, K::Label, OnWindow, 180, 4530, 1845, 255, 3, "Idle...", "", A::Left},
+    {"noticeLabel", -1, K::Label, OnWindow, 2925, 4545, 4530, 180, 44, "  For informational use only", "", A::Right},
+    {"testPageBox", -1, K::RichTextBox, OnWindow, 690, 5145, 6765, 2985, 1, "", "", A::Left},
+    {"testButton", -1, K::Button, OnWindow, 135, 5715, 495, 855, 0, "Test", "", A::Left},
+    {"resultsGrid", -1, K::Grid, ResultsPage, 390, 570, 4680, 3480, 25, "", "", A::Left},
+    {"opinionBox", -1, K::RichTextBox, OpinionPage, 150, 495, 5295, 3660, 29, "", "", A::Left},
+    {"filterDefaultsLabel", -1, K::Label, OptionsPage, 165, 495, 1140, 240, 45, "Filter Defaults...", "", A::Left},
+    {"priceLabel", -1, K::Label, OptionsPage, 345, 720, 555, 240, 46, "Price <", "", A::Left},
+    {"priceLimitBox", -1, K::TextBox, OptionsPage, 1065, 720, 435, 285, 48, "5", "", A::Left},
+    {"volumeLabel", -1, K::Label, OptionsPage, 360, 990, 735, 240, 47, "Volume <", "", A::Left},
+    {"volumeLimitBox", -1, K::TextBox, OptionsPage, 1065, 990, 780, 285, 49, "25000", "", A::Left},
+    {"listBox", 0, K::CheckBox, ListsPage, 240, 480, 2025, 255, 16, "CS - Price Breakout", "ClearStation Price Breakout", A::Left},
+    {"listBox", 1, K::CheckBox, ListsPage, 240, 1245, 2025, 255, 15, "CS - 5day Trend", "ClearStation Best Weekly Trend", A::Left},
+    {"listBox", 2, K::CheckBox, ListsPage, 240, 3540, 2025, 255, 51, "SP - S and P 500", "S&P 500", A::Left},
+    {"listBox", 3, K::CheckBox, ListsPage, 240, 1755, 2025, 255, 14, "Nasdaq 100", "Nasdaq 100 Index", A::Left},
+    {"listBox", 4, K::CheckBox, ListsPage, 240, 2010, 2025, 255, 13, "WST - EPS Surprise", "WallStreetTape EPS Surprise", A::Left},
+    {"listBox", 5, K::CheckBox, ListsPage, 240, 2520, 2025, 255, 12, "CN - Momentum 100", "CNET Momentum 100", A::Left},
+    {"listBox", 6, K::CheckBox, ListsPage, 240, 2775, 2025, 255, 11, "US - Tech 150", "Upside Tech 150 Index", A::Left},
+    {"listBox", 7, K::CheckBox, ListsPage, 240, 735, 2025, 255, 10, "CS - Record High", "ClearStation Record Price High", A::Left},
+    {"listBox", 8, K::CheckBox, ListsPage, 240, 3030, 2025, 255, 9, "BC - Top 100 Signal", "Barchart Top 100 Signal", A::Left},
+    {"listBox", 9, K::CheckBox, ListsPage, 240, 3285, 2025, 255, 8, "BC - Top 100 Alpha", "Barchart Top 100 Alpha", A::Left},
+    {"listBox", 11, K::CheckBox, ListsPage, 240, 1500, 2025, 255, 33, "CS - 30day Trend", "ClearStation Best Monthly Trend", A::Left},
+    {"listBox", 12, K::CheckBox, ListsPage, 240, 990, 2025, 255, 34, "CS - Record Volume", "ClearStation Record Volume", A::Left},
+    {"listBox", 16, K::CheckBox, ListsPage, 240, 2265, 2025, 255, 35, "WST - Coverage Init.", "WallStreetTape Coverage Initiated", A::Left},
+    {"rankBox", 0, K::CheckBox, RanksPage, 240, 480, 1815, 255, 23, "CN - Momentum", "CNET Momentum", A::Left},
+    {"rankBox", 1, K::CheckBox, RanksPage, 240, 735, 2055, 255, 22, "MW - Days since news", "MarketWatch days since news", A::Left},
+    {"rankBox", 2, K::CheckBox, RanksPage, 240, 990, 1815, 255, 21, "TS - ST Growth", "Telescan Short Term Growth", A::Left},
+    {"rankBox", 3, K::CheckBox, RanksPage, 240, 1245, 1815, 255, 20, "TS - ST Value", "Telescan Short Term Value", A::Left},
+    {"rankBox", 4, K::CheckBox, RanksPage, 240, 1500, 1815, 255, 24, "TS - ST Tech", "Telescan Short Term Technical", A::Left},
+    {"rankBox", 5, K::CheckBox, RanksPage, 240, 3285, 1815, 255, 19, "BC - Overall Perf.", "Barchart Overall Performance", A::Left},
+    {"rankBox", 6, K::CheckBox, RanksPage, 240, 3795, 1815, 255, 18, "FB - Fund Count", "Forbes - Funds in Top 5 Holdings", A::Left},
+    {"rankBox", 7, K::CheckBox, RanksPage, 240, 3540, 2055, 255, 17, "BC - Buy/Sell Average", "BarChart - Buy/Sell Average", A::Left},
+    {"rankBox", 8, K::CheckBox, RanksPage, 2895, 480, 1815, 255, 36, "VL - Guru Analysis", "Validea Gurus Analysis Average", A::Left},
+    {"rankBox", 9, K::CheckBox, RanksPage, 240, 1755, 1815, 255, 37, "TS - Analyst", "Telescan Analyst Rank", A::Left},
+    {"rankBox", 10, K::CheckBox, RanksPage, 240, 2010, 1815, 255, 38, "TS - Insider", "Telescan Insider Rank", A::Left},
+    {"rankBox", 11, K::CheckBox, RanksPage, 240, 2265, 1815, 255, 39, "TS - Fundamental", "Telescan Fundamental Rank", A::Left},
+    {"rankBox", 12, K::CheckBox, RanksPage, 240, 2520, 1815, 255, 40, "TS - Momentum", "Telescan Momentum Rank", A::Left},
+    {"rankBox", 13, K::CheckBox, RanksPage, 240, 2775, 1815, 255, 41, "TS - Volume Rank", "Telescan Volume Rank", A::Left},
+    {"rankBox", 14, K::CheckBox, RanksPage, 240, 3030, 2055, 255, 42, "TS - All Rank Increase", "Telescan All Rank 1 Month Growth", A::Left},
+    {"rankBox", 15, K::CheckBox, RanksPage, 2895, 735, 1815, 255, 50, "IBD - SmartSelect", "IBD All SmartSelect Ranks", A::Left},
+    {"rankBox", 16, K::CheckBox, RanksPage, 2895, 990, 1815, 255, 52, "ZK - Buy/Sell Rank", "Zacks Buy/Sell RanktSelect Ranks", A::Left},
 };
 
 TEST(PinnedTables, EveryControlOfTheWindowInItsPlace)
@@ -197,7 +197,7 @@ TEST(PinnedTables, EveryControlOfTheWindowInItsPlace)
         EXPECT_EQ(got->tabOrder, want.tabOrder);
         EXPECT_EQ(got->tooltip, want.tooltip);
         EXPECT_EQ(got->align, want.align);
-        if (std::string_view(want.name) == "Label4") {
+        if (std::string_view(want.name) == "noticeLabel") {
             // The maker's notice is the program's own; the words after it are not.
             const std::string_view tail = want.caption;
             ASSERT_GT(got->caption.size(), tail.size());
@@ -216,112 +216,77 @@ TEST(PinnedTables, StartUpWithoutAConnectionLeavesEveryStartValue)
     const simweb::ClosedPort closed;
     ProxyRoute route(closed.proxyUrl());
     RecordingDialogs dialogs;
-    Form1 form(dialogs);
-    form.Form_Load();
+    WindowController form(dialogs);
+    form.load();
 
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"No Web connection found.  Please connect to use the program"});
     EXPECT_TRUE(dialogs.shown.empty());
-    ASSERT_NE(form.fetcher, nullptr);
 
     const struct {
         Button* button;
         const char* caption;
         bool enabled;
     } buttons[] = {
-        {&form.getbutton, "Get Lists", true},        {&form.rankbutton, "Rank Lists", false},
-        {&form.opinionbutton, "Opinion", false},     {&form.savelistbutton, "Save List", false},
-        {&form.loadlistbutton, "Load List", true},   {&form.clearbutton, "Clear All", false},
-        {&form.Helpbutton, "Help", true},            {&form.cancelbutton, "Cancel", true},
-        {&form.delete25, "Delete bottom 25%", false}, {&form.Command1, "Test", true},
+        {&form.getListsButton, "Get Lists", true},        {&form.rankListsButton, "Rank Lists", false},
+        {&form.opinionButton, "Opinion", false},     {&form.saveListButton, "Save List", false},
+        {&form.loadListButton, "Load List", true},   {&form.clearAllButton, "Clear All", false},
+        {&form.helpButton, "Help", true},            {&form.cancelButton, "Cancel", true},
+        {&form.deleteBottomButton, "Delete bottom 25%", false}, {&form.testButton, "Test", true},
     };
     for (const auto& b : buttons) {
         EXPECT_EQ(b.button->caption, b.caption);
         EXPECT_EQ(b.button->enabled, b.enabled) << b.caption;
     }
-    EXPECT_EQ(form.Label1.caption, "");
-    EXPECT_EQ(form.Label2.caption, "");
-    EXPECT_EQ(form.Label3.caption, "Idle...");
-    EXPECT_EQ(form.Label5.caption, "Filter Defaults...");
-    EXPECT_EQ(form.Label6.caption, "Price <");
-    EXPECT_EQ(form.Label7.caption, "Volume <");
+    EXPECT_EQ(form.tickersFoundLabel.caption, "");
+    EXPECT_EQ(form.progressLabel.caption, "");
+    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_EQ(form.filterDefaultsLabel.caption, "Filter Defaults...");
+    EXPECT_EQ(form.priceLabel.caption, "Price <");
+    EXPECT_EQ(form.volumeLabel.caption, "Volume <");
     const std::string notice = "  For informational use only";
-    ASSERT_GT(form.Label4.caption.size(), notice.size());
-    EXPECT_EQ(form.Label4.caption.substr(form.Label4.caption.size() - notice.size()), notice);
-    EXPECT_EQ(form.Text2.text, "5");
-    EXPECT_EQ(form.Text3.text, "25000");
-    EXPECT_EQ(form.text1.text, "");
-    EXPECT_EQ(form.TextBox2.text, "");
+    ASSERT_GT(form.noticeLabel.caption.size(), notice.size());
+    EXPECT_EQ(form.noticeLabel.caption.substr(form.noticeLabel.caption.size() - notice.size()), notice);
+    EXPECT_EQ(form.priceLimitBox.text, "5");
+    EXPECT_EQ(form.volumeLimitBox.text, "25000");
+    EXPECT_EQ(form.testPageBox.text, "");
+    EXPECT_EQ(form.opinionBox.text, "");
 
     // Every check box unticked, with only the indices the layout has.
     std::vector<int> listIndices, rankIndices;
-    for (const auto& [index, box] : form.List) {
+    for (const auto& [index, box] : form.listBoxes) {
         listIndices.push_back(index);
         EXPECT_EQ(box.value, 0) << "List " << index;
     }
-    for (const auto& [index, box] : form.Rank) {
+    for (const auto& [index, box] : form.rankBoxes) {
         rankIndices.push_back(index);
         EXPECT_EQ(box.value, 0) << "Rank " << index;
     }
     EXPECT_EQ(listIndices, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 16}));
     EXPECT_EQ(rankIndices, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
-    EXPECT_EQ(form.List.at(6).tooltip, "Upside Tech 150 Index");
-    EXPECT_EQ(form.Rank.at(16).caption, "ZK - Buy/Sell Rank");
+    EXPECT_EQ(form.listBoxes.at(6).tooltip, "Upside Tech 150 Index");
+    EXPECT_EQ(form.rankBoxes.at(16).caption, "ZK - Buy/Sell Rank");
 
     // The results grid: a header row and one empty row, three columns.
-    EXPECT_EQ(form.MSFlexGrid1.rows(), 2);
-    EXPECT_EQ(form.MSFlexGrid1.cols(), 3);
-    EXPECT_EQ(form.MSFlexGrid1.fixedRows(), 1);
-    EXPECT_EQ(form.MSFlexGrid1.textMatrix(0, 0), "Ticker");
-    EXPECT_EQ(form.MSFlexGrid1.textMatrix(0, 1), "Rank");
-    EXPECT_EQ(form.MSFlexGrid1.textMatrix(1, 0), "");
-    EXPECT_EQ(form.MSFlexGrid1.colWidth(0), 1000);
-    EXPECT_EQ(form.MSFlexGrid1.colWidth(1), 3350);
-    EXPECT_EQ(form.MSFlexGrid1.colWidth(2), 0);
-    EXPECT_EQ(form.MSFlexGrid1.fillStyle(), FlexGrid::FillStyle::Repeat);
+    EXPECT_EQ(form.resultsGrid.rows(), 2);
+    EXPECT_EQ(form.resultsGrid.cols(), 3);
+    EXPECT_EQ(form.resultsGrid.fixedRows(), 1);
+    EXPECT_EQ(form.resultsGrid.textMatrix(0, 0), "Ticker");
+    EXPECT_EQ(form.resultsGrid.textMatrix(0, 1), "Rank");
+    EXPECT_EQ(form.resultsGrid.textMatrix(1, 0), "");
+    EXPECT_EQ(form.resultsGrid.colWidth(0), 1000);
+    EXPECT_EQ(form.resultsGrid.colWidth(1), 3350);
+    EXPECT_EQ(form.resultsGrid.colWidth(2), 0);
+    EXPECT_EQ(form.resultsGrid.fillStyle(), FlexGrid::FillStyle::Repeat);
 
-    // Shared data.
+    // What outlives a command.
     for (int row = 0; row <= maxTickers; ++row)
         for (int column = 0; column < 2; ++column)
-            EXPECT_TRUE(isEmpty(form.tickertable[row][column])) << row << "," << column;
-    EXPECT_EQ(form.tickercount, 0);
-    EXPECT_FALSE(form.cancelflag);
-    EXPECT_EQ(form.priceminimum, 5);
-    EXPECT_EQ(form.volumeminimum, 25000);
-    // Page-walk parameters and state.
-    EXPECT_EQ(form.listurl, "");
-    EXPECT_EQ(form.celltable, 0);
-    EXPECT_EQ(form.cellrow, 0);
-    EXPECT_EQ(form.cellcolumn, 0);
-    EXPECT_EQ(form.rowstep, 0);
-    EXPECT_FALSE(form.pagingon);
-    EXPECT_EQ(form.nexttable, 0);
-    EXPECT_EQ(form.nextrow, 0);
-    EXPECT_EQ(form.nextcolumn, 0);
-    EXPECT_EQ(form.nextlinktext, "");
-    EXPECT_EQ(form.loopindex, 0);
-    EXPECT_EQ(form.celltext, "");
-    EXPECT_EQ(form.nextpageurl, "");
-    EXPECT_FALSE(form.morepages);
-    // Ranking and results.
-    EXPECT_EQ(form.currentticker, "");
-    EXPECT_EQ(form.urlprefix, "");
-    EXPECT_EQ(form.urlsuffix, "");
-    EXPECT_EQ(form.stepstogo, 0);
-    EXPECT_EQ(form.sourcesrun, 0);
-    EXPECT_EQ(form.highestvalue, 0);
-    EXPECT_EQ(form.lowestvalue, 0);
-    EXPECT_EQ(form.currentscore, 0);
-    EXPECT_EQ(form.newsdate, 0);
-    EXPECT_EQ(form.todaydate, 0);
-    EXPECT_EQ(form.pagetext, "");
-    EXPECT_EQ(form.fundcount, 0);
-    EXPECT_EQ(form.rankedcount, 0);
-    EXPECT_EQ(form.bandwidth, 0);
-    EXPECT_EQ(form.deletecount, 0);
-    EXPECT_EQ(form.valuerange, 0);
-    EXPECT_EQ(form.listedcount, 0);
-    EXPECT_EQ(form.tickerquery, "");
-    EXPECT_EQ(form.opinionticker, "");
+            EXPECT_TRUE(isEmpty(form.tickerTable()[row][column])) << row << "," << column;
+    EXPECT_EQ(form.tickerCount(), 0);
+    EXPECT_FALSE(form.cancelRequested());
+    EXPECT_EQ(form.limits().price, 5);
+    EXPECT_EQ(form.limits().volume, 25000);
+    EXPECT_EQ(form.opinionTicker(), "");
     EXPECT_FALSE(form.running());
 }
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "rank/rankrun.h"
 #include "rank/ranksources.h"
 #include "testsupport.h"
 
@@ -51,38 +51,43 @@ std::string address(int index, const std::string& ticker)
     return "http://" + std::string(s.host) + std::string(s.before) + ticker + std::string(s.after);
 }
 
-class RankLoop : public veltrop::testing::WebFormTest {
+// One rank source over a ticker table, as a ranking run takes it.
+class RankLoop : public veltrop::testing::WebUnitTest, public RankObserver {
 protected:
-    std::function<void()> duringWait;
-    std::vector<std::string> progress;  // Label2 as each page was waited for
+    TickerTable table{};
+    Integer count = 0;
+    bool cancel = false;
+    RankTally tally;
+    std::string progressLine;             // the progress line as the window would show it
+    std::string recordedCaption;          // the rank button's: the last recorded score
+    std::vector<std::string> shown;       // the count down as each page was waited for
+
+    bool ticked(const RankSource&) override { return true; }
+    void progress(const std::string& text) override { progressLine = text; }
+    void recorded(Wide score) override { recordedCaption = std::to_string(score); }
+    void message(const std::string& text) override { messages.push_back(text); }
 
     void SetUp() override
     {
         // One page after another, as the loop reads them on its own.
-        form.lookahead = 1;
-        form.setWaitHook([this] {
-            if (progress.empty() || progress.back() != form.Label2.caption)
-                progress.push_back(form.Label2.caption);
-            if (duringWait)
-                duringWait();
-        });
-        form.Form_Load();
+        lookahead = 1;
+        duringWait = [this] {
+            if (progressLine.find(" to go... ") != std::string::npos && (shown.empty() || shown.back() != progressLine))
+                shown.push_back(progressLine);
+            if (duringTurn)
+                duringTurn();
+        };
         // Long enough a wait that the hook sees every progress text.
         web.setLatency(30);
-        web.clearRequests();
-        form.highestvalue = -10000;
-        form.lowestvalue = 10000;
     }
+    std::function<void()> duringTurn;
 
     void tickers(std::initializer_list<const char*> list)
     {
-        form.tickercount = 0;
-        for (const char* t : list) {
-            ++form.tickercount;
-            form.tickertable[form.tickercount][0] = std::string(t);
-            form.tickertable[form.tickercount][1] = std::monostate{};
-        }
-        form.stepstogo = Integer(form.tickercount);
+        table = {};
+        count = 0;
+        for (const char* t : list)
+            table[++count][0] = std::string(t);
     }
 
     void momentum(const std::string& ticker, const std::string& cell)
@@ -92,15 +97,11 @@ protected:
 
     void run(int index)
     {
-        form.loadranksource(source(index));
-        if (source(index).extraction == Extraction::SingleCell)
-            form.getranks();
-        else
-            form.rankloop(source(index));
+        tally = rankTickers(access(), {rankSourceByIndex(index), 1}, table, count, count, cancel, *this);
     }
 
-    std::string score(int row) const { return cellText(form.tickertable[row][1]); }
-    bool untouched(int row) const { return isEmpty(form.tickertable[row][1]); }
+    std::string score(int row) const { return cellText(table[row][1]); }
+    bool untouched(int row) const { return isEmpty(table[row][1]); }
 };
 
 TEST(RankSourceTable, AsTheSitesAddressThem)
@@ -174,41 +175,40 @@ TEST_F(RankLoop, PointsAddedAndRecorded)
     momentum("CCC", "0");
     momentum("DDD", "-3");
     momentum("EEE", "");
-    form.tickertable[1][1] = 3.0;
+    table[1][1] = 3.0;
     run(0);
     EXPECT_EQ(score(1), "60");
     EXPECT_EQ(score(2), "12");
     EXPECT_EQ(score(3), "0");
     EXPECT_EQ(score(4), "0");
     EXPECT_EQ(score(5), "0");
-    EXPECT_EQ(form.rankbutton.caption, "12") << "the last recorded score";
-    EXPECT_EQ(form.highestvalue, 60);
-    EXPECT_EQ(form.lowestvalue, 12);
-    EXPECT_EQ(form.stepstogo, 0);
-    EXPECT_EQ(form.loopindex, 6);
-    EXPECT_EQ(form.Label2.caption, "") << "single-cell sources clear the progress text";
-    EXPECT_EQ(progress, (std::vector<std::string>{" 5 to go... AAA", " 4 to go... BBB", " 3 to go... CCC",
+    EXPECT_EQ(recordedCaption, "12") << "the last recorded score";
+    EXPECT_EQ(tally.highest, 60);
+    EXPECT_EQ(tally.lowest, 12);
+    EXPECT_EQ(tally.sourcesRun, 1);
+    EXPECT_EQ(progressLine, "") << "single-cell sources clear the progress text";
+    EXPECT_EQ(shown, (std::vector<std::string>{" 5 to go... AAA", " 4 to go... BBB", " 3 to go... CCC",
                                                    " 2 to go... DDD", " 1 to go... EEE"}));
 }
 
 TEST_F(RankLoop, NoTickersOrCancelledOnEntry)
 {
     tickers({});
-    form.Label2.caption = "left";
+    progressLine = "left";
     run(0);
     EXPECT_TRUE(web.requests().empty());
-    EXPECT_EQ(form.Label2.caption, "");
+    EXPECT_EQ(progressLine, "");
 
     tickers({"AAA"});
-    form.cancelflag = true;
-    form.Label2.caption = "left";
+    cancel = true;
+    progressLine = "left";
     run(16);
     EXPECT_TRUE(web.requests().empty());
-    EXPECT_EQ(form.Label2.caption, "left") << "the broker source leaves the progress text";
+    EXPECT_EQ(progressLine, "left") << "the broker source leaves the progress text";
     EXPECT_TRUE(untouched(1));
     run(0);
-    EXPECT_EQ(form.Label2.caption, "");
-    EXPECT_EQ(form.stepstogo, 1);
+    EXPECT_EQ(progressLine, "");
+    EXPECT_TRUE(shown.empty()) << "nothing was counted down";
 }
 
 TEST_F(RankLoop, AFailedPageEndsTheSource)
@@ -222,7 +222,7 @@ TEST_F(RankLoop, AFailedPageEndsTheSource)
     EXPECT_TRUE(untouched(2));
     EXPECT_TRUE(untouched(3));
     EXPECT_EQ(web.requests().size(), 2u);
-    EXPECT_EQ(form.stepstogo, 2) << "the tickers never visited are still counted";
+    EXPECT_EQ(shown, (std::vector<std::string>{" 4 to go... AAA", " 3 to go... BBB"}));
 }
 
 TEST_F(RankLoop, CancelTakesEffectBetweenTickers)
@@ -231,9 +231,9 @@ TEST_F(RankLoop, CancelTakesEffectBetweenTickers)
     for (const char* t : {"AAA", "BBB", "CCC"})
         momentum(t, "9");
     web.setLatency(60);
-    duringWait = [this] {
-        if (form.loopindex == 2)
-            form.cancelbutton_Click();
+    duringTurn = [this] {
+        if (progressLine.ends_with("BBB"))
+            cancel = true;
     };
     run(0);
     EXPECT_EQ(score(1), "9");
@@ -249,7 +249,7 @@ TEST_F(RankLoop, TickerTrimmedInTheAddressOnly)
     run(0);
     ASSERT_EQ(web.requests().size(), 1u);
     EXPECT_EQ(web.requests()[0], address(0, "AAA"));
-    EXPECT_EQ(progress, std::vector<std::string>{" 1 to go...   AAA "});
+    EXPECT_EQ(shown, std::vector<std::string>{" 1 to go...   AAA "});
     EXPECT_EQ(score(1), "4");
 }
 
@@ -272,11 +272,11 @@ TEST_F(RankLoop, ARecordedLossLowersTheBound)
     web.setPage(address(14, "AAA"), cellsPage(cells));
     run(14);
     EXPECT_EQ(score(1), "-1");
-    EXPECT_EQ(form.lowestvalue, -1);
-    EXPECT_EQ(form.highestvalue, -1);
-    EXPECT_EQ(form.rankbutton.caption, "-1");
-    EXPECT_EQ(progress, std::vector<std::string>{" 0 to go... AAA"}) << "counted down before it is shown";
-    EXPECT_EQ(form.Label2.caption, " 0 to go... AAA") << "left standing";
+    EXPECT_EQ(tally.lowest, -1);
+    EXPECT_EQ(tally.highest, -1);
+    EXPECT_EQ(recordedCaption, "-1");
+    EXPECT_EQ(shown, std::vector<std::string>{" 0 to go... AAA"}) << "counted down before it is shown";
+    EXPECT_EQ(progressLine, " 0 to go... AAA") << "left standing";
 }
 
 TEST_F(RankLoop, SmartSelectSkipsIneligibleTickersWithoutAPage)
@@ -286,8 +286,8 @@ TEST_F(RankLoop, SmartSelectSkipsIneligibleTickersWithoutAPage)
                 cellsPage({{{1, 5, 2}, "90"}, {{1, 5, 6}, "80"}, {{1, 5, 10}, "A"}, {{1, 5, 14}, "B"}, {{1, 5, 18}, "C"}}));
     run(15);
     EXPECT_EQ(web.requests(), std::vector<std::string>{address(15, "C3E4G5")});
-    EXPECT_EQ(form.stepstogo, 3) << "only the ticker asked for is counted down";
-    EXPECT_EQ(progress, std::vector<std::string>{" 3 to go... abc"}) << "shown as held";
+    EXPECT_EQ(shown, std::vector<std::string>{" 3 to go... abc"})
+        << "shown as held; only the ticker asked for is counted down";
     EXPECT_EQ(score(3), "82");
     EXPECT_TRUE(untouched(1));
     EXPECT_TRUE(untouched(2));
@@ -311,7 +311,7 @@ TEST_F(RankLoop, FundCountFollowsNextPages)
     web.setPage(second, cellsPage(p2));
     run(6);
     EXPECT_EQ(score(1), "27");
-    EXPECT_EQ(form.rankbutton.caption, "27");
+    EXPECT_EQ(recordedCaption, "27");
     EXPECT_EQ(web.requests(), (std::vector<std::string>{first, second}));
 }
 

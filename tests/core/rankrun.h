@@ -7,7 +7,7 @@
 #include <vector>
 
 namespace veltrop {
-class Form1;
+class WindowController;
 }
 
 namespace veltrop::testing {
@@ -16,10 +16,9 @@ struct RankRunResult {
     std::vector<std::string> table;     // "ticker=score" of rows 1..tickercount
     std::vector<std::string> grid;      // "text|text|text|picture" of every row
     std::vector<std::string> messages;  // message boxes, in order
-    std::string labels;                 // Label1|Label2|Label3
+    std::string labels;                 // tickersFoundLabel|progressLabel|statusLabel
     std::string buttons;                // caption and +/- for enabled, of each command button
-    int sourcesrun = 0;
-    std::vector<std::string> progress;  // every distinct Label2 count-down text seen during the run
+    std::vector<std::string> progress;  // every distinct progressLabel count-down text seen during the run
     std::vector<std::string> captions;  // every distinct rank button caption seen
 };
 
@@ -28,7 +27,7 @@ struct RankRunResult {
 // ahead (0: as many as the engine allows); `during` is called whenever the
 // window would get its turn.
 RankRunResult runRankLists(const std::vector<std::string>& tickers, std::initializer_list<int> boxes,
-                           int lookahead = 0, const std::function<void(Form1&)>& during = {});
+                           int lookahead = 0, const std::function<void(WindowController&)>& during = {});
 
 // Compares two runs field by field, so a failure shows where they part
 // (progress and captions aside, which not every comparison wants).

@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "rank/ranksources.h"
 #include "rankexpect.h"
 #include "testsupport.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/rankmodel.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 #include "web/url.h"
 
 using namespace veltrop;
@@ -125,39 +125,19 @@ std::vector<std::string> tickerTable()
     return tickers;
 }
 
-class RankSourcesOnTheWeb : public veltrop::testing::WebFormTest {
+class RankSourcesOnTheWeb : public veltrop::testing::WebUnitTest {
 protected:
     std::vector<std::string> tickers = tickerTable();
 
-    void SetUp() override
-    {
-        form.lookahead = 1;  // one page after another, so the requests can be counted
-        form.setWaitHook([] {});
-        form.Form_Load();
-        ASSERT_LE(tickers.size(), static_cast<std::size_t>(maxTickers));
-    }
+    void SetUp() override { ASSERT_LE(tickers.size(), static_cast<std::size_t>(maxTickers)); }
 
     Outcome run(const RankSource& source)
     {
-        for (std::size_t i = 0; i < tickers.size(); ++i) {
-            form.tickertable[i + 1][0] = tickers[i];
-            form.tickertable[i + 1][1] = std::monostate{};
-        }
-        form.tickercount = static_cast<Integer>(tickers.size());
-        form.cancelflag = false;
-        form.stepstogo = 1000;
-        form.highestvalue = -10000;
-        form.lowestvalue = 10000;
-        form.rankbutton.caption = "unchanged";
-        form.loadranksource(source);
-        if (source.extraction == Extraction::SingleCell)
-            form.getranks();
-        else
-            form.rankloop(source);
-
+        // One page after another, so the requests can be counted.
+        const veltrop::testing::OneSourceRun ran = veltrop::testing::rankBy(source, tickers, 1);
         Outcome out;
         for (std::size_t i = 0; i < tickers.size(); ++i) {
-            const CellValue& score = form.tickertable[i + 1][1];
+            const CellValue& score = ran.table[i + 1][1];
             if (std::holds_alternative<double>(score))
                 out.scores.emplace_back(static_cast<long long>(std::get<double>(score)));
             else if (std::holds_alternative<std::monostate>(score))
@@ -165,9 +145,9 @@ protected:
             else
                 out.scores.emplace_back(-999999);  // a text where a score belongs
         }
-        out.highest = form.highestvalue;
-        out.lowest = form.lowestvalue;
-        out.caption = form.rankbutton.caption;
+        out.highest = ran.tally.highest;
+        out.lowest = ran.tally.lowest;
+        out.caption = ran.recorded.empty() ? "unchanged" : ran.recorded;
         return out;
     }
 
@@ -224,8 +204,6 @@ TEST_F(RankSourcesOnTheWeb, AFailingTenthPageEndsTheSource)
     web.clearRequests();
     const Outcome actual = run(*cnet);
     compare(0, actual, expectedOutcome(0, tickers, 0, ranks::localToday(), 10));
-    EXPECT_EQ(form.stepstogo, 1000 - 10);
-    EXPECT_EQ(form.Label2.caption, "");
     const std::vector<std::string> requests = web.requests();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back(), tenth);

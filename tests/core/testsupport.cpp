@@ -62,4 +62,51 @@ void removeTempFolder(const std::filesystem::path& folder)
     std::filesystem::remove_all(folder, ignored);
 }
 
+namespace {
+
+class Recorder : public RankObserver, public FilterObserver {
+public:
+    std::string recordedScore;
+    std::vector<std::string>& messages;
+    explicit Recorder(std::vector<std::string>& said) : messages(said) {}
+    bool ticked(const RankSource&) override { return true; }
+    void progress(const std::string&) override {}
+    void recorded(Wide score) override { recordedScore = std::to_string(score); }
+    void filtering() override {}
+    void message(const std::string& text) override { messages.push_back(text); }
+};
+
+} // namespace
+
+OneSourceRun rankBy(const RankSource& source, const std::vector<std::string>& tickers, int lookahead)
+{
+    OneSourceRun run;
+    Integer count = 0;
+    for (const std::string& ticker : tickers)
+        run.table[++count][0] = ticker;
+    FetchPool engine;
+    Recorder recorder(run.messages);
+    const bool cancel = false;
+    run.tally = rankTickers({engine, lookahead, {}, {}}, {&source, 1}, run.table, count, count, cancel, recorder);
+    run.recorded = recorder.recordedScore;
+    return run;
+}
+
+std::vector<std::string> filterBy(const std::vector<std::string>& tickers, std::vector<std::string>& messages,
+                                  const Limits& limits)
+{
+    TickerTable table{};
+    Integer count = 0;
+    for (const std::string& ticker : tickers)
+        table[++count][0] = ticker;
+    FetchPool engine;
+    Recorder recorder(messages);
+    bool cancel = false;
+    filterTickers({engine, 0, {}, {}}, table, count, limits, cancel, recorder);
+    std::vector<std::string> kept;
+    for (int i = 1; i <= count; ++i)
+        kept.push_back(cellText(table[i][0]));
+    return kept;
+}
+
 } // namespace veltrop::testing

@@ -4,13 +4,18 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/controls.h"
-#include "app/form1.h"
+#include "app/windowcontroller.h"
+#include "domain/webaccess.h"
+#include "filter/filter.h"
+#include "rank/rankrun.h"
+#include "web/fetchpool.h"
 #include "tests/marketpicks.h"
 #include "tools/simweb/server.h"
 
@@ -74,16 +79,59 @@ protected:
     simweb::Server web;
     ProxyRoute route{web.proxyUrl()};
     RecordingDialogs dialogs;
-    Form1 form{dialogs};
+    WindowController form{dialogs};
 
     void SetUp() override
     {
-        form.Form_Load();
+        form.load();
         dialogs.messages.clear();
         web.clearRequests();
     }
 };
 using WebFormTest = WebFormTestOf<>;
+
+// A command's unit on its own simulated web, with nothing of the window:
+// what the unit says is kept in `messages`; `duringWait` runs whenever the
+// window would take its turn.
+class WebUnitTest : public ::testing::Test {
+protected:
+    simweb::Server web;
+    ProxyRoute route{web.proxyUrl()};
+    FetchPool engine;
+    std::vector<std::string> messages;
+    std::function<void()> duringWait;
+    int lookahead = 0;
+
+    WebAccess access() const
+    {
+        return {const_cast<FetchPool&>(engine), lookahead, [this] {
+                    if (duringWait)
+                        duringWait();
+                }, {}};
+    }
+};
+
+// One rank source over `tickers`, as a ranking run takes it, on whatever
+// route http_proxy names.
+struct OneSourceRun {
+    TickerTable table{};
+    RankTally tally;
+    std::string recorded;  // the last score recorded, as the rank button shows it
+    std::vector<std::string> messages;
+};
+OneSourceRun rankBy(const RankSource& source, const std::vector<std::string>& tickers, int lookahead = 0);
+
+// The tickers the price and volume filter keeps, on whatever route
+// http_proxy names; what it says goes to `messages`.
+std::vector<std::string> filterBy(const std::vector<std::string>& tickers, std::vector<std::string>& messages,
+                                  const Limits& limits = {});
+
+// Runs a command as a click on its button would, the button enabled first.
+inline bool press(WindowController& window, Command command)
+{
+    window.button(command).enabled = true;
+    return window.click(command);
+}
 
 // A fresh folder under the temporary directory, named from `stem`; empty when
 // none could be made.
@@ -116,26 +164,23 @@ protected:
     void load(const std::filesystem::path& path)
     {
         dialogs.nextFileNames.push_back(path.string());
-        form.loadlistbutton_Click();
+        form.loadListButton.enabled = true;
+        form.click(Command::LoadList);
     }
     void save(const std::filesystem::path& path)
     {
         dialogs.nextFileNames.push_back(path.string());
-        form.savelistbutton_Click();
+        form.saveListButton.enabled = true;
+        form.click(Command::SaveList);
     }
 
     // The ticker list as Get Lists leaves it, and as it stands now.
-    void setList(const std::vector<std::string>& tickers)
-    {
-        form.tickercount = Integer(tickers.size());
-        for (std::size_t i = 0; i < tickers.size(); ++i)
-            form.tickertable[i + 1][0] = tickers[i];
-    }
+    void setList(const std::vector<std::string>& tickers) { form.setTickerList(tickers); }
     std::vector<std::string> tickers() const
     {
         std::vector<std::string> out;
-        for (int row = 1; row <= form.tickercount; ++row)
-            out.push_back(cellText(form.tickertable[row][0]));
+        for (int row = 1; row <= form.tickerCount(); ++row)
+            out.push_back(cellText(form.tickerTable()[row][0]));
         return out;
     }
 };

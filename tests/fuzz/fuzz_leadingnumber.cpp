@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/helpers.h"
+#include "web/text.h"
 #include "tests/fuzz/fuzzcheck.h"
 
 using namespace veltrop;

@@ -24,18 +24,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(raw.find('\n') == std::string::npos && raw.find('\r') == std::string::npos);
         taken += raw.size();
 
-        const std::string upper = listfile::upperCase1252(raw);
+        const std::string upper = upperCase1252(raw);
         FUZZ_CHECK(upper.size() == raw.size());
-        FUZZ_CHECK(listfile::upperCase1252(upper) == upper);
-        const std::string ticker = listfile::decode1252(upper);
+        FUZZ_CHECK(upperCase1252(upper) == upper);
+        const std::string ticker = decode1252(upper);
         FUZZ_CHECK(fuzz::validUtf8(ticker));
         // What is loaded saves back byte for byte.
-        FUZZ_CHECK(listfile::encode1252(ticker) == upper);
+        FUZZ_CHECK(encode1252(ticker) == upper);
     }
     FUZZ_CHECK(taken <= bytes.size());
 
     // Text the program holds, of any bytes, always becomes a line of the file.
-    const std::string saved = listfile::encode1252(bytes);
+    const std::string saved = encode1252(bytes);
     FUZZ_CHECK(saved.size() <= bytes.size());
     return 0;
 }

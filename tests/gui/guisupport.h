@@ -35,7 +35,7 @@ protected:
     std::unique_ptr<simweb::Server> web;
     std::unique_ptr<gui::MainWindow> window;
 
-    Form1& form() { return window->form(); }
+    WindowController& form() { return window->controller(); }
     template <class W = QWidget> W* find(const char* name)
     {
         W* widget = window->findChild<W*>(name);
@@ -64,18 +64,16 @@ protected:
     {
         if (window->tabControl()->currentIndex() != layout::RanksPage)
             showPage(layout::RanksPage);
-        tick(qPrintable(QStringLiteral("Rank_%1").arg(box)));
+        tick(qPrintable(QStringLiteral("rankBox_%1").arg(box)));
     }
 
     // Puts `list` into the window as Get Lists leaves it, none scored yet.
     void putList(const std::vector<std::string>& list)
     {
-        form().tickercount = Integer(list.size());
-        for (std::size_t i = 0; i < list.size(); ++i)
-            form().tickertable[i + 1] = {list[i], std::monostate{}};
-        form().rankbutton.enabled = true;
-        form().clearbutton.enabled = true;
-        form().getbutton.enabled = false;
+        form().setTickerList(list);
+        form().rankListsButton.enabled = true;
+        form().clearAllButton.enabled = true;
+        form().getListsButton.enabled = false;
     }
 
     // Message boxes answer themselves and every page comes from the web.

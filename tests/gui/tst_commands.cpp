@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "guisupport.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 using namespace veltrop;
 using namespace std::chrono_literals;
@@ -62,15 +62,15 @@ private slots:
     void startUpLeavesTheWindowReadyForAList()
     {
         QCOMPARE(startUpMessages, QStringList());
-        for (const char* on : {"getbutton", "loadlistbutton", "cancelbutton", "Helpbutton", "Command1"})
+        for (const char* on : {"getListsButton", "loadListButton", "cancelButton", "helpButton", "testButton"})
             QVERIFY2(enabled(on), on);
-        for (const char* off : {"savelistbutton", "clearbutton", "rankbutton", "delete25", "opinionbutton"})
+        for (const char* off : {"saveListButton", "clearAllButton", "rankListsButton", "deleteBottomButton", "opinionButton"})
             QVERIFY2(!enabled(off), off);
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
-        QCOMPARE(label("Label1"), QString());
-        QCOMPARE(label("Label2"), QString());
-        QCOMPARE(find<QLineEdit>("Text2")->text(), QStringLiteral("5"));
-        QCOMPARE(find<QLineEdit>("Text3")->text(), QStringLiteral("25000"));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
+        QCOMPARE(label("tickersFoundLabel"), QString());
+        QCOMPARE(label("progressLabel"), QString());
+        QCOMPARE(find<QLineEdit>("priceLimitBox")->text(), QStringLiteral("5"));
+        QCOMPARE(find<QLineEdit>("volumeLimitBox")->text(), QStringLiteral("25000"));
         QCOMPARE(window->tabControl()->currentIndex(), 0);
     }
 
@@ -88,80 +88,80 @@ private slots:
         qputenv("http_proxy", proxy);
 
         QCOMPARE(messages(), QStringList{"No Web connection found.  Please connect to use the program"});
-        QVERIFY(enabled("getbutton"));
-        QVERIFY(!enabled("savelistbutton"));
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QVERIFY(enabled("getListsButton"));
+        QVERIFY(!enabled("saveListButton"));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
     }
 
     void checkBoxClicksWriteTheirValue()
     {
-        tick("List_3");
-        QCOMPARE(form().List[3].value, 1);
-        tick("List_3");
-        QCOMPARE(form().List[3].value, 0);
+        tick("listBox_3");
+        QCOMPARE(form().listBoxes[3].value, 1);
+        tick("listBox_3");
+        QCOMPARE(form().listBoxes[3].value, 0);
         showPage(layout::RanksPage);
-        tick("Rank_15");
-        QCOMPARE(form().Rank[15].value, 1);
-        QCOMPARE(form().List[3].value, 0);
+        tick("rankBox_15");
+        QCOMPARE(form().rankBoxes[15].value, 1);
+        QCOMPARE(form().listBoxes[3].value, 0);
     }
 
     void getListsGathersTheTickedList()
     {
-        tick("List_3");
-        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        tick("listBox_3");
+        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
 
         QCOMPARE(messages(), QStringList());
         QVERIFY(requested(*web, nasdaqList));
-        QCOMPARE(form().tickercount, Integer(100));
-        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
-        QCOMPARE(button("getbutton")->text(), QStringLiteral("Get Lists"));
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
-        QVERIFY(!enabled("getbutton"));
-        for (const char* on : {"loadlistbutton", "savelistbutton", "clearbutton", "rankbutton"})
+        QCOMPARE(form().tickerCount(), Integer(100));
+        QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 100 tickers found"));
+        QCOMPARE(button("getListsButton")->text(), QStringLiteral("Get Lists"));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
+        QVERIFY(!enabled("getListsButton"));
+        for (const char* on : {"loadListButton", "saveListButton", "clearAllButton", "rankListsButton"})
             QVERIFY2(enabled(on), on);
     }
 
     void getListsWithNothingTickedSaysSo()
     {
-        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
         QCOMPARE(messages(), QStringList{"No Tickers selected"});
         QCOMPARE(web->requests().size(), std::size_t(0));
-        QVERIFY(enabled("getbutton"));
-        QVERIFY(enabled("loadlistbutton"));
-        QVERIFY(!enabled("savelistbutton"));
-        QCOMPARE(label("Label1"), QString());
+        QVERIFY(enabled("getListsButton"));
+        QVERIFY(enabled("loadListButton"));
+        QVERIFY(!enabled("saveListButton"));
+        QCOMPARE(label("tickersFoundLabel"), QString());
     }
 
     void progressShowsWhileAPageLoads()
     {
         web->setLatency(600);
-        tick("List_3");
+        tick("listBox_3");
         QString status;
         bool getEnabled = true;
         bool loadEnabled = true;
         after(300, [&] {
-            status = label("Label3");
-            getEnabled = enabled("getbutton");
-            loadEnabled = enabled("loadlistbutton");
+            status = label("statusLabel");
+            getEnabled = enabled("getListsButton");
+            loadEnabled = enabled("loadListButton");
         });
-        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
         QCOMPARE(status, QStringLiteral("Processing lists...."));
         QVERIFY(!getEnabled);
         QVERIFY(!loadEnabled);
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
     }
 
     void cancelReachesTheRunningCommandAtOnce()
     {
         web->setLatency(1200);
-        tick("List_3");
-        QPushButton* cancel = button("cancelbutton");
+        tick("listBox_3");
+        QPushButton* cancel = button("cancelButton");
         Clock::time_point clickedAt;
         long long delayMs = -1;
         bool flagAtHandling = false;
         const auto watch = connect(cancel, &QPushButton::clicked, this, [&] {
             delayMs = msSince(clickedAt);
-            flagAtHandling = form().cancelflag;
+            flagAtHandling = form().cancelRequested();
         });
         after(300, [&] {
             QCOMPARE(form().running(), true);
@@ -169,116 +169,116 @@ private slots:
             // Through the event queue, as a user's click arrives.
             QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
         });
-        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
         disconnect(watch);
 
         QVERIFY2(delayMs >= 0, "the Cancel click was not handled during the run");
         QVERIFY(flagAtHandling);
         QVERIFY2(delayMs < 100, qPrintable(QStringLiteral("Cancel took %1 ms").arg(delayMs)));
         // Get Lists itself does not stop for Cancel.
-        QCOMPARE(form().tickercount, Integer(100));
-        QVERIFY(form().cancelflag);
+        QCOMPARE(form().tickerCount(), Integer(100));
+        QVERIFY(form().cancelRequested());
     }
 
     void otherClicksDuringARunAreIgnored()
     {
         web->setLatency(800);
-        tick("List_3");
+        tick("listBox_3");
         bool testEnabled = false;
         after(250, [&] {
-            testEnabled = enabled("Command1");
-            QTest::mouseClick(button("Command1"), Qt::LeftButton);
-            QTest::mouseClick(button("Helpbutton"), Qt::LeftButton);
-            QMetaObject::invokeMethod(button("Command1"), &QPushButton::click, Qt::QueuedConnection);
+            testEnabled = enabled("testButton");
+            QTest::mouseClick(button("testButton"), Qt::LeftButton);
+            QTest::mouseClick(button("helpButton"), Qt::LeftButton);
+            QMetaObject::invokeMethod(button("testButton"), &QPushButton::click, Qt::QueuedConnection);
         });
-        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
 
         QVERIFY2(testEnabled, "the Test button was not clickable during the run");
         QVERIFY(!requested(*web, "portfolio_quick_quotes"));
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(find<QPlainTextEdit>("text1")->toPlainText(), QString());
-        QCOMPARE(form().tickercount, Integer(100));
+        QCOMPARE(find<QPlainTextEdit>("testPageBox")->toPlainText(), QString());
+        QCOMPARE(form().tickerCount(), Integer(100));
     }
 
     void boxTickedDuringARunCountsForItsOwnSource()
     {
         web->setLatency(500);
-        tick("List_3");
-        after(200, [&] { tick("List_8"); });
-        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
-        QCOMPARE(form().List[8].value, 1);
+        tick("listBox_3");
+        after(200, [&] { tick("listBox_8"); });
+        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
+        QCOMPARE(form().listBoxes[8].value, 1);
         QVERIFY(requested(*web, signalList));
-        QCOMPARE(form().tickercount, Integer(200));
-        QCOMPARE(label("Label1"), QStringLiteral(" 200 tickers found"));
+        QCOMPARE(form().tickerCount(), Integer(200));
+        QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 200 tickers found"));
     }
 
     void thresholdBoxesCheckEveryChange()
     {
         showPage(layout::OptionsPage);
-        QLineEdit* price = find<QLineEdit>("Text2");
+        QLineEdit* price = find<QLineEdit>("priceLimitBox");
         QTest::keyClick(price, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(price, Qt::Key_Backspace);
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
-        QCOMPARE(form().priceminimum, Wide(0));
+        QCOMPARE(form().limits().price, Wide(0));
 
         QTest::keyClick(price, '6');
         QTest::keyClick(price, '0');
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(form().priceminimum, Wide(60));
+        QCOMPARE(form().limits().price, Wide(60));
         QTest::keyClick(price, '0');
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
-        QCOMPARE(form().priceminimum, Wide(600));
-        QCOMPARE(form().Text2.text, std::string("600"));
+        QCOMPARE(form().limits().price, Wide(600));
+        QCOMPARE(form().priceLimitBox.text, std::string("600"));
         QCOMPARE(price->text(), QStringLiteral("600"));
 
-        QLineEdit* volume = find<QLineEdit>("Text3");
+        QLineEdit* volume = find<QLineEdit>("volumeLimitBox");
         QTest::keyClick(volume, Qt::Key_End);
         QTest::keyClicks(volume, "00");
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(form().volumeminimum, Wide(2500000));
+        QCOMPARE(form().limits().volume, Wide(2500000));
         // 25 million passes; 250 million does not.
         QTest::keyClicks(volume, "00");
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 50 million"});
-        QCOMPARE(form().volumeminimum, Wide(250000000));
+        QCOMPARE(form().limits().volume, Wide(250000000));
     }
 
     void testCommandAppendsTheQuotePageToItsBox()
     {
-        auto* output = find<QPlainTextEdit>("text1");
-        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+        auto* output = find<QPlainTextEdit>("testPageBox");
+        QTest::mouseClick(button("testButton"), Qt::LeftButton);
         QCOMPARE(messages(), QStringList{"Done"});
         QVERIFY(requested(*web, "portfolio_quick_quotes.asp?tickers=intc+rare+mho"));
-        const QString page = QString::fromStdString(form().text1.text);
+        const QString page = QString::fromStdString(form().testPageBox.text);
         QVERIFY(page.contains("INTC"));
         QCOMPARE(output->toPlainText(), page);
 
-        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+        QTest::mouseClick(button("testButton"), Qt::LeftButton);
         QCOMPARE(messages(), QStringList{"Done"});
         QCOMPARE(output->toPlainText(), page + page);
 
         // What the user types into the box is what the commands read.
         output->moveCursor(QTextCursor::End);
         QTest::keyClicks(output, "note");
-        QCOMPARE(QString::fromStdString(form().text1.text), page + page + "note");
+        QCOMPARE(QString::fromStdString(form().testPageBox.text), page + page + "note");
     }
 
     void helpShowsTheToolsPageAddress()
     {
-        QTest::mouseClick(button("Helpbutton"), Qt::LeftButton);
-        QCOMPARE(messages(), QStringList{QString::fromStdString(Form1::toolsPageUrl())});
+        QTest::mouseClick(button("helpButton"), Qt::LeftButton);
+        QCOMPARE(messages(), QStringList{QString::fromStdString(WindowController::toolsPageUrl())});
         QCOMPARE(web->requests().size(), std::size_t(0));
         // A disabled button does nothing.
-        QTest::mouseClick(button("clearbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("clearAllButton"), Qt::LeftButton);
         QCOMPARE(messages(), QStringList());
     }
 
     void closingDuringARunEndsItPromptly()
     {
         web->setFault(nasdaqList.toStdString(), simweb::Fault::Stall);
-        tick("List_3");
+        tick("listBox_3");
         after(300, [&] { window->close(); });
         const Clock::time_point start = Clock::now();
-        QTest::mouseClick(button("getbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
 
         QVERIFY2(msSince(start) < 5000, qPrintable(QStringLiteral("%1 ms").arg(msSince(start))));
         QVERIFY(form().closing());
@@ -295,29 +295,28 @@ private slots:
         QStringList shown, set;
         gui::QtDialogs::setMessageWitness([&](const std::string&) {
             QString widgets, models;
-            for (const char* name : {"Label1", "Label2", "Label3"})
+            for (const char* name : {"tickersFoundLabel", "progressLabel", "statusLabel"})
                 widgets += label(name) + "|";
-            for (const char* name : {"getbutton", "rankbutton"})
+            for (const char* name : {"getListsButton", "rankListsButton"})
                 widgets += button(name)->text() + "|";
-            const Form1& f = form();
-            for (const Label* model : {&f.Label1, &f.Label2, &f.Label3})
+            const WindowController& f = form();
+            for (const Label* model : {&f.tickersFoundLabel, &f.progressLabel, &f.statusLabel})
                 models += QString::fromStdString(model->caption) + "|";
-            for (const Button* model : {&f.getbutton, &f.rankbutton})
+            for (const Button* model : {&f.getListsButton, &f.rankListsButton})
                 models += QString::fromStdString(model->caption) + "|";
             shown << widgets;
             set << models;
         });
 
-        form().opinionbutton.enabled = true;
+        form().opinionButton.enabled = true;
         window->refresh();
-        click("opinionbutton");
+        click("opinionButton");
         // Nothing survives the filter, so nothing is ranked.
-        form().tickertable[1][0] = std::string("NOSUCH");
-        form().tickercount = 1;
-        form().rankbutton.enabled = true;
-        form().Rank[0].value = 1;
+        form().setTickerList({"NOSUCH"});
+        form().rankListsButton.enabled = true;
+        form().rankBoxes[0].value = 1;
         window->refresh();
-        click("rankbutton");
+        click("rankListsButton");
         gui::QtDialogs::setMessageWitness({});
 
         QCOMPARE(messages(), (QStringList{"Select a ticker and try again.", "No tickers ranked.  Clear and try again."}));

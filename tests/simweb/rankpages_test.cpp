@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/helpers.h"
+#include "web/text.h"
 #include "client.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
 #include "tools/simweb/rankmodel.h"
 #include "tools/simweb/server.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 #include "web/pagefetcher.h"
 #include "web/url.h"
 

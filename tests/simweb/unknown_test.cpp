@@ -8,7 +8,7 @@
 #include "client.h"
 #include "tools/simweb/pages.h"
 #include "tools/simweb/server.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 namespace hosts = veltrop::hosts;
 

@@ -4,7 +4,6 @@
 #include "web/fetchpool.h"
 
 #include "tools/simweb/server.h"
-#include "web/hosts.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +53,7 @@ private:
 
 class PageFetcherTest : public ::testing::Test {
 protected:
-    const std::string pageAddress = std::string("http://") + hosts::nasdaq + "/test/page.html";
+    const std::string pageAddress = "http://www.nasdaq.com/test/page.html";
 
     simweb::Server server;
     ScopedEnv proxy{"http_proxy", server.proxyUrl().c_str()};
@@ -72,7 +71,7 @@ TEST_F(PageFetcherTest, OpensAPageAndAnswersFromIt)
 
     ASSERT_TRUE(fetcher.OpenPage(pageAddress, 5));
     EXPECT_EQ(fetcher.GetCellText(1, 2, 1), "IBM");
-    EXPECT_EQ(fetcher.FindLinkUrl("Next Page"), std::string("http://") + hosts::nasdaq + "/test/next.html");
+    EXPECT_EQ(fetcher.FindLinkUrl("Next Page"), "http://www.nasdaq.com/test/next.html");
     EXPECT_EQ(fetcher.GetPageText(), "Symbol\nIBM\nNext Page");
     EXPECT_EQ(fetcher.pageUrl(), pageAddress);
     EXPECT_NE(fetcher.GetPageSource().find("<td> IBM </td>"), std::string::npos);
@@ -218,16 +217,16 @@ TEST_F(PageFetcherTest, HookMayReplaceItselfWhileRunning)
     EXPECT_GT(replacedCalls, 0);
 }
 
-TEST_F(PageFetcherTest, ConnectionProbeAsksTheQuotesHost)
+TEST_F(PageFetcherTest, ConnectionProbeAsksTheAddressItIsGiven)
 {
     int hookCalls = 0;
     server.setLatency(200);
     FetchPool engine;
-    ConnectionProbe probe(engine, [&] { ++hookCalls; });
+    ConnectionProbe probe(engine, "http://www.washingtonpost.com/", [&] { ++hookCalls; });
 
     EXPECT_TRUE(probe.IsConnected());
     EXPECT_GT(hookCalls, 0);
-    EXPECT_EQ(server.requests(), std::vector<std::string>{std::string("http://") + hosts::quotes + "/"});
+    EXPECT_EQ(server.requests(), std::vector<std::string>{"http://www.washingtonpost.com/"});
 }
 
 TEST_F(PageFetcherTest, ConnectionProbeFailsWhenTheProxyIsClosed)
@@ -241,7 +240,7 @@ TEST_F(PageFetcherTest, ConnectionProbeFailsWhenTheProxyIsClosed)
 
     const auto start = Clock::now();
     FetchPool engine;
-    EXPECT_FALSE(ConnectionProbe(engine).IsConnected());
+    EXPECT_FALSE(ConnectionProbe(engine, "http://www.washingtonpost.com/").IsConnected());
     EXPECT_LT(millisecondsSince(start), 6000);
 }
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "lists/listsources.h"
 #include "tests/listcaptions.h"
 #include "tools/bench/silentdialogs.h"
@@ -45,27 +45,27 @@ struct Outcome {
 Outcome timeRun(simweb::Server& web, int lookahead)
 {
     SilentDialogs dialogs;
-    veltrop::Form1 form(dialogs);
+    veltrop::WindowController form(dialogs);
     Outcome o;
     form.setWaitHook([&] {
-        if (o.shown.captions.empty() || o.shown.captions.back() != form.getbutton.caption)
-            o.shown.captions.push_back(form.getbutton.caption);
+        if (o.shown.captions.empty() || o.shown.captions.back() != form.getListsButton.caption)
+            o.shown.captions.push_back(form.getListsButton.caption);
     });
-    form.Form_Load();
+    form.load();
     o.shown.captions.clear();
     dialogs.shown.clear();
-    form.lookahead = lookahead;
-    for (auto& [index, box] : form.List)
+    form.setLookahead(lookahead);
+    for (auto& [index, box] : form.listBoxes)
         box.value = 1;
     web.clearRequests();
     const auto start = Clock::now();
     form.click(veltrop::Command::GetLists);
     o.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     o.requests = web.requests();
-    for (int i = 1; i <= form.tickercount; ++i)
-        o.shown.table.push_back(veltrop::cellText(form.tickertable[i][0]));
+    for (int i = 1; i <= form.tickerCount(); ++i)
+        o.shown.table.push_back(veltrop::cellText(form.tickerTable()[i][0]));
     o.shown.messages = dialogs.shown;
-    o.shown.labels = form.Label1.caption + "|" + form.Label3.caption + "|" + form.getbutton.caption;
+    o.shown.labels = form.tickersFoundLabel.caption + "|" + form.statusLabel.caption + "|" + form.getListsButton.caption;
     return o;
 }
 

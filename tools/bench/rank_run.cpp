@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/windowcontroller.h"
 #include "tools/simweb/market.h"
 #include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
@@ -66,20 +66,18 @@ std::vector<std::string> tickers(int count)
     return list;
 }
 
-void load(veltrop::Form1& form, const std::vector<std::string>& list)
+void load(veltrop::WindowController& form, const std::vector<std::string>& list)
 {
-    for (std::size_t i = 0; i < list.size(); ++i)
-        form.tickertable[i + 1][0] = list[i];
-    form.tickercount = veltrop::Integer(list.size());
-    for (auto& [index, box] : form.Rank)
+    form.setTickerList(list);
+    for (auto& [index, box] : form.rankBoxes)
         box.value = 1;
-    form.rankbutton.enabled = true;
+    form.rankListsButton.enabled = true;
 }
 
 Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool ahead)
 {
     SilentDialogs dialogs;
-    veltrop::Form1 form(dialogs);
+    veltrop::WindowController form(dialogs);
     Outcome o;
     Clock::time_point last{};
     form.setWaitHook([&] {
@@ -89,15 +87,15 @@ Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool 
             o.longestStallMs = std::max(o.longestStallMs, gap);
         }
         last = now;
-        const std::string& text = form.Label2.caption;
+        const std::string& text = form.progressLabel.caption;
         if (text.find("to go") != std::string::npos && (o.shown.progress.empty() || o.shown.progress.back() != text))
             o.shown.progress.push_back(text);
-        if (o.shown.captions.empty() || o.shown.captions.back() != form.rankbutton.caption)
-            o.shown.captions.push_back(form.rankbutton.caption);
+        if (o.shown.captions.empty() || o.shown.captions.back() != form.rankListsButton.caption)
+            o.shown.captions.push_back(form.rankListsButton.caption);
     });
-    form.Form_Load();
+    form.load();
     dialogs.shown.clear();
-    form.lookahead = ahead ? 0 : 1;
+    form.setLookahead(ahead ? 0 : 1);
     load(form, list);
 
     web.clearRequests();
@@ -112,15 +110,15 @@ Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool 
     o.requests = web.requests().size();
     o.workSeconds = form.fetchpool().counters().workSeconds;
 
-    for (int i = 1; i <= form.tickercount; ++i)
-        o.shown.table.push_back(veltrop::cellText(form.tickertable[i][0]) + "=" +
-                                veltrop::cellText(form.tickertable[i][1]));
-    const veltrop::FlexGrid& grid = form.MSFlexGrid1;
+    for (int i = 1; i <= form.tickerCount(); ++i)
+        o.shown.table.push_back(veltrop::cellText(form.tickerTable()[i][0]) + "=" +
+                                veltrop::cellText(form.tickerTable()[i][1]));
+    const veltrop::FlexGrid& grid = form.resultsGrid;
     for (int r = 0; r < grid.rows(); ++r)
         o.shown.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 2) + "|" + grid.picture(r, 1));
     o.shown.messages = dialogs.shown;
-    o.shown.labels = form.Label1.caption + "|" + form.Label2.caption + "|" + form.Label3.caption + "|" +
-                     form.rankbutton.caption;
+    o.shown.labels = form.tickersFoundLabel.caption + "|" + form.progressLabel.caption + "|" + form.statusLabel.caption + "|" +
+                     form.rankListsButton.caption;
     return o;
 }
 
@@ -141,21 +139,34 @@ double latencyFloor(const std::vector<std::string>& requests, int latencyMs)
 void timeCancel(const std::vector<std::string>& list)
 {
     SilentDialogs dialogs;
-    veltrop::Form1 form(dialogs);
+    veltrop::WindowController form(dialogs);
     Clock::time_point cancelledAt{};
     int inFlight = 0;
     int hooks = 0;
+    std::string firstTicker;
+    bool movedOn = false, secondSource = false;
     form.setWaitHook([&] {
         // The first hook of a ticker comes before its result is taken; by the
-        // time the second source runs, its results are long in.
-        if (cancelledAt == Clock::time_point{} && form.Label2.caption.find("to go") != std::string::npos &&
-            form.sourcesrun == 2 && ++hooks == 10) {
+        // time the second source runs, its results are long in. The second
+        // source starts again at the first ticker.
+        const std::string& line = form.progressLabel.caption;
+        const std::size_t at = line.find(" to go... ");
+        if (at == std::string::npos)
+            return;
+        const std::string ticker = line.substr(at + 10);
+        if (firstTicker.empty())
+            firstTicker = ticker;
+        else if (ticker != firstTicker)
+            movedOn = true;
+        else if (movedOn)
+            secondSource = true;
+        if (cancelledAt == Clock::time_point{} && secondSource && ++hooks == 10) {
             inFlight = form.fetchpool().counters().inFlight;
             cancelledAt = Clock::now();
-            form.cancelbutton_Click();
+            form.click(veltrop::Command::Cancel);
         }
     });
-    form.Form_Load();
+    form.load();
     load(form, list);
     form.click(veltrop::Command::RankLists);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - cancelledAt).count();

@@ -6,7 +6,7 @@
 #include "tools/simweb/http.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 #include <cstdio>
 

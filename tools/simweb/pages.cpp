@@ -1,7 +1,7 @@
 #include "tools/simweb/pages.h"
 
 #include "tools/simweb/html.h"
-#include "web/hosts.h"
+#include "domain/sites.h"
 
 #include <algorithm>
 #include <array>

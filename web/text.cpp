@@ -1,4 +1,4 @@
-#include "app/helpers.h"
+#include "web/text.h"
 
 #include <cctype>
 #include <cmath>

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/helpers.h"
+#include "web/text.h"
 
 using namespace veltrop;
 

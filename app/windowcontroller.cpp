@@ -1,0 +1,382 @@
+#include "app/windowcontroller.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "app/layout.h"
+#include "domain/sites.h"
+#include "domain/webaccess.h"
+#include "files/listfiles.h"
+#include "lists/getlists.h"
+#include "opinion/opinion.h"
+#include "ranklists/ranklists.h"
+#include "results/results.h"
+#include "web/fetchpool.h"
+#include "web/text.h"
+
+namespace veltrop {
+namespace {
+
+constexpr const char* listFilter = "Veltrop Lists (*.vel)|*.vel";
+
+// The dialogs start in the program's folder, as they always have for a
+// program unpacked into a folder of its own. An installed program's folder
+// belongs to the system, where nothing can be saved, so the user's documents
+// folder stands in for it.
+std::string startFolder(Dialogs& dialogs, const std::string& programFolder)
+{
+    if (::access(programFolder.c_str(), W_OK) == 0)
+        return programFolder;
+    std::string documents = dialogs.documentsFolder();
+    return documents.empty() ? programFolder : documents;
+}
+
+// Shows the open or save dialog for a list file and tells whether a file was
+// chosen: a cancelled dialog hands back the pattern it started with, the list
+// files of the folder it starts in.
+bool chooseListFile(Dialogs& dialogs, void (Dialogs::*show)(FileDialogState&), FileDialogState& dialog,
+                    const std::string& folder)
+{
+    const std::string initial = startFolder(dialogs, folder) + "/*.vel";
+    dialog.fileName = initial;
+    dialog.flags = 4;
+    dialog.filter = listFilter;
+    dialog.filterIndex = 1;
+    (dialogs.*show)(dialog);
+    return dialog.fileName != initial;
+}
+
+} // namespace
+
+// Get Lists as the window shows it: the button carries the last ticker taken.
+class WindowController::ListsShown : public ListsObserver {
+public:
+    explicit ListsShown(WindowController& window) : window_(window) {}
+    bool ticked(const ListSource& source) override { return window_.listBoxes[source.box].value == 1; }
+    void tickerTaken(const std::string& ticker) override { window_.getListsButton.caption = ticker; }
+    void listEnded() override { window_.getListsButton.caption = "Get Lists"; }
+    void message(const std::string& text) override { window_.message(text); }
+
+private:
+    WindowController& window_;
+};
+
+// Rank Lists as the window shows it: the status line while it runs, the
+// count down on the progress line, each recorded score on the button.
+class WindowController::RankingShown : public RankListsObserver {
+public:
+    explicit RankingShown(WindowController& window) : window_(window) {}
+    bool ticked(const RankSource& source) override { return window_.rankBoxes[source.index].value == 1; }
+    void started() override
+    {
+        window_.statusLabel.caption = "Processing ranks...";
+        window_.enter(Phase::Busy);
+    }
+    void filtering() override { window_.progressLabel.caption = "Filtering..."; }
+    void progress(const std::string& text) override { window_.progressLabel.caption = text; }
+    void recorded(Wide score) override { window_.rankListsButton.caption = std::to_string(score); }
+    void resultsShown(const std::string& rankedCaption) override
+    {
+        window_.progressLabel.caption = rankedCaption;
+        window_.enter(Phase::ResultsShown);
+    }
+    void message(const std::string& text) override { window_.message(text); }
+
+private:
+    WindowController& window_;
+};
+
+WindowController::WindowController(Dialogs& dialogs)
+    : WindowController(dialogs, std::make_unique<FetchPool>())
+{
+}
+
+WindowController::WindowController(Dialogs& dialogs, std::unique_ptr<FetchPool> engine)
+    : dialogs_(dialogs), pool_(std::move(engine))
+{
+    for (const layout::Control& c : layout::controls()) {
+        if (c.kind != layout::Kind::CheckBox)
+            continue;
+        CheckBoxArray& array = c.name == "listBox" ? listBoxes : rankBoxes;
+        array[c.index] = CheckBox{std::string(c.caption), std::string(c.tooltip), 0};
+    }
+    noticeLabel.caption = std::string(layout::find("noticeLabel")->caption);
+
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    programFolder_ = error ? std::filesystem::current_path(error).string() : exe.parent_path().string();
+}
+
+WindowController::~WindowController()
+{
+    // Whatever reads pages goes before the engine that reads them.
+    fetcher_.reset();
+    pool_.reset();
+}
+
+WebAccess WindowController::web() const
+{
+    return {*pool_, lookahead_, waitHook_, [this] { return closing_; }};
+}
+
+void WindowController::message(const std::string& text)
+{
+    if (closing_)
+        return;
+    if (showHook_)
+        showHook_();
+    dialogs_.message(text);
+}
+
+void WindowController::enter(Phase phase)
+{
+    const ButtonStates states = buttonStates(phase);
+    getListsButton.enabled = states.getLists;
+    rankListsButton.enabled = states.rankLists;
+    opinionButton.enabled = states.opinion;
+    saveListButton.enabled = states.saveList;
+    loadListButton.enabled = states.loadList;
+    clearAllButton.enabled = states.clearAll;
+    deleteBottomButton.enabled = states.deleteBottom;
+    helpButton.enabled = states.help;
+    cancelButton.enabled = states.cancel;
+    testButton.enabled = states.test;
+}
+
+void WindowController::load()
+{
+    turnTaken();
+    fetcher_ = std::make_unique<PageFetcher>(*pool_);
+    fetcher_->setWaitHook(waitHook_);
+
+    {
+        // Any answer of the quotes site counts.
+        ConnectionProbe probe(*pool_, std::string("http://") + hosts::quotes + "/", waitHook_);
+        if (!probe.IsConnected())
+            message("No Web connection found.  Please connect to use the program");
+    }
+
+    prepareResultsGrid(resultsGrid);
+    enter(Phase::NoList);
+    limits_ = Limits{};
+    cancelRequested_ = false;
+}
+
+Button& WindowController::button(Command command)
+{
+    switch (command) {
+    case Command::GetLists: return getListsButton;
+    case Command::RankLists: return rankListsButton;
+    case Command::Opinion: return opinionButton;
+    case Command::SaveList: return saveListButton;
+    case Command::LoadList: return loadListButton;
+    case Command::ClearAll: return clearAllButton;
+    case Command::Help: return helpButton;
+    case Command::Cancel: return cancelButton;
+    case Command::DeleteBottom: return deleteBottomButton;
+    case Command::Test: return testButton;
+    }
+    return testButton;
+}
+
+bool WindowController::click(Command command)
+{
+    if (!button(command).enabled)
+        return false;
+    if (command == Command::Cancel) {
+        cancelRequested_ = true;
+        return true;
+    }
+    // A click handled while a page loads would otherwise start a second
+    // command inside the first, which then reads the page the second opened.
+    if (running_ || closing_)
+        return false;
+
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } guard(running_);
+    turnTaken();
+
+    switch (command) {
+    case Command::GetLists: getLists(); return true;
+    case Command::ClearAll: clearAll(); return true;
+    case Command::Help: help(); return true;
+    case Command::Test: test(); return true;
+    case Command::RankLists: rankLists(); return true;
+    case Command::Opinion: opinion(); return true;
+    case Command::SaveList: saveList(); return true;
+    case Command::LoadList: loadList(); return true;
+    case Command::DeleteBottom: deleteBottomQuarter(); return true;
+    case Command::Cancel: return false;
+    }
+    return false;
+}
+
+void WindowController::requestClose()
+{
+    closing_ = true;
+    if (fetcher_)
+        fetcher_->abandon();
+}
+
+// ---- The limits ------------------------------------------------------------
+
+void WindowController::priceLimitTyped()
+{
+    limits_.price = roundHalfEven(leadingNumber(priceLimitBox.text));
+    if (limits_.price < 1 || limits_.price > 500)
+        message("Enter a number between 1 and 500");
+}
+
+void WindowController::volumeLimitTyped()
+{
+    limits_.volume = roundHalfEven(leadingNumber(volumeLimitBox.text));
+    if (limits_.volume < 1 || limits_.volume > 50000000)
+        message("Enter a number between 1 and 50 million");
+}
+
+// ---- The commands ------------------------------------------------------------
+
+void WindowController::getLists()
+{
+    statusLabel.caption = "Processing lists....";
+    enter(Phase::Busy);
+
+    ListsShown shown(*this);
+    veltrop::getLists(web(), listSources(), tickers_, tickerCount_, shown);
+
+    if (tickerCount_ != 0) {
+        enter(Phase::ListFromWeb);
+        tickersFoundLabel.caption = countCaption(tickerCount_, " tickers found");
+    } else {
+        message("No Tickers selected");
+        enter(Phase::NoList);
+    }
+    statusLabel.caption = "Idle...";
+}
+
+void WindowController::rankLists()
+{
+    RankingShown shown(*this);
+    const RankListsEnd end =
+        veltrop::rankLists(web(), {tickers_, tickerCount_, limits_, cancelRequested_, resultsGrid, programFolder_},
+                           shown);
+    if (end == RankListsEnd::NoSourceTicked)
+        return;
+    enter(end == RankListsEnd::Ranked ? Phase::Ranked : Phase::NothingRanked);
+    rankListsButton.caption = "Rank Lists";
+    statusLabel.caption = "Idle...";
+}
+
+void WindowController::deleteBottomQuarter()
+{
+    veltrop::deleteBottomQuarter(tickers_, tickerCount_, resultsGrid, programFolder_);
+    progressLabel.caption = rankedCaption(resultsGrid);
+}
+
+void WindowController::clearAll()
+{
+    tickerCount_ = 0;
+    clearResultsGrid(resultsGrid);
+    enter(Phase::NoList);
+    tickersFoundLabel.caption.clear();
+    progressLabel.caption.clear();
+}
+
+void WindowController::opinion()
+{
+    statusLabel.caption = "Getting opinion...";
+    opinionTicker_ = resultsGrid.text();
+    if (opinionTicker_.empty()) {
+        message("Select a ticker and try again.");
+        statusLabel.caption = "Idle...";
+        return;
+    }
+    // A page that does not open leaves the report shown before readable.
+    if (fetcher_)
+        if (std::optional<std::string> report = fetchOpinion(*fetcher_, opinionTicker_))
+            opinionBox.text = std::move(*report);
+    statusLabel.caption = "Idle...";
+}
+
+std::string WindowController::toolsPageUrl() { return std::string("http://") + hosts::maker + "/tools.htm"; }
+
+void WindowController::help() { message(toolsPageUrl()); }
+
+std::string WindowController::testQuoteUrl() { return quotePageAddress("intc+rare+mho"); }
+
+void WindowController::test()
+{
+    if (fetcher_ && fetcher_->OpenPage(testQuoteUrl(), 60, 0))
+        testPageBox.text += fetcher_->GetPageSource();
+    message("Done");
+}
+
+// ---- The list files ------------------------------------------------------------
+
+void WindowController::setTickerList(const std::vector<std::string>& tickers)
+{
+    tickers_ = {};
+    tickerCount_ = 0;
+    for (const std::string& ticker : tickers) {
+        if (tickerCount_ >= maxTickers)
+            break;
+        tickers_[++tickerCount_][0] = ticker;
+    }
+}
+
+void WindowController::loadList()
+{
+    message("Ticker Lists must be proper format, one ticker symbol per line");
+    if (chooseListFile(dialogs_, &Dialogs::showOpen, fileDialog, programFolder_))
+        loadListFrom(fileDialog.fileName);
+}
+
+void WindowController::loadListFrom(const std::string& path)
+{
+    // Nothing changes until the file is open: a missing or unreadable file,
+    // or a folder, leaves the current list as it is.
+    const std::optional<std::vector<std::string>> tickers = readListFile(path);
+    if (!tickers)
+        return;
+
+    clearAll();
+    for (const std::string& ticker : *tickers) {
+        ++tickerCount_;
+        getListsButton.caption = ticker;
+        tickers_[tickerCount_][0] = ticker;
+    }
+    getListsButton.caption = "Get Lists";
+    if (tickerCount_ == 0) {
+        message("No Tickers selected");
+        enter(Phase::NoList);
+    } else {
+        enter(Phase::ListFromFile);
+        tickersFoundLabel.caption = countCaption(tickerCount_, " tickers found");
+    }
+}
+
+void WindowController::saveList()
+{
+    if (tickerCount_ == 0) {
+        message("No tickers to save");
+        return;
+    }
+    if (chooseListFile(dialogs_, &Dialogs::showSave, fileDialog, programFolder_))
+        saveListTo(fileDialog.fileName);
+}
+
+void WindowController::saveListTo(const std::string& path)
+{
+    // The old file is replaced only by a complete new one, so a failed save
+    // loses nothing; the user is told, as the list is not on disk.
+    const std::string failure = writeListFile(path, tickers_, tickerCount_);
+    if (!failure.empty())
+        message("The list could not be saved.\n" + failure);
+}
+
+} // namespace veltrop

@@ -1,0 +1,154 @@
+#pragma once
+// The window's controls as plain models, what outlives a command, and the
+// commands a click runs. The commands themselves live in the domain; this is
+// the one place that knows the window: it reads the controls, calls the
+// commands and shows what they tell.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/buttonstates.h"
+#include "app/controls.h"
+#include "domain/tickers.h"
+#include "filter/filter.h"
+#include "results/flexgrid.h"
+#include "web/pagefetcher.h"
+
+namespace veltrop {
+
+class FetchPool;
+struct WebAccess;
+
+// The commands a click can start.
+enum class Command {
+    GetLists, RankLists, Opinion, SaveList, LoadList, ClearAll, Help, Cancel, DeleteBottom, Test
+};
+
+class WindowController {
+public:
+    explicit WindowController(Dialogs& dialogs);
+    // Over the given engine: one set up otherwise (other limits, another
+    // way to make its network), which every page of the window then uses.
+    WindowController(Dialogs& dialogs, std::unique_ptr<FetchPool> engine);
+    ~WindowController();
+
+    // ---- Controls --------------------------------------------------------
+    Button getListsButton{"Get Lists"};
+    Button rankListsButton{"Rank Lists"};
+    Button opinionButton{"Opinion"};
+    Button saveListButton{"Save List"};
+    Button loadListButton{"Load List"};
+    Button clearAllButton{"Clear All"};
+    Button helpButton{"Help"};
+    Button cancelButton{"Cancel"};
+    Button deleteBottomButton{"Delete bottom 25%"};
+    Button testButton{"Test"};
+    Label tickersFoundLabel;     // " 37 tickers found"
+    Label progressLabel;         // the count down of a run, then " 12 tickers ranked"
+    Label statusLabel{"Idle..."};
+    Label noticeLabel;           // the maker's notice
+    Label filterDefaultsLabel{"Filter Defaults..."}, priceLabel{"Price <"}, volumeLabel{"Volume <"};
+    TextBox priceLimitBox{"5"}, volumeLimitBox{"25000"};
+    RichTextBox testPageBox;     // the Test command's quote page
+    RichTextBox opinionBox;
+    CheckBoxArray listBoxes, rankBoxes;
+    FlexGrid resultsGrid;
+    FileDialogState fileDialog;
+
+    // ---- Start-up and typing ----------------------------------------------
+    // Probes for a connection, sets up the grid and puts the buttons in their
+    // start states.
+    void load();
+    void priceLimitTyped();
+    void volumeLimitTyped();
+
+    // ---- Dispatch --------------------------------------------------------
+    // Runs the command of a click. While a command runs (the window handles
+    // input during page waits), only Cancel acts: any other click is ignored,
+    // so no command starts inside another. A disabled button does nothing.
+    // Returns whether the command ran.
+    bool click(Command command);
+    bool running() const { return running_; }
+    Button& button(Command command);
+
+    // Called while a page loads, so the window can handle input. Set it
+    // before load().
+    void setWaitHook(WaitHook hook) { waitHook_ = std::move(hook); }
+    // Called before every message box, so that the window under it shows
+    // the state of that moment.
+    void setShowHook(std::function<void()> hook) { showHook_ = std::move(hook); }
+
+    // The window is closing: the page in flight is abandoned, every later
+    // page fails at once and no more message boxes are shown, so a running
+    // command comes to its end promptly.
+    void requestClose();
+    bool closing() const { return closing_; }
+
+    // ---- What outlives a command -------------------------------------------
+    const TickerTable& tickerTable() const { return tickers_; }
+    Integer tickerCount() const { return tickerCount_; }
+    const Limits& limits() const { return limits_; }
+    // Cancel was clicked and no filter or ranking run has ended since.
+    bool cancelRequested() const { return cancelRequested_; }
+    // The ticker the last Opinion asked for.
+    const std::string& opinionTicker() const { return opinionTicker_; }
+    // The folder the band pictures are read from, and the file dialogs start
+    // in when the user may write to it: the program's own.
+    const std::string& programFolder() const { return programFolder_; }
+    void setProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
+    // How many pages a command asks for ahead of the one it waits on: 0 as
+    // many as the fetch engine allows, 1 one page after another.
+    void setLookahead(int pages) { lookahead_ = pages; }
+    // The fetch engine every page of the program is read with.
+    const FetchPool& fetchpool() const { return *pool_; }
+
+    // Puts `tickers` in place of the ticker list, as a list gathered some
+    // other way; the buttons stay as they are.
+    void setTickerList(const std::vector<std::string>& tickers);
+    // Saves and loads without their dialogs, as if the file had been chosen.
+    void saveListTo(const std::string& path);
+    void loadListFrom(const std::string& path);
+
+    // The address of the quote page the Test command reads.
+    static std::string testQuoteUrl();
+    // The maker's tools page that Help shows.
+    static std::string toolsPageUrl();
+
+private:
+    class ListsShown;
+    class RankingShown;
+
+    void getLists();
+    void rankLists();
+    void opinion();
+    void saveList();
+    void loadList();
+    void clearAll();
+    void help();
+    void test();
+    void deleteBottomQuarter();
+
+    void message(const std::string& text);
+    // Every command button's enabled state, from the window's phase.
+    void enter(Phase phase);
+    WebAccess web() const;
+
+    Dialogs& dialogs_;
+    WaitHook waitHook_;
+    std::function<void()> showHook_;
+    std::unique_ptr<FetchPool> pool_;
+    std::unique_ptr<PageFetcher> fetcher_;  // the single pages: Test, Opinion
+
+    TickerTable tickers_{};
+    Integer tickerCount_ = 0;
+    Limits limits_{0, 0};
+    bool cancelRequested_ = false;
+    std::string opinionTicker_;
+    std::string programFolder_;
+    int lookahead_ = 0;
+    bool running_ = false;
+    bool closing_ = false;
+};
+
+} // namespace veltrop

@@ -1,0 +1,37 @@
+#pragma once
+// The price and volume filter: one quote page (or one per batch of 80
+// tickers) gives each ticker's price and volume; only the tickers above both
+// limits stay in the table.
+#include <string>
+#include <string_view>
+
+#include "domain/tickers.h"
+#include "domain/webaccess.h"
+
+namespace veltrop {
+
+// A ticker stays when its price is above `price` and its volume above
+// `volume`.
+struct Limits {
+    Wide price = 5;
+    Wide volume = 25000;
+};
+
+class FilterObserver : public virtual MessageSink {
+public:
+    // The quote pages are being asked for.
+    virtual void filtering() = 0;
+};
+
+// Keeps the tickers of `table` that pass `limits`, in their order, and
+// empties every other cell and every score. A batch whose page does not open
+// keeps none of its tickers and says so. An empty table is left as it is;
+// otherwise `cancel` is cleared at the end, so a Cancel clicked while the
+// quotes loaded does not stop the ranking that follows.
+void filterTickers(const WebAccess& web, TickerTable& table, Integer& count, const Limits& limits, bool& cancel,
+                   FilterObserver& observer);
+
+// The quote page for `query`, tickers as the site takes them.
+std::string quotePageAddress(std::string_view query);
+
+} // namespace veltrop

@@ -1,0 +1,35 @@
+#pragma once
+// Get Lists: the tickers of every ticked list, page after page, into the
+// ticker table.
+#include <span>
+#include <string>
+
+#include "domain/tickers.h"
+#include "domain/webaccess.h"
+#include "lists/listsources.h"
+
+namespace veltrop {
+
+// What Get Lists asks and tells the window as it goes.
+class ListsObserver : public MessageSink {
+public:
+    // Whether `source`'s box is ticked. It is read once when the run starts,
+    // to ask for every ticked list's first page at once, and again at the
+    // source's turn: the user may tick or clear a box while a page loads.
+    virtual bool ticked(const ListSource& source) = 0;
+    // A ticker went into the table; the window shows it while the next page
+    // loads.
+    virtual void tickerTaken(const std::string& ticker) = 0;
+    // One list's walk ended.
+    virtual void listEnded() = 0;
+};
+
+// Appends the tickers of every ticked source of `sources`, in their order,
+// to the `count` tickers of `table`. The table holds 500: the ticker that
+// would be the 501st ends the run with "Only 500 tickers allowed". A list
+// whose first page does not open says "Couldn't connect. Clear list and try
+// again." and the run goes on with the next.
+void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Integer& count,
+              ListsObserver& observer);
+
+} // namespace veltrop

@@ -1,0 +1,44 @@
+#pragma once
+// A ranking run: every ticked rank source applied to every ticker of the
+// table, page by page, each page's points added to the ticker's score.
+#include <span>
+#include <string>
+
+#include "domain/tickers.h"
+#include "domain/webaccess.h"
+#include "rank/ranksources.h"
+
+namespace veltrop {
+
+// What a ranking run asks and tells the window as it goes.
+class RankObserver : public virtual MessageSink {
+public:
+    // Whether `source`'s box is ticked, read when the run plans its pages
+    // and again at the source's turn: the user may tick or clear a box while
+    // an earlier source runs.
+    virtual bool ticked(const RankSource& source) = 0;
+    // The progress line: the count of pages still to go and the ticker, or
+    // empty.
+    virtual void progress(const std::string& text) = 0;
+    // A page recorded this score for its ticker.
+    virtual void recorded(Wide score) = 0;
+};
+
+struct RankTally {
+    // The highest and lowest score a page recorded (-10000 and 10000 when
+    // none did).
+    Wide highest = -10000;
+    Wide lowest = 10000;
+    // The sources run: every score is later divided by it.
+    Integer sourcesRun = 0;
+};
+
+// Rates the `count` tickers of `table` by every ticked source of `sources`,
+// in their order, adding to each ticker's score. `stepsToGo` counts the
+// pages still to come down as the progress line shows them. A source stops
+// at a ticker whose page does not open; the run stops where it is once
+// `cancel` reads true.
+RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Integer count,
+                      Integer stepsToGo, const bool& cancel, RankObserver& observer);
+
+} // namespace veltrop

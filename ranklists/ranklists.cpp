@@ -1,0 +1,32 @@
+#include "ranklists/ranklists.h"
+
+#include "results/results.h"
+
+namespace veltrop {
+
+RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer)
+{
+    const std::span<const RankSource> sources = rankSources();
+    Integer ticked = 0;
+    for (const RankSource& source : sources)
+        if (observer.ticked(source))
+            ++ticked;
+    if (ticked == 0) {
+        observer.message("No Ranks selected");
+        return RankListsEnd::NoSourceTicked;
+    }
+    observer.started();
+
+    filterTickers(web, input.table, input.count, input.limits, input.cancel, observer);
+    const RankTally tally = rankTickers(web, sources, input.table, input.count, Integer(input.count * ticked),
+                                        input.cancel, observer);
+    const Integer ranked = showRanks(input.table, input.count, tally, input.grid, input.pictureFolder);
+    observer.resultsShown(rankedCaption(input.grid));
+
+    if (ranked < 1)
+        observer.message("No tickers ranked.  Clear and try again.");
+    input.cancel = false;
+    return ranked < 1 ? RankListsEnd::NothingRanked : RankListsEnd::Ranked;
+}
+
+} // namespace veltrop

@@ -1,0 +1,40 @@
+#pragma once
+// Rank Lists as a whole: the price and volume filter, every ticked rank
+// source, the results. The window and any other front end run it the same
+// way.
+#include <string>
+
+#include "filter/filter.h"
+#include "rank/rankrun.h"
+#include "results/flexgrid.h"
+
+namespace veltrop {
+
+class RankListsObserver : public FilterObserver, public RankObserver {
+public:
+    // A rank source is ticked and the run begins: the filter comes next.
+    virtual void started() = 0;
+    // The ranked tickers are in the grid, before the run's last message.
+    virtual void resultsShown(const std::string& rankedCaption) = 0;
+};
+
+enum class RankListsEnd {
+    NoSourceTicked,  // "No Ranks selected": nothing changed
+    NothingRanked,   // "No tickers ranked.  Clear and try again."
+    Ranked,
+};
+
+struct RankListsInput {
+    TickerTable& table;
+    Integer& count;
+    Limits limits;
+    // Read at every ticker: true ends the run where it is. Cleared once the
+    // filter and once the run have ended.
+    bool& cancel;
+    FlexGrid& grid;
+    std::string pictureFolder;  // where the band pictures are
+};
+
+RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer);
+
+} // namespace veltrop
