@@ -138,47 +138,74 @@ Points brokerRecommendation(const PageView& page)
     return Points::record(0);
 }
 
-} // namespace veltrop
+// ---- How each kind of source reads its pages --------------------------------
 
-namespace veltrop {
+namespace {
 
-NewsReading extract(const RankSource& source, const PageView& page)
-{
-    switch (source.extraction) {
-    case Extraction::SingleCell: return {singleCell(page, source.cell), std::nullopt};
-    case Extraction::DaysSinceNews: return readNews(page);
-    case Extraction::RankChange: return {rankChange(page), std::nullopt};
-    case Extraction::GuruAverage: return {guruAverage(page), std::nullopt};
-    case Extraction::SmartSelect: return {smartSelectAverage(page), std::nullopt};
-    case Extraction::Broker: return {brokerRecommendation(page), std::nullopt};
-    case Extraction::FundCount: break;  // a walk over pages, not one page's
-    }
-    return {};
-}
-
-} // namespace veltrop
-
-namespace veltrop {
-
-
-std::string SourceReader::read(const PageView& page, const std::string& askedUrl)
-{
-    if (source_.extraction != Extraction::FundCount) {
-        reading_ = extract(source_, page);
+// A source whose one page gives its points at once.
+class OnePageReader : public RankReader {
+public:
+    explicit OnePageReader(std::function<Points(const PageView&)> rate) : rate_(std::move(rate)) {}
+    std::string read(const PageView& page, const std::string&) override
+    {
+        points_ = rate_(page);
         return {};
     }
-    TableWalker::Rows rows = walker_.read(page, askedUrl);
-    holdings_ += std::int64_t(rows.cells.size());
-    return std::move(rows.next);
-}
+    Points points(double) const override { return points_; }
 
-Points SourceReader::points(double now) const
-{
-    switch (source_.extraction) {
-    case Extraction::FundCount: return Points::record(holdings_);
-    case Extraction::DaysSinceNews: return newsPoints(reading_, now);
-    default: return reading_.points;
+private:
+    std::function<Points(const PageView&)> rate_;
+    Points points_;
+};
+
+// Days since news: the headline's date is read with the page, the days
+// counted at the ticker's turn.
+class NewsReader : public RankReader {
+public:
+    std::string read(const PageView& page, const std::string&) override
+    {
+        reading_ = readNews(page);
+        return {};
     }
+    Points points(double now) const override { return newsPoints(reading_, now); }
+
+private:
+    NewsReading reading_;
+};
+
+// The fund count: the holdings of every page of the walk.
+class FundCountReader : public RankReader {
+public:
+    std::string read(const PageView& page, const std::string& askedUrl) override
+    {
+        TableWalker::Rows rows = walker_.read(page, askedUrl);
+        holdings_ += std::int64_t(rows.cells.size());
+        return std::move(rows.next);
+    }
+    Points points(double) const override { return Points::record(holdings_); }
+
+private:
+    TableWalker walker_{fundWalk(), isHolding};
+    std::int64_t holdings_ = 0;
+};
+
+} // namespace
+
+std::shared_ptr<RankReader> readerFor(const RankSource& source)
+{
+    switch (source.extraction) {
+    case Extraction::SingleCell:
+        return std::make_shared<OnePageReader>([cell = source.cell](const PageView& page) {
+            return singleCell(page, cell);
+        });
+    case Extraction::DaysSinceNews: return std::make_shared<NewsReader>();
+    case Extraction::FundCount: return std::make_shared<FundCountReader>();
+    case Extraction::RankChange: return std::make_shared<OnePageReader>(rankChange);
+    case Extraction::GuruAverage: return std::make_shared<OnePageReader>(guruAverage);
+    case Extraction::SmartSelect: return std::make_shared<OnePageReader>(smartSelectAverage);
+    case Extraction::Broker: return std::make_shared<OnePageReader>(brokerRecommendation);
+    }
+    return std::make_shared<OnePageReader>([](const PageView&) { return Points::nothing(); });
 }
 
 } // namespace veltrop

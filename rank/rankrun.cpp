@@ -41,7 +41,7 @@ private:
     {
         for (int row = 1; row <= count_; ++row)
             if (const auto address = rankAddress(source, cellText(table_[row][0])))
-                pages_.plan(key(source, row), *address, std::make_shared<SourceReader>(source));
+                pages_.plan(key(source, row), *address, readerFor(source));
     }
 
     void planAll()
@@ -90,7 +90,7 @@ private:
                 pages_.take(key(source, row), turn_, [this] { return cancel_ || (web_.closing && web_.closing()); });
             if (!read)
                 break;
-            add(row, static_cast<const SourceReader&>(*read).points(presentDayNumber()));
+            add(row, static_cast<const RankReader&>(*read).points(presentDayNumber()));
         }
         // Whatever was fetched ahead for the tickers not reached is not
         // wanted.

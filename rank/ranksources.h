@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -100,24 +101,16 @@ Points smartSelectAverage(const PageView& page);
 
 Points brokerRecommendation(const PageView& page);
 
-// What one page gives `source`, any extraction but the fund count's walk.
-NewsReading extract(const RankSource& source, const PageView& page);
-
-// What one ticker's pages give one source: the extraction of its page, or
-// the fund count's walk over its holdings pages.
-class SourceReader : public PageReader {
+// What one ticker's pages give one source. Each kind of source reads its
+// page its own way (one cell, a phrase search and an average, a headline's
+// date, a walk over the holdings pages); readerFor is the one place that
+// knows which kind reads how.
+class RankReader : public PageReader {
 public:
-    explicit SourceReader(const RankSource& source) : source_(source) {}
-    std::string read(const PageView& page, const std::string& askedUrl) override;
-    // The points at the ticker's turn: days since news count from `now`,
-    // the present moment as a day number, as if the page had just been read.
-    Points points(double now) const;
-
-private:
-    const RankSource& source_;
-    NewsReading reading_;
-    TableWalker walker_{fundWalk(), isHolding};
-    std::int64_t holdings_ = 0;
+    // The points at the ticker's turn: days since news count from `now`, the
+    // present moment as a day number, as if the page had just been read.
+    virtual Points points(double now) const = 0;
 };
+std::shared_ptr<RankReader> readerFor(const RankSource& source);
 
 } // namespace veltrop

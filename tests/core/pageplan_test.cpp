@@ -74,7 +74,7 @@ protected:
     {
         for (std::size_t row = 1; row <= tickers.size(); ++row)
             pages.plan(rankKey(source, int(row)), *rankAddress(source, tickers[row - 1]),
-                       std::make_shared<SourceReader>(source));
+                       readerFor(source));
     }
     static void drop(PagePlan& pages, const RankSource& source)
     {
@@ -85,7 +85,7 @@ protected:
         const std::shared_ptr<PageReader> read = pages.take(rankKey(source, row), {});
         if (!read)
             return std::nullopt;
-        return static_cast<const SourceReader&>(*read).points(0);
+        return static_cast<const RankReader&>(*read).points(0);
     }
 };
 
@@ -174,7 +174,7 @@ TEST_F(PagePlanTest, AReaderThatThrowsAnythingFailsItsPageAndTheOthersGoOn)
     };
     PagePlan pages(engine, 0);
     pages.plan(1, *rankAddress(momentum, tickers[0]), std::make_shared<Throwing>());
-    pages.plan(2, *rankAddress(momentum, tickers[0]), std::make_shared<SourceReader>(momentum));
+    pages.plan(2, *rankAddress(momentum, tickers[0]), readerFor(momentum));
     bool hung = false;
     FetchPool::Failure why;
     EXPECT_FALSE(takeWithin(pages, 1, 10s, hung, {}, &why));
@@ -182,7 +182,7 @@ TEST_F(PagePlanTest, AReaderThatThrowsAnythingFailsItsPageAndTheOthersGoOn)
     EXPECT_EQ(why.reason, FetchPool::Failure::Reason::Unreadable);
     const std::shared_ptr<PageReader> read = takeWithin(pages, 2, 10s, hung);
     ASSERT_TRUE(read);
-    EXPECT_EQ(static_cast<const SourceReader&>(*read).points(0), Points::record(7));
+    EXPECT_EQ(static_cast<const RankReader&>(*read).points(0), Points::record(7));
 }
 
 } // namespace
