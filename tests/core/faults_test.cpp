@@ -239,42 +239,42 @@ TEST_F(FaultFetcher, RedirectsEndAfterTenAndNeverLeaveTheWeb)
 
 // ---- The commands ------------------------------------------------------------
 
-class FaultCommands : public veltrop::testing::WebFormTest {
+class FaultCommands : public veltrop::testing::ControllerTest {
 protected:
 
     void SetUp() override
     {
-        form.load();
+        window.load();
         ASSERT_TRUE(dialogs.messages.empty());
         web.clearRequests();
     }
 
     void tickLists(std::initializer_list<int> boxes)
     {
-        for (auto& [index, box] : form.listBoxes)
+        for (auto& [index, box] : window.listBoxes)
             box.value = 0;
         for (int b : boxes)
-            form.listBoxes[b].value = 1;
+            window.listBoxes[b].value = 1;
     }
     void tickRanks(std::initializer_list<int> boxes)
     {
-        for (auto& [index, box] : form.rankBoxes)
+        for (auto& [index, box] : window.rankBoxes)
             box.value = 0;
         for (int b : boxes)
-            form.rankBoxes[b].value = 1;
+            window.rankBoxes[b].value = 1;
     }
     // Puts a list into the table as Get Lists leaves it.
     void setList(const std::vector<std::string>& list)
     {
-        form.setTickerList(list);
-        form.rankListsButton.enabled = true;
-        form.getListsButton.enabled = false;
+        window.setTickerList(list);
+        window.rankListsButton.enabled = true;
+        window.getListsButton.enabled = false;
     }
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= form.tickerCount(); ++i)
-            v.push_back(cellText(form.tickerTable()[i][0]));
+        for (int i = 1; i <= window.tickerCount(); ++i)
+            v.push_back(cellText(window.tickerTable()[i][0]));
         return v;
     }
     std::vector<std::string> requestsStartingWith(const std::string& prefix) const
@@ -289,9 +289,9 @@ protected:
     std::map<std::string, std::string> gridValues() const
     {
         std::map<std::string, std::string> values;
-        for (int r = 1; r < form.resultsGrid.rows(); ++r)
-            if (!form.resultsGrid.textMatrix(r, 0).empty())
-                values[form.resultsGrid.textMatrix(r, 0)] = form.resultsGrid.textMatrix(r, 2);
+        for (int r = 1; r < window.resultsGrid.rows(); ++r)
+            if (!window.resultsGrid.textMatrix(r, 0).empty())
+                values[window.resultsGrid.textMatrix(r, 0)] = window.resultsGrid.textMatrix(r, 2);
         return values;
     }
     std::vector<std::string> messages()
@@ -302,9 +302,9 @@ protected:
     }
     void loadFile(const std::string& path)
     {
-        form.loadListButton.enabled = true;
+        window.loadListButton.enabled = true;
         dialogs.nextFileNames = {path};
-        form.click(Command::LoadList);
+        window.click(Command::LoadList);
         messages();
     }
 };
@@ -331,9 +331,9 @@ TEST_F(FaultCommands, AStalledPageThatFailsIsAPageThatDidNotOpen)
         // Get Lists goes on with its next source.
         web.clearFaults();
         web.setFault(nasdaqList, fault);
-        press(form, Command::ClearAll);
+        press(window, Command::ClearAll);
         tickLists({3, 8});
-        form.click(Command::GetLists);
+        window.click(Command::GetLists);
         EXPECT_EQ(messages(), std::vector<std::string>{couldntConnect});
         EXPECT_EQ(taken(), listed(signalList));
 
@@ -347,7 +347,7 @@ TEST_F(FaultCommands, AStalledPageThatFailsIsAPageThatDidNotOpen)
         web.setFault(rankAddress(0, kept[1]), fault);
         setList(kept);
         tickRanks({0, 5});
-        form.click(Command::RankLists);
+        window.click(Command::RankLists);
         EXPECT_EQ(gridValues(), (std::map<std::string, std::string>{{kept[0], "6"}, {kept[1], "2"}, {kept[2], "2"}}));
         messages();
 
@@ -357,21 +357,21 @@ TEST_F(FaultCommands, AStalledPageThatFailsIsAPageThatDidNotOpen)
         web.clearRequests();
         setList(kept);
         tickRanks({0});
-        form.click(Command::RankLists);
+        window.click(Command::RankLists);
         EXPECT_EQ(messages(), (std::vector<std::string>{filterFailed, noneRanked}));
         EXPECT_TRUE(requestsStartingWith(rankPrefix(0)).empty());
 
         // The opinion report shown before stays.
         web.clearFaults();
         web.setFault(opinionPage, fault);
-        form.resultsGrid.setTextMatrix(1, 0, kept[0]);
-        form.resultsGrid.setRow(1);
-        form.resultsGrid.setCol(0);
-        form.opinionButton.enabled = true;
-        form.opinionBox.text = "the report before";
-        form.click(Command::Opinion);
-        EXPECT_EQ(form.opinionBox.text, "the report before");
-        EXPECT_EQ(form.statusLabel.caption, "Idle...");
+        window.resultsGrid.setTextMatrix(1, 0, kept[0]);
+        window.resultsGrid.setRow(1);
+        window.resultsGrid.setCol(0);
+        window.opinionButton.enabled = true;
+        window.opinionBox.text = "the report before";
+        window.click(Command::Opinion);
+        EXPECT_EQ(window.opinionBox.text, "the report before");
+        EXPECT_EQ(window.statusLabel.caption, "Idle...");
         EXPECT_TRUE(messages().empty());
 
         // A connection that closes without a byte of an answer is asked
@@ -392,12 +392,12 @@ TEST_F(FaultCommands, ABrokenOrHugeListPageGivesNoTickers)
         SCOPED_TRACE(int(fault));
         web.clearFaults();
         web.setFault(nasdaqList, fault);
-        press(form, Command::ClearAll);
+        press(window, Command::ClearAll);
         tickLists({3});
-        form.click(Command::GetLists);
+        window.click(Command::GetLists);
         EXPECT_EQ(messages(), (std::vector<std::string>{couldntConnect, noTickers}));
-        EXPECT_EQ(form.tickerCount(), 0);
-        EXPECT_EQ(form.getListsButton.caption, "Get Lists");
+        EXPECT_EQ(window.tickerCount(), 0);
+        EXPECT_EQ(window.getListsButton.caption, "Get Lists");
     }
 }
 
@@ -419,7 +419,7 @@ TEST_F(FaultCommands, ABrokenRankPageEndsItsSourceAndNothingOfItCounts)
         setList(kept);
         tickRanks({0, 5});
         const auto start = Clock::now();
-        form.click(Command::RankLists);
+        window.click(Command::RankLists);
         EXPECT_LT(msSince(start), 5000);
         EXPECT_EQ(gridValues(), (std::map<std::string, std::string>{{kept[0], "6"}, {kept[1], "2"}, {kept[2], "2"}}));
         EXPECT_LE(requestsStartingWith(rankAddress(0, kept[1])).size(), 11u);
@@ -450,9 +450,9 @@ TEST_F(FaultCommands, NextPageLinksAwayFromTheWebAreNotFollowed)
         SCOPED_TRACE(next);
         web.setPage(breakOutList, breakOutPage({"AAA", "BBB"}, next));
         web.clearRequests();
-        press(form, Command::ClearAll);
+        press(window, Command::ClearAll);
         tickLists({0});
-        form.click(Command::GetLists);
+        window.click(Command::GetLists);
         EXPECT_TRUE(messages().empty()) << "a next page that does not open ends the walk silently";
         EXPECT_EQ(taken(), (std::vector<std::string>{"AAA", "BBB"}));
         for (const std::string& url : web.requests())
@@ -468,7 +468,7 @@ TEST_F(FaultCommands, NextPageChainsEndInListWalks)
     web.setPage(breakOutList, breakOutPage({"AAA"}, b));
     web.setPage(b, breakOutPage({"BBB"}, breakOutList));
     tickLists({0});
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     EXPECT_EQ(taken(), (std::vector<std::string>{"AAA", "BBB"}));
     EXPECT_EQ(web.requests(), (std::vector<std::string>{breakOutList, b}));
 
@@ -476,9 +476,9 @@ TEST_F(FaultCommands, NextPageChainsEndInListWalks)
     web.clearPages();
     web.clearRequests();
     web.setFault(breakOutList, simweb::Fault::EndlessPaging);
-    press(form, Command::ClearAll);
+    press(window, Command::ClearAll);
     const auto start = Clock::now();
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     EXPECT_EQ(web.requests().size(), 100u);
     EXPECT_LT(msSince(start), 20000);
     EXPECT_TRUE(messages().empty());
@@ -525,12 +525,12 @@ TEST_F(FaultCommands, NextPageChainsEndInTheFundCount)
         setList({ticker});
         tickRanks({6});
         const auto start = Clock::now();
-        form.click(Command::RankLists);
+        window.click(Command::RankLists);
         EXPECT_LT(msSince(start), 20000);
         EXPECT_EQ(requestsStartingWith(first).size(), chain.read);
         // Two holdings a page, one source: the grid shows the count itself.
-        EXPECT_EQ(form.resultsGrid.textMatrix(1, 0), ticker);
-        EXPECT_EQ(form.resultsGrid.textMatrix(1, 2), std::to_string(2 * chain.read));
+        EXPECT_EQ(window.resultsGrid.textMatrix(1, 0), ticker);
+        EXPECT_EQ(window.resultsGrid.textMatrix(1, 2), std::to_string(2 * chain.read));
         messages();
     }
 }
@@ -669,7 +669,7 @@ TEST_F(OddTickers, FromAListPageTheyGoOutEncodedToProgramHostsOnly)
                                             longTicker, "H\r\nX-Injected: 1"};
     web.setPage(nasdaqList, listPage(11, 1, 2, cells));
     tickLists({3});
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     messages();
     const std::vector<std::string> tickers = taken();
     ASSERT_EQ(tickers.size(), cells.size());
@@ -680,7 +680,7 @@ TEST_F(OddTickers, FromAListPageTheyGoOutEncodedToProgramHostsOnly)
     // First run: the quote page knows none of them, so nothing is ranked.
     web.clearRequests();
     tickRanks({0});
-    form.click(Command::RankLists);
+    window.click(Command::RankLists);
     EXPECT_EQ(messages(), std::vector<std::string>{noneRanked});
     expectQuoteRequestCarries(tickers);
     expectCleanHeads({hosts::quotes});
@@ -690,7 +690,7 @@ TEST_F(OddTickers, FromAListPageTheyGoOutEncodedToProgramHostsOnly)
     web.setPage(quoteUrl, keepingQuotePage(tickers));
     setList(tickers);
     web.clearRequests();
-    form.click(Command::RankLists);
+    window.click(Command::RankLists);
     messages();
     const std::vector<std::string> ranked = requestsStartingWith(rankPrefix(0));
     const std::string prefix = rankPrefix(0);
@@ -727,7 +727,7 @@ TEST_F(OddTickers, FromAListFileTheyGoOutEncodedToProgramHostsOnly)
 
     web.clearRequests();
     tickRanks({0});
-    form.click(Command::RankLists);
+    window.click(Command::RankLists);
     messages();
     expectQuoteRequestCarries(tickers);
     // "C" and "E" are listed symbols, so the filter keeps them for the rank loop.
@@ -752,46 +752,46 @@ TEST(FaultProxy, RefusingOrAskingForCredentialsOrNoNetworkEveryCommandReportsAnd
         RecordingDialogs dialogs;
         auto engine = row.network ? std::make_unique<FetchPool>()
                                   : std::make_unique<FetchPool>(FetchPool::Limits{}, [] { return nullptr; });
-        WindowController form(dialogs, std::move(engine));
+        WindowController window(dialogs, std::move(engine));
         const auto start = Clock::now();
 
-        form.load();
+        window.load();
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{noConnection}) << "start-up says it once";
         dialogs.messages.clear();
 
         // Again and again: the engine's queues fill past what may wait for
         // a worker, and nothing may wait for them.
-        std::vector<std::string> everyListFails(form.listBoxes.size(), couldntConnect);
+        std::vector<std::string> everyListFails(window.listBoxes.size(), couldntConnect);
         everyListFails.push_back(noTickers);
-        for (auto& [index, box] : form.listBoxes)
+        for (auto& [index, box] : window.listBoxes)
             box.value = 1;
         for (int run = 1; run <= 5; ++run) {
-            form.click(Command::GetLists);
+            window.click(Command::GetLists);
             ASSERT_EQ(dialogs.messages, everyListFails) << "run " << run;
             dialogs.messages.clear();
         }
 
         dialogs.nextFileNames = {file.path.string()};
-        form.click(Command::LoadList);
+        window.click(Command::LoadList);
         dialogs.messages.clear();
-        ASSERT_EQ(form.tickerCount(), 2);
-        form.rankBoxes[0].value = 1;
-        form.click(Command::RankLists);
+        ASSERT_EQ(window.tickerCount(), 2);
+        window.rankBoxes[0].value = 1;
+        window.click(Command::RankLists);
         EXPECT_EQ(dialogs.messages, (std::vector<std::string>{filterFailed, noneRanked}));
         dialogs.messages.clear();
 
-        form.resultsGrid.setTextMatrix(1, 0, "IBM");
-        form.resultsGrid.setRow(1);
-        form.resultsGrid.setCol(0);
-        form.opinionButton.enabled = true;
-        form.opinionBox.text = "kept";
-        form.click(Command::Opinion);
-        EXPECT_EQ(form.opinionBox.text, "kept");
+        window.resultsGrid.setTextMatrix(1, 0, "IBM");
+        window.resultsGrid.setRow(1);
+        window.resultsGrid.setCol(0);
+        window.opinionButton.enabled = true;
+        window.opinionBox.text = "kept";
+        window.click(Command::Opinion);
+        EXPECT_EQ(window.opinionBox.text, "kept");
         EXPECT_TRUE(dialogs.messages.empty());
 
-        form.click(Command::Test);
+        window.click(Command::Test);
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Done"});
-        EXPECT_EQ(form.testPageBox.text, "");
+        EXPECT_EQ(window.testPageBox.text, "");
 
         EXPECT_LT(msSince(start), 10000);
     }

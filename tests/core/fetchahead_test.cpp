@@ -10,7 +10,7 @@
 
 #include "app/windowcontroller.h"
 #include "rank/ranksources.h"
-#include "rankrun.h"
+#include "windowrun.h"
 #include "testsupport.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/quotemodel.h"
@@ -113,9 +113,9 @@ TEST_F(FetchAhead, CancelDuringASource)
     web.setLatency(25);
     const std::vector<std::string> tickers = keepers(12);
     // Cancel while the second source's fifth ticker is in progress.
-    const auto cancelAt = [](WindowController& form) {
-        if (form.progressLabel.caption.starts_with(" 19 to go... "))
-            press(form, Command::Cancel);
+    const auto cancelAt = [](WindowController& window) {
+        if (window.progressLabel.caption.starts_with(" 19 to go... "))
+            press(window, Command::Cancel);
     };
     const RankRunResult sequential = run(false, tickers, {0, 5, 7}, cancelAt);
     const RankRunResult ahead = run(true, tickers, {0, 5, 7}, cancelAt);
@@ -132,17 +132,17 @@ TEST_F(FetchAhead, ClosingWhileTheRunsPagesArePlannedEndsItWithoutMessages)
     // by the time the filter is done: it comes while the run's pages are
     // planned, not at the first ticker.
     bool closed = false;
-    const auto closeAt = [&](WindowController& form) {
-        if (closed || form.progressLabel.caption != "Filtering...")
+    const auto closeAt = [&](WindowController& window) {
+        if (closed || window.progressLabel.caption != "Filtering...")
             return;
         // The filter's seven quote pages are all in once it has ended.
-        const FetchPool::Counters engine = form.fetchpool().counters();
+        const FetchPool::Counters engine = window.fetchpool().counters();
         if (engine.started < 7 || engine.inFlight > 0) {
             std::this_thread::sleep_for(waitSlice + 2ms);
             return;
         }
         closed = true;
-        form.requestClose();
+        window.requestClose();
     };
     const auto start = std::chrono::steady_clock::now();
     const RankRunResult run = this->run(true, tickers, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
@@ -159,10 +159,10 @@ TEST_F(FetchAhead, BoxesChangedDuringTheRun)
     const std::vector<std::string> tickers = keepers(10);
     // During the first source: the fund count is unticked, the guru
     // average ticked.
-    const auto change = [](WindowController& form) {
-        if (form.progressLabel.caption.starts_with(" 27 to go... ")) {
-            form.rankBoxes[6].value = 0;
-            form.rankBoxes[8].value = 1;
+    const auto change = [](WindowController& window) {
+        if (window.progressLabel.caption.starts_with(" 27 to go... ")) {
+            window.rankBoxes[6].value = 0;
+            window.rankBoxes[8].value = 1;
         }
     };
     web.clearRequests();

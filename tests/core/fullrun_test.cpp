@@ -213,25 +213,25 @@ struct Mode {
 };
 void PrintTo(const Mode& mode, std::ostream* out) { *out << mode.name; }
 
-class FullRun : public veltrop::testing::WebFormTestOf<::testing::TestWithParam<Mode>> {
+class FullRun : public veltrop::testing::ControllerTestOf<::testing::TestWithParam<Mode>> {
 protected:
     void SetUp() override
     {
-        form.setWaitHook([this] {
-            if (form.progressLabel.caption.find(" to go... ") != std::string::npos)
-                lastCountDown = form.progressLabel.caption;
+        window.setWaitHook([this] {
+            if (window.progressLabel.caption.find(" to go... ") != std::string::npos)
+                lastCountDown = window.progressLabel.caption;
         });
-        WebFormTestOf::SetUp();
+        ControllerTestOf::SetUp();
     }
 
     std::string lastCountDown;  // the progress line's last count down
 
-    std::string picturePath(int band) const { return form.programFolder() + "/vp" + std::to_string(band) + ".bmp"; }
+    std::string picturePath(int band) const { return window.programFolder() + "/vp" + std::to_string(band) + ".bmp"; }
 
     Observed observe() const
     {
         Observed o;
-        const FlexGrid& grid = form.resultsGrid;
+        const FlexGrid& grid = window.resultsGrid;
         for (int r = 1; r <= grid.rows() - 2; ++r) {
             o.listed.push_back({grid.textMatrix(r, 0), std::atoll(grid.textMatrix(r, 2).c_str())});
             int band = 0;
@@ -246,13 +246,13 @@ protected:
 
 TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
 {
-    form.setLookahead(GetParam().lookahead);
+    window.setLookahead(GetParam().lookahead);
     const std::vector<std::string> tickers = tickerTable();
     ASSERT_EQ(tickers.size(), 500u);
-    form.setTickerList(tickers);
+    window.setTickerList(tickers);
     for (int index = 0; index < 17; ++index)
-        form.rankBoxes[index].value = 1;
-    form.rankListsButton.enabled = true;
+        window.rankBoxes[index].value = 1;
+    window.rankListsButton.enabled = true;
 
     // The filter's survivors and every source's points but the news, which
     // reads the clock.
@@ -273,7 +273,7 @@ TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
     const ranks::CivilDate todayBefore = ranks::localToday();
     const double before = expect::localDayNumber(std::time(nullptr));
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(form.click(Command::RankLists));
+    ASSERT_TRUE(window.click(Command::RankLists));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double after = expect::localDayNumber(std::time(nullptr));
     const ranks::CivilDate todayAfter = ranks::localToday();
@@ -320,7 +320,7 @@ TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
 
     // The grid: header, one row per listed ticker best first with its hidden
     // value and its picture, one empty row after them.
-    const FlexGrid& grid = form.resultsGrid;
+    const FlexGrid& grid = window.resultsGrid;
     const int n = static_cast<int>(want.listed.size());
     ASSERT_EQ(grid.rows(), n + 2);
     EXPECT_EQ(grid.textMatrix(0, 0), "Ticker");
@@ -342,31 +342,31 @@ TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
     EXPECT_EQ(grid.col(), 1);
 
     // The table holds the listed tickers in grid order, each value as text.
-    EXPECT_EQ(form.tickerCount(), n);
+    EXPECT_EQ(window.tickerCount(), n);
     for (int i = 0; i <= maxTickers; ++i) {
         const std::string where = "table row " + std::to_string(i);
         if (i >= 1 && i <= n) {
             const Listed& l = want.listed[static_cast<std::size_t>(i - 1)];
-            EXPECT_EQ(cellText(form.tickerTable()[i][0]), l.ticker) << where;
-            ASSERT_TRUE(std::holds_alternative<std::string>(form.tickerTable()[i][1])) << where;
-            EXPECT_EQ(std::get<std::string>(form.tickerTable()[i][1]), std::to_string(l.value)) << where;
+            EXPECT_EQ(cellText(window.tickerTable()[i][0]), l.ticker) << where;
+            ASSERT_TRUE(std::holds_alternative<std::string>(window.tickerTable()[i][1])) << where;
+            EXPECT_EQ(std::get<std::string>(window.tickerTable()[i][1]), std::to_string(l.value)) << where;
         } else {
-            EXPECT_TRUE(isEmpty(form.tickerTable()[i][0])) << where;
-            EXPECT_TRUE(isEmpty(form.tickerTable()[i][1])) << where;
+            EXPECT_TRUE(isEmpty(window.tickerTable()[i][0])) << where;
+            EXPECT_TRUE(isEmpty(window.tickerTable()[i][1])) << where;
         }
     }
 
     // Captions, counters and buttons.
-    EXPECT_EQ(form.progressLabel.caption, " " + std::to_string(n) + " tickers ranked");
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
-    EXPECT_EQ(form.rankListsButton.caption, "Rank Lists");
-    EXPECT_FALSE(form.rankListsButton.enabled);
-    EXPECT_TRUE(form.deleteBottomButton.enabled);
-    EXPECT_TRUE(form.opinionButton.enabled);
-    EXPECT_TRUE(form.saveListButton.enabled);
-    EXPECT_TRUE(form.clearAllButton.enabled);
-    EXPECT_TRUE(form.loadListButton.enabled);
-    EXPECT_FALSE(form.cancelRequested());
+    EXPECT_EQ(window.progressLabel.caption, " " + std::to_string(n) + " tickers ranked");
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
+    EXPECT_EQ(window.rankListsButton.caption, "Rank Lists");
+    EXPECT_FALSE(window.rankListsButton.enabled);
+    EXPECT_TRUE(window.deleteBottomButton.enabled);
+    EXPECT_TRUE(window.opinionButton.enabled);
+    EXPECT_TRUE(window.saveListButton.enabled);
+    EXPECT_TRUE(window.clearAllButton.enabled);
+    EXPECT_TRUE(window.loadListButton.enabled);
+    EXPECT_FALSE(window.cancelRequested());
     // Every page counted down: what is left is SmartSelect's skipped tickers.
     EXPECT_EQ(lastCountDown.substr(0, lastCountDown.find(" to go... ")), " " + std::to_string(skipped));
     EXPECT_TRUE(dialogs.messages.empty());

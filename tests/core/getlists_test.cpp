@@ -14,7 +14,7 @@
 #include "testsupport.h"
 
 using namespace veltrop;
-using veltrop::testing::WebFormTest;
+using veltrop::testing::ControllerTest;
 using veltrop::testing::WebUnitTest;
 using veltrop::testing::listPage;
 using veltrop::testing::RecordingDialogs;
@@ -67,33 +67,33 @@ protected:
 };
 
 // Get Lists through the window, over the built-in lists.
-class GetLists : public WebFormTest {
+class GetLists : public ControllerTest {
 protected:
     std::function<void()> duringWait;
 
     void SetUp() override
     {
-        form.setWaitHook([this] {
+        window.setWaitHook([this] {
             if (duringWait)
                 duringWait();
         });
-        WebFormTest::SetUp();
+        ControllerTest::SetUp();
     }
 
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= form.tickerCount(); ++i)
-            v.push_back(cellText(form.tickerTable()[i][0]));
+        for (int i = 1; i <= window.tickerCount(); ++i)
+            v.push_back(cellText(window.tickerTable()[i][0]));
         return v;
     }
 
     void tickOnly(std::initializer_list<int> boxes)
     {
-        for (auto& [index, box] : form.listBoxes)
+        for (auto& [index, box] : window.listBoxes)
             box.value = 0;
         for (int b : boxes)
-            form.listBoxes[b].value = 1;
+            window.listBoxes[b].value = 1;
     }
 };
 
@@ -181,10 +181,10 @@ TEST_F(GetLists, AnEndlessChainStopsAfterAHundredPages)
 {
     web.setFault("http://www.clearstation.com/cgi-bin/drill_event", simweb::Fault::EndlessPaging);
     tickOnly({0});
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     EXPECT_EQ(web.requests().size(), 100u);
-    EXPECT_GT(form.tickerCount(), 0);
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_GT(window.tickerCount(), 0);
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
 }
 
 TEST_F(ListWalk, TickersAreTakenAsGivenDuplicatesIncluded)
@@ -202,28 +202,28 @@ const std::string sp500 = "http://www.spglobal.com/indexmainglobal500_data.html"
 
 TEST_F(GetLists, NothingTickedFetchesNothing)
 {
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     EXPECT_TRUE(web.requests().empty());
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0], "No Tickers selected");
-    EXPECT_TRUE(form.getListsButton.enabled);
-    EXPECT_TRUE(form.loadListButton.enabled);
-    EXPECT_FALSE(form.saveListButton.enabled);
-    EXPECT_FALSE(form.rankListsButton.enabled);
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_TRUE(window.getListsButton.enabled);
+    EXPECT_TRUE(window.loadListButton.enabled);
+    EXPECT_FALSE(window.saveListButton.enabled);
+    EXPECT_FALSE(window.rankListsButton.enabled);
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
 }
 
 TEST_F(GetLists, EveryPageFailingReportsEachThenNoTickers)
 {
     web.setFault("http://", simweb::Fault::NotFound);
     tickOnly({3, 8});
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Couldn't connect. Clear list and try again.",
                                                           "Couldn't connect. Clear list and try again.",
                                                           "No Tickers selected"}));
-    EXPECT_TRUE(form.getListsButton.enabled);
-    EXPECT_FALSE(form.saveListButton.enabled);
-    EXPECT_EQ(form.tickerCount(), 0);
+    EXPECT_TRUE(window.getListsButton.enabled);
+    EXPECT_FALSE(window.saveListButton.enabled);
+    EXPECT_EQ(window.tickerCount(), 0);
 }
 
 TEST_F(GetLists, SourcesAreReadInTheirFixedOrderAndDuplicatesKept)
@@ -231,36 +231,36 @@ TEST_F(GetLists, SourcesAreReadInTheirFixedOrderAndDuplicatesKept)
     web.setPage(nasdaq, listPage(11, 1, 2, {"AAA", "BBB", "AAA"}));
     web.setPage(signal, listPage(11, 1, 1, {"BBB"}));
     tickOnly({8, 3});  // Nasdaq comes before the Barchart signals
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     // Both first pages are asked for at once; the tickers keep list order.
     std::vector<std::string> requests = web.requests();
     std::sort(requests.begin(), requests.end());
     EXPECT_EQ(requests, (std::vector<std::string>{signal, nasdaq}));
     EXPECT_EQ(taken(), (std::vector<std::string>{"AAA", "BBB", "AAA", "BBB"}));
-    EXPECT_EQ(form.tickersFoundLabel.caption, " 4 tickers found");
+    EXPECT_EQ(window.tickersFoundLabel.caption, " 4 tickers found");
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(form.getListsButton.enabled);
-    EXPECT_TRUE(form.loadListButton.enabled);
-    EXPECT_TRUE(form.saveListButton.enabled);
-    EXPECT_TRUE(form.clearAllButton.enabled);
-    EXPECT_TRUE(form.rankListsButton.enabled);
-    EXPECT_EQ(form.getListsButton.caption, "Get Lists");
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_FALSE(window.getListsButton.enabled);
+    EXPECT_TRUE(window.loadListButton.enabled);
+    EXPECT_TRUE(window.saveListButton.enabled);
+    EXPECT_TRUE(window.clearAllButton.enabled);
+    EXPECT_TRUE(window.rankListsButton.enabled);
+    EXPECT_EQ(window.getListsButton.caption, "Get Lists");
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
 }
 
 TEST_F(GetLists, OneTickerStillUsesThePlural)
 {
     web.setPage(nasdaq, listPage(11, 1, 2, {"ONE"}));
     tickOnly({3});
-    form.click(Command::GetLists);
-    EXPECT_EQ(form.tickersFoundLabel.caption, " 1 tickers found");
+    window.click(Command::GetLists);
+    EXPECT_EQ(window.tickersFoundLabel.caption, " 1 tickers found");
 }
 
 TEST_F(GetLists, GreyedBoxesDoNotCount)
 {
     tickOnly({});
-    form.listBoxes[3].value = 2;
-    form.click(Command::GetLists);
+    window.listBoxes[3].value = 2;
+    window.click(Command::GetLists);
     EXPECT_TRUE(web.requests().empty());
 }
 
@@ -269,15 +269,15 @@ TEST_F(GetLists, MoreThan500AcrossSourcesKeepsTheFirst500)
     web.setPage(nasdaq, listPage(11, 1, 2, tickers("N", 450)));
     web.setPage(signal, listPage(11, 1, 1, tickers("B", 100)));
     tickOnly({3, 8, 2});  // Nasdaq, Barchart signals, then the S&P 500
-    form.click(Command::GetLists);
-    EXPECT_EQ(form.tickerCount(), 500);
-    EXPECT_EQ(cellText(form.tickerTable()[450][0]), "N450");
-    EXPECT_EQ(cellText(form.tickerTable()[451][0]), "B1");
-    EXPECT_EQ(cellText(form.tickerTable()[500][0]), "B50");
+    window.click(Command::GetLists);
+    EXPECT_EQ(window.tickerCount(), 500);
+    EXPECT_EQ(cellText(window.tickerTable()[450][0]), "N450");
+    EXPECT_EQ(cellText(window.tickerTable()[451][0]), "B1");
+    EXPECT_EQ(cellText(window.tickerTable()[500][0]), "B50");
     // The source that first offers a 501st ticker, and every later one.
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Only 500 tickers allowed",
                                                           "Only 500 tickers allowed"}));
-    EXPECT_EQ(form.tickersFoundLabel.caption, " 500 tickers found");
+    EXPECT_EQ(window.tickersFoundLabel.caption, " 500 tickers found");
 }
 
 TEST_F(GetLists, OnceTheTableIsFullNoNextPageIsAskedFor)
@@ -326,7 +326,7 @@ TEST_F(GetLists, OnceTheTableIsFullNoNextPageIsAskedFor)
 TEST_F(GetLists, EveryBuiltInSourceGivesTickers)
 {
     // Each source alone, through the real page layouts of the simulated web.
-    for (auto& [index, box] : form.listBoxes) {
+    for (auto& [index, box] : window.listBoxes) {
         RecordingDialogs fresh;
         WindowController one(fresh);
         one.load();
@@ -350,19 +350,19 @@ TEST_F(GetLists, OnlyCancelActsWhileAPageLoads)
     bool testRan = true, helpRan = true, cancelRan = false;
     std::string statusDuringRun;
     duringWait = [&] {
-        statusDuringRun = form.statusLabel.caption;
-        testRan = form.click(Command::Test);
-        helpRan = form.click(Command::Help);
-        cancelRan = form.click(Command::Cancel);
+        statusDuringRun = window.statusLabel.caption;
+        testRan = window.click(Command::Test);
+        helpRan = window.click(Command::Help);
+        cancelRan = window.click(Command::Cancel);
     };
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     duringWait = nullptr;
 
     EXPECT_EQ(statusDuringRun, "Processing lists....");
     EXPECT_FALSE(testRan);
     EXPECT_FALSE(helpRan);
     EXPECT_TRUE(cancelRan);
-    EXPECT_TRUE(form.cancelRequested());
+    EXPECT_TRUE(window.cancelRequested());
     EXPECT_EQ(web.requests(), (std::vector<std::string>{nasdaq})) << "no quote page was read";
     EXPECT_EQ(taken(), (std::vector<std::string>{"AAA"}));
     EXPECT_TRUE(dialogs.messages.empty());
@@ -374,8 +374,8 @@ TEST_F(GetLists, ABoxTickedWhileAnEarlierPageLoadsCountsForItsSource)
     web.setPage(signal, listPage(11, 1, 1, {"BBB"}));
     web.setLatency(150);
     tickOnly({3});
-    duringWait = [&] { form.listBoxes[8].value = 1; };
-    form.click(Command::GetLists);
+    duringWait = [&] { window.listBoxes[8].value = 1; };
+    window.click(Command::GetLists);
     duringWait = nullptr;
     EXPECT_EQ(taken(), (std::vector<std::string>{"AAA", "BBB"}));
 }
@@ -384,13 +384,13 @@ TEST_F(GetLists, ClosingDuringARunEndsItWithoutMessages)
 {
     tickOnly({3, 8, 2});
     web.setFault("http://", simweb::Fault::Stall);
-    duringWait = [&] { form.requestClose(); };
+    duringWait = [&] { window.requestClose(); };
     auto start = std::chrono::steady_clock::now();
-    form.click(Command::GetLists);
+    window.click(Command::GetLists);
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::seconds(5));
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(form.click(Command::Help)) << "no command starts once the window closes";
+    EXPECT_FALSE(window.click(Command::Help)) << "no command starts once the window closes";
 }
 
 } // namespace

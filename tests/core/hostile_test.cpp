@@ -30,7 +30,7 @@
 #include "web/pagefetcher.h"
 
 using namespace veltrop;
-using veltrop::testing::WebFormTest;
+using veltrop::testing::ControllerTest;
 using veltrop::testing::filesIn;
 using veltrop::testing::readBytes;
 using veltrop::testing::writeBytes;
@@ -102,7 +102,7 @@ std::optional<Outcome> inChild(const std::function<Outcome()>& work, int limitSe
     return outcome;
 }
 
-class Hostile : public WebFormTest {};
+class Hostile : public ControllerTest {};
 
 // ---- pages that are huge, deep or broken ----
 
@@ -390,7 +390,7 @@ TEST_F(HostileFiles, NulBytesStayPartOfTheirTicker)
     writeBytes(folder / "nul.vel", std::string("a\0b\r\n\0\r\nibm", 11));
     load(folder / "nul.vel");
     EXPECT_EQ(tickers(), (std::vector<std::string>{std::string("A\0B", 3), std::string(1, '\0'), "IBM"}));
-    EXPECT_EQ(form.tickersFoundLabel.caption, " 3 tickers found");
+    EXPECT_EQ(window.tickersFoundLabel.caption, " 3 tickers found");
 }
 
 TEST_F(HostileFiles, FiftyMegabytesOfShortLinesGiveTheFirstFiveHundredQuickly)
@@ -406,9 +406,9 @@ TEST_F(HostileFiles, FiftyMegabytesOfShortLinesGiveTheFirstFiveHundredQuickly)
     const auto start = std::chrono::steady_clock::now();
     load(path);
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(form.tickerCount(), 500);
-    EXPECT_EQ(cellText(form.tickerTable()[500][0]), "AB");
-    EXPECT_EQ(form.tickersFoundLabel.caption, " 500 tickers found");
+    EXPECT_EQ(window.tickerCount(), 500);
+    EXPECT_EQ(cellText(window.tickerTable()[500][0]), "AB");
+    EXPECT_EQ(window.tickersFoundLabel.caption, " 500 tickers found");
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
 }
 

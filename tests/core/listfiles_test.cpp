@@ -48,24 +48,24 @@ protected:
     void gatheredList()
     {
         setList({"AAA", "BBB"});
-        form.resultsGrid.addItem("AAA\t");
-        form.tickersFoundLabel.caption = " 2 tickers found";
-        form.getListsButton.enabled = false;
-        form.saveListButton.enabled = true;
-        form.clearAllButton.enabled = true;
-        form.rankListsButton.enabled = true;
+        window.resultsGrid.addItem("AAA\t");
+        window.tickersFoundLabel.caption = " 2 tickers found";
+        window.getListsButton.enabled = false;
+        window.saveListButton.enabled = true;
+        window.clearAllButton.enabled = true;
+        window.rankListsButton.enabled = true;
     }
 
     void expectGatheredListUntouched()
     {
         EXPECT_EQ(tickers(), (std::vector<std::string>{"AAA", "BBB"}));
-        EXPECT_EQ(form.resultsGrid.rows(), 3);
-        EXPECT_EQ(form.resultsGrid.textMatrix(2, 0), "AAA");
-        EXPECT_EQ(form.tickersFoundLabel.caption, " 2 tickers found");
-        EXPECT_FALSE(form.getListsButton.enabled);
-        EXPECT_TRUE(form.saveListButton.enabled);
-        EXPECT_TRUE(form.clearAllButton.enabled);
-        EXPECT_TRUE(form.rankListsButton.enabled);
+        EXPECT_EQ(window.resultsGrid.rows(), 3);
+        EXPECT_EQ(window.resultsGrid.textMatrix(2, 0), "AAA");
+        EXPECT_EQ(window.tickersFoundLabel.caption, " 2 tickers found");
+        EXPECT_FALSE(window.getListsButton.enabled);
+        EXPECT_TRUE(window.saveListButton.enabled);
+        EXPECT_TRUE(window.clearAllButton.enabled);
+        EXPECT_TRUE(window.rankListsButton.enabled);
     }
 };
 
@@ -98,15 +98,15 @@ TEST_F(ListFiles, LinesLoadAsUpperCaseTickersWithTheirBlanks)
 
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
         EXPECT_EQ(tickers(), c.tickers);
-        EXPECT_EQ(form.tickersFoundLabel.caption, " " + std::to_string(c.tickers.size()) + " tickers found");
-        EXPECT_EQ(form.getListsButton.caption, "Get Lists");
-        EXPECT_FALSE(form.getListsButton.enabled);
-        EXPECT_TRUE(form.clearAllButton.enabled);
-        EXPECT_TRUE(form.rankListsButton.enabled);
-        EXPECT_FALSE(form.saveListButton.enabled);
-        EXPECT_FALSE(form.deleteBottomButton.enabled);
-        EXPECT_FALSE(form.opinionButton.enabled);
-        EXPECT_TRUE(form.loadListButton.enabled);
+        EXPECT_EQ(window.tickersFoundLabel.caption, " " + std::to_string(c.tickers.size()) + " tickers found");
+        EXPECT_EQ(window.getListsButton.caption, "Get Lists");
+        EXPECT_FALSE(window.getListsButton.enabled);
+        EXPECT_TRUE(window.clearAllButton.enabled);
+        EXPECT_TRUE(window.rankListsButton.enabled);
+        EXPECT_FALSE(window.saveListButton.enabled);
+        EXPECT_FALSE(window.deleteBottomButton.enabled);
+        EXPECT_FALSE(window.opinionButton.enabled);
+        EXPECT_TRUE(window.loadListButton.enabled);
     }
 }
 
@@ -114,7 +114,7 @@ TEST_F(ListFiles, TheOpenDialogStartsInTheProgramsFolderWithTheListFilter)
 {
     load(file("list.vel", "ibm\r\n"));
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].fileName, form.programFolder() + "/*.vel");
+    EXPECT_EQ(dialogs.shown[0].fileName, window.programFolder() + "/*.vel");
     EXPECT_EQ(dialogs.shown[0].filter, "Veltrop Lists (*.vel)|*.vel");
     EXPECT_EQ(dialogs.shown[0].filterIndex, 1);
     EXPECT_EQ(dialogs.shown[0].flags, 4);
@@ -125,13 +125,13 @@ TEST_F(ListFiles, AnEmptyFileClearsTheListAndSaysSo)
     gatheredList();
     load(file("empty.vel", ""));
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{formatMessage, "No Tickers selected"}));
-    EXPECT_EQ(form.tickerCount(), 0);
-    EXPECT_EQ(form.resultsGrid.rows(), 2);
-    EXPECT_EQ(form.tickersFoundLabel.caption, "");
-    EXPECT_TRUE(form.getListsButton.enabled);
-    EXPECT_FALSE(form.clearAllButton.enabled);
-    EXPECT_FALSE(form.rankListsButton.enabled);
-    EXPECT_FALSE(form.saveListButton.enabled);
+    EXPECT_EQ(window.tickerCount(), 0);
+    EXPECT_EQ(window.resultsGrid.rows(), 2);
+    EXPECT_EQ(window.tickersFoundLabel.caption, "");
+    EXPECT_TRUE(window.getListsButton.enabled);
+    EXPECT_FALSE(window.clearAllButton.enabled);
+    EXPECT_FALSE(window.rankListsButton.enabled);
+    EXPECT_FALSE(window.saveListButton.enabled);
 }
 
 TEST_F(ListFiles, SixHundredLinesLoadTheFirstFiveHundred)
@@ -140,16 +140,16 @@ TEST_F(ListFiles, SixHundredLinesLoadTheFirstFiveHundred)
     for (int i = 1; i <= 600; ++i)
         bytes += "t" + std::to_string(i) + "\r\n";
     load(file("long.vel", bytes));
-    EXPECT_EQ(form.tickerCount(), 500);
-    EXPECT_EQ(cellText(form.tickerTable()[500][0]), "T500");
-    EXPECT_EQ(form.tickersFoundLabel.caption, " 500 tickers found");
+    EXPECT_EQ(window.tickerCount(), 500);
+    EXPECT_EQ(cellText(window.tickerTable()[500][0]), "T500");
+    EXPECT_EQ(window.tickersFoundLabel.caption, " 500 tickers found");
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
 }
 
 TEST_F(ListFiles, ACancelledOrFailedOpenChangesNothing)
 {
     gatheredList();
-    press(form, Command::LoadList);  // nothing queued: the dialog is cancelled
+    press(window, Command::LoadList);  // nothing queued: the dialog is cancelled
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
     expectGatheredListUntouched();
 
@@ -166,7 +166,7 @@ TEST_F(ListFiles, AnOverLongLineKeepsItsFirstKilobyteAndTheLinesAfterIt)
     load(file("mixed.vel", "ibm\r\n" + kilobyte + "\r\n" + kilobyte + "yyy\rmsft\n" + kilobyte + "z"));
     const std::string upper(listfile::maxLineBytes, 'X');
     EXPECT_EQ(tickers(), (std::vector<std::string>{"IBM", upper, upper, "MSFT", upper}));
-    EXPECT_EQ(form.tickersFoundLabel.caption, " 5 tickers found");
+    EXPECT_EQ(window.tickersFoundLabel.caption, " 5 tickers found");
 
     // 50 MB of one line between two tickers (a sparse file, so nothing is
     // written to disk).
@@ -217,8 +217,8 @@ TEST(ListFileReading, EndlessLineBreaksStopAtTheLineLimitAndLongLinesStayCut)
 
 TEST_F(ListFiles, SaveWithoutTickersSaysSoAndShowsNoDialog)
 {
-    form.saveListButton.enabled = true;
-    press(form, Command::SaveList);
+    window.saveListButton.enabled = true;
+    press(window, Command::SaveList);
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"No tickers to save"});
     EXPECT_TRUE(dialogs.shown.empty());
 }
@@ -229,7 +229,7 @@ TEST_F(ListFiles, SavedListsLoadBackTheSameInTheSameOrder)
     save(folder / "list");
     EXPECT_TRUE(dialogs.messages.empty());
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].fileName, form.programFolder() + "/*.vel");
+    EXPECT_EQ(dialogs.shown[0].fileName, window.programFolder() + "/*.vel");
     EXPECT_EQ(dialogs.shown[0].filter, "Veltrop Lists (*.vel)|*.vel");
     EXPECT_EQ(dialogs.shown[0].flags, 4);
     // No extension is added to the name given.
@@ -253,7 +253,7 @@ TEST_F(ListFiles, SavingChangesNoStateOfTheWindow)
     gatheredList();
     save(folder / "list.vel");
     expectGatheredListUntouched();
-    EXPECT_EQ(form.getListsButton.caption, "Get Lists");
+    EXPECT_EQ(window.getListsButton.caption, "Get Lists");
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -281,7 +281,7 @@ TEST_F(ListFiles, SavingOverAFileReplacesItWholeAndKeepsItsPermissions)
 TEST_F(ListFiles, ACancelledSaveWritesNothing)
 {
     setList({"IBM"});
-    press(form, Command::SaveList);
+    press(window, Command::SaveList);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(filesIn(folder).empty());
@@ -303,7 +303,7 @@ TEST_F(ListFiles, AFailedSaveSaysWhyAndLeavesWhatWasThere)
     EXPECT_EQ(dialogs.messages[0], prefix + std::strerror(EISDIR));
     EXPECT_TRUE(fs::is_directory(folder / "taken.vel"));
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"taken.vel"});
-    EXPECT_EQ(form.tickerCount(), 1);
+    EXPECT_EQ(window.tickerCount(), 1);
 }
 
 // Runs `body` as an ordinary user: in a child process that gives up root,
@@ -334,7 +334,7 @@ TEST_F(ListFiles, DialogsStartInTheDocumentsFolderWhenTheProgramsFolderIsNotWrit
     ::chmod(folder.c_str(), 0755);
     if (::geteuid() != 0)
         ::chmod(folder.c_str(), 0555);
-    form.setProgramFolder(folder.string());
+    window.setProgramFolder(folder.string());
     setList({"IBM"});
 
     // No documents folder: the program's folder all the same.
@@ -342,8 +342,8 @@ TEST_F(ListFiles, DialogsStartInTheDocumentsFolderWhenTheProgramsFolderIsNotWrit
         const int result = asOrdinaryUser([&] {
             dialogs.shown.clear();
             dialogs.documents = documents;
-            press(form, Command::LoadList);
-            press(form, Command::SaveList);
+            press(window, Command::LoadList);
+            press(window, Command::SaveList);
             const std::string expected = (documents.empty() ? folder.string() : documents) + "/*.vel";
             return dialogs.shown.size() == 2 && dialogs.shown[0].fileName == expected
                            && dialogs.shown[1].fileName == expected ? 0 : 1;

@@ -35,17 +35,17 @@ protected:
     simweb::Server web;
     ProxyRoute route{web.proxyUrl()};
     StatusDialogs dialogs;
-    WindowController form{dialogs};
+    WindowController window{dialogs};
     std::vector<std::string> statusWhileWaiting;
 
     void SetUp() override
     {
-        dialogs.status = &form.statusLabel;
-        form.setWaitHook([this] {
-            if (statusWhileWaiting.empty() || statusWhileWaiting.back() != form.statusLabel.caption)
-                statusWhileWaiting.push_back(form.statusLabel.caption);
+        dialogs.status = &window.statusLabel;
+        window.setWaitHook([this] {
+            if (statusWhileWaiting.empty() || statusWhileWaiting.back() != window.statusLabel.caption)
+                statusWhileWaiting.push_back(window.statusLabel.caption);
         });
-        form.load();
+        window.load();
         dialogs.messages.clear();
         dialogs.statusAtMessage.clear();
         web.clearRequests();
@@ -56,33 +56,33 @@ protected:
     // click on it.
     void clickTickerCell(const std::string& ticker)
     {
-        form.resultsGrid.setRows(3);
-        form.resultsGrid.setTextMatrix(1, 0, ticker);
-        form.resultsGrid.setTextMatrix(2, 0, "ZZZ");
-        form.resultsGrid.setRow(1);
-        form.resultsGrid.setCol(0);
-        form.opinionButton.enabled = true;
+        window.resultsGrid.setRows(3);
+        window.resultsGrid.setTextMatrix(1, 0, ticker);
+        window.resultsGrid.setTextMatrix(2, 0, "ZZZ");
+        window.resultsGrid.setRow(1);
+        window.resultsGrid.setCol(0);
+        window.opinionButton.enabled = true;
     }
 
     std::string opinion()
     {
-        press(form, Command::Opinion);
-        return form.opinionBox.text;
+        press(window, Command::Opinion);
+        return window.opinionBox.text;
     }
 };
 
 TEST_F(Opinion, TheReportOfTheClickedTickerReplacesTheBox)
 {
     ASSERT_TRUE(simweb::hasOpinionReport("IBM"));
-    form.opinionBox.text = "an older report";
+    window.opinionBox.text = "an older report";
     clickTickerCell("IBM");
     web.setLatency(150);
     EXPECT_EQ(opinion(), simweb::opinionReportText("IBM"));
     EXPECT_EQ(web.requests(), std::vector<std::string>{reportAddress + "IBM"});
-    EXPECT_EQ(form.opinionTicker(), "IBM");
+    EXPECT_EQ(window.opinionTicker(), "IBM");
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(statusWhileWaiting, std::vector<std::string>{"Getting opinion..."});
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
 }
 
 TEST_F(Opinion, TheCellIsSentAsItHoldsIt)
@@ -106,13 +106,13 @@ TEST_F(Opinion, TheCellIsSentAsItHoldsIt)
         clickTickerCell(c.cell);
         const std::string shown = opinion();
         EXPECT_EQ(web.requests(), std::vector<std::string>{reportAddress + c.sent});
-        EXPECT_EQ(form.opinionTicker(), c.cell);
+        EXPECT_EQ(window.opinionTicker(), c.cell);
         if (c.report.empty() || !simweb::hasOpinionReport(c.report)) {
             EXPECT_EQ(shown, "None found");
         } else {
             EXPECT_EQ(shown, simweb::opinionReportText(c.report));
         }
-        EXPECT_EQ(form.statusLabel.caption, "Idle...");
+        EXPECT_EQ(window.statusLabel.caption, "Idle...");
     }
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -120,15 +120,15 @@ TEST_F(Opinion, TheCellIsSentAsItHoldsIt)
 TEST_F(Opinion, ThePictureCellAfterARunAsksForATicker)
 {
     clickTickerCell("IBM");
-    form.resultsGrid.setCol(1);
-    form.resultsGrid.setCellPicture(form.programFolder() + "/vp17.bmp");
-    form.opinionBox.text = "kept";
+    window.resultsGrid.setCol(1);
+    window.resultsGrid.setCellPicture(window.programFolder() + "/vp17.bmp");
+    window.opinionBox.text = "kept";
     EXPECT_EQ(opinion(), "kept");
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Select a ticker and try again."});
     EXPECT_EQ(dialogs.statusAtMessage, std::vector<std::string>{"Getting opinion..."});
     EXPECT_TRUE(web.requests().empty());
-    EXPECT_EQ(form.opinionTicker(), "");
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_EQ(window.opinionTicker(), "");
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
 }
 
 TEST_F(Opinion, APageWithoutTheMarkersGivesNoneFound)
@@ -141,13 +141,13 @@ TEST_F(Opinion, APageWithoutTheMarkersGivesNoneFound)
         }
     }
     ASSERT_FALSE(without.empty());
-    form.opinionBox.text = "an older report";
+    window.opinionBox.text = "an older report";
     clickTickerCell(without);
     web.setLatency(150);
     EXPECT_EQ(opinion(), "None found");
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(statusWhileWaiting, std::vector<std::string>{"Getting opinion..."});
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
 
     // A page of this address with the markers the wrong way round says the same.
     web.setPage(reportAddress + "IBM", "<P>The above report</P><P>Snapshot</P>");
@@ -169,7 +169,7 @@ TEST_F(Opinion, AFailedOpenKeepsThePreviousReportAndSaysNothing)
         EXPECT_EQ(opinion(), report);
         EXPECT_TRUE(dialogs.messages.empty());
         EXPECT_EQ(statusWhileWaiting, std::vector<std::string>{"Getting opinion..."});
-        EXPECT_EQ(form.statusLabel.caption, "Idle...");
+        EXPECT_EQ(window.statusLabel.caption, "Idle...");
     }
 }
 

@@ -216,8 +216,8 @@ TEST(PinnedTables, StartUpWithoutAConnectionLeavesEveryStartValue)
     const simweb::ClosedPort closed;
     ProxyRoute route(closed.proxyUrl());
     RecordingDialogs dialogs;
-    WindowController form(dialogs);
-    form.load();
+    WindowController window(dialogs);
+    window.load();
 
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"No Web connection found.  Please connect to use the program"});
     EXPECT_TRUE(dialogs.shown.empty());
@@ -227,67 +227,67 @@ TEST(PinnedTables, StartUpWithoutAConnectionLeavesEveryStartValue)
         const char* caption;
         bool enabled;
     } buttons[] = {
-        {&form.getListsButton, "Get Lists", true},        {&form.rankListsButton, "Rank Lists", false},
-        {&form.opinionButton, "Opinion", false},     {&form.saveListButton, "Save List", false},
-        {&form.loadListButton, "Load List", true},   {&form.clearAllButton, "Clear All", false},
-        {&form.helpButton, "Help", true},            {&form.cancelButton, "Cancel", true},
-        {&form.deleteBottomButton, "Delete bottom 25%", false}, {&form.testButton, "Test", true},
+        {&window.getListsButton, "Get Lists", true},        {&window.rankListsButton, "Rank Lists", false},
+        {&window.opinionButton, "Opinion", false},     {&window.saveListButton, "Save List", false},
+        {&window.loadListButton, "Load List", true},   {&window.clearAllButton, "Clear All", false},
+        {&window.helpButton, "Help", true},            {&window.cancelButton, "Cancel", true},
+        {&window.deleteBottomButton, "Delete bottom 25%", false}, {&window.testButton, "Test", true},
     };
     for (const auto& b : buttons) {
         EXPECT_EQ(b.button->caption, b.caption);
         EXPECT_EQ(b.button->enabled, b.enabled) << b.caption;
     }
-    EXPECT_EQ(form.tickersFoundLabel.caption, "");
-    EXPECT_EQ(form.progressLabel.caption, "");
-    EXPECT_EQ(form.statusLabel.caption, "Idle...");
-    EXPECT_EQ(form.filterDefaultsLabel.caption, "Filter Defaults...");
-    EXPECT_EQ(form.priceLabel.caption, "Price <");
-    EXPECT_EQ(form.volumeLabel.caption, "Volume <");
+    EXPECT_EQ(window.tickersFoundLabel.caption, "");
+    EXPECT_EQ(window.progressLabel.caption, "");
+    EXPECT_EQ(window.statusLabel.caption, "Idle...");
+    EXPECT_EQ(window.filterDefaultsLabel.caption, "Filter Defaults...");
+    EXPECT_EQ(window.priceLabel.caption, "Price <");
+    EXPECT_EQ(window.volumeLabel.caption, "Volume <");
     const std::string notice = "  For informational use only";
-    ASSERT_GT(form.noticeLabel.caption.size(), notice.size());
-    EXPECT_EQ(form.noticeLabel.caption.substr(form.noticeLabel.caption.size() - notice.size()), notice);
-    EXPECT_EQ(form.priceLimitBox.text, "5");
-    EXPECT_EQ(form.volumeLimitBox.text, "25000");
-    EXPECT_EQ(form.testPageBox.text, "");
-    EXPECT_EQ(form.opinionBox.text, "");
+    ASSERT_GT(window.noticeLabel.caption.size(), notice.size());
+    EXPECT_EQ(window.noticeLabel.caption.substr(window.noticeLabel.caption.size() - notice.size()), notice);
+    EXPECT_EQ(window.priceLimitBox.text, "5");
+    EXPECT_EQ(window.volumeLimitBox.text, "25000");
+    EXPECT_EQ(window.testPageBox.text, "");
+    EXPECT_EQ(window.opinionBox.text, "");
 
     // Every check box unticked, with only the indices the layout has.
     std::vector<int> listIndices, rankIndices;
-    for (const auto& [index, box] : form.listBoxes) {
+    for (const auto& [index, box] : window.listBoxes) {
         listIndices.push_back(index);
         EXPECT_EQ(box.value, 0) << "List " << index;
     }
-    for (const auto& [index, box] : form.rankBoxes) {
+    for (const auto& [index, box] : window.rankBoxes) {
         rankIndices.push_back(index);
         EXPECT_EQ(box.value, 0) << "Rank " << index;
     }
     EXPECT_EQ(listIndices, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 16}));
     EXPECT_EQ(rankIndices, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
-    EXPECT_EQ(form.listBoxes.at(6).tooltip, "Upside Tech 150 Index");
-    EXPECT_EQ(form.rankBoxes.at(16).caption, "ZK - Buy/Sell Rank");
+    EXPECT_EQ(window.listBoxes.at(6).tooltip, "Upside Tech 150 Index");
+    EXPECT_EQ(window.rankBoxes.at(16).caption, "ZK - Buy/Sell Rank");
 
     // The results grid: a header row and one empty row, three columns.
-    EXPECT_EQ(form.resultsGrid.rows(), 2);
-    EXPECT_EQ(form.resultsGrid.cols(), 3);
-    EXPECT_EQ(form.resultsGrid.fixedRows(), 1);
-    EXPECT_EQ(form.resultsGrid.textMatrix(0, 0), "Ticker");
-    EXPECT_EQ(form.resultsGrid.textMatrix(0, 1), "Rank");
-    EXPECT_EQ(form.resultsGrid.textMatrix(1, 0), "");
-    EXPECT_EQ(form.resultsGrid.colWidth(0), 1000);
-    EXPECT_EQ(form.resultsGrid.colWidth(1), 3350);
-    EXPECT_EQ(form.resultsGrid.colWidth(2), 0);
-    EXPECT_EQ(form.resultsGrid.fillStyle(), FlexGrid::FillStyle::Repeat);
+    EXPECT_EQ(window.resultsGrid.rows(), 2);
+    EXPECT_EQ(window.resultsGrid.cols(), 3);
+    EXPECT_EQ(window.resultsGrid.fixedRows(), 1);
+    EXPECT_EQ(window.resultsGrid.textMatrix(0, 0), "Ticker");
+    EXPECT_EQ(window.resultsGrid.textMatrix(0, 1), "Rank");
+    EXPECT_EQ(window.resultsGrid.textMatrix(1, 0), "");
+    EXPECT_EQ(window.resultsGrid.colWidth(0), 1000);
+    EXPECT_EQ(window.resultsGrid.colWidth(1), 3350);
+    EXPECT_EQ(window.resultsGrid.colWidth(2), 0);
+    EXPECT_EQ(window.resultsGrid.fillStyle(), FlexGrid::FillStyle::Repeat);
 
     // What outlives a command.
     for (int row = 0; row <= maxTickers; ++row)
         for (int column = 0; column < 2; ++column)
-            EXPECT_TRUE(isEmpty(form.tickerTable()[row][column])) << row << "," << column;
-    EXPECT_EQ(form.tickerCount(), 0);
-    EXPECT_FALSE(form.cancelRequested());
-    EXPECT_EQ(form.limits().price, 5);
-    EXPECT_EQ(form.limits().volume, 25000);
-    EXPECT_EQ(form.opinionTicker(), "");
-    EXPECT_FALSE(form.running());
+            EXPECT_TRUE(isEmpty(window.tickerTable()[row][column])) << row << "," << column;
+    EXPECT_EQ(window.tickerCount(), 0);
+    EXPECT_FALSE(window.cancelRequested());
+    EXPECT_EQ(window.limits().price, 5);
+    EXPECT_EQ(window.limits().volume, 25000);
+    EXPECT_EQ(window.opinionTicker(), "");
+    EXPECT_FALSE(window.running());
 }
 
 } // namespace

@@ -69,26 +69,26 @@ private:
     bool hadOld_ = false;
 };
 
-// A form on its own simulated web, with dialogs that answer themselves.
+// A window on its own simulated web, with dialogs that answer themselves.
 // SetUp starts it as the program starts and then forgets what start-up said
 // and fetched, so each test sees only what it did itself. `Base` is the gtest
 // fixture kind (plain or with parameters).
 template <class Base = ::testing::Test>
-class WebFormTestOf : public Base {
+class ControllerTestOf : public Base {
 protected:
     simweb::Server web;
     ProxyRoute route{web.proxyUrl()};
     RecordingDialogs dialogs;
-    WindowController form{dialogs};
+    WindowController window{dialogs};
 
     void SetUp() override
     {
-        form.load();
+        window.load();
         dialogs.messages.clear();
         web.clearRequests();
     }
 };
-using WebFormTest = WebFormTestOf<>;
+using ControllerTest = ControllerTestOf<>;
 
 // A command's unit on its own simulated web, with nothing of the window:
 // what the unit says is kept in `messages`; `duringWait` runs whenever the
@@ -146,15 +146,15 @@ std::string readBytes(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const std::string& bytes);
 std::vector<std::string> filesIn(const std::filesystem::path& folder);
 
-// A form on the simulated web with a folder of its own for list files,
+// A window on the simulated web with a folder of its own for list files,
 // removed after each test.
-class ListFileTest : public WebFormTest {
+class ListFileTest : public ControllerTest {
 protected:
     std::filesystem::path folder;
 
     void SetUp() override
     {
-        WebFormTest::SetUp();
+        ControllerTest::SetUp();
         folder = makeTempFolder("veltrop-lists");
         ASSERT_FALSE(folder.empty());
     }
@@ -164,23 +164,23 @@ protected:
     void load(const std::filesystem::path& path)
     {
         dialogs.nextFileNames.push_back(path.string());
-        form.loadListButton.enabled = true;
-        form.click(Command::LoadList);
+        window.loadListButton.enabled = true;
+        window.click(Command::LoadList);
     }
     void save(const std::filesystem::path& path)
     {
         dialogs.nextFileNames.push_back(path.string());
-        form.saveListButton.enabled = true;
-        form.click(Command::SaveList);
+        window.saveListButton.enabled = true;
+        window.click(Command::SaveList);
     }
 
     // The ticker list as Get Lists leaves it, and as it stands now.
-    void setList(const std::vector<std::string>& tickers) { form.setTickerList(tickers); }
+    void setList(const std::vector<std::string>& tickers) { window.setTickerList(tickers); }
     std::vector<std::string> tickers() const
     {
         std::vector<std::string> out;
-        for (int row = 1; row <= form.tickerCount(); ++row)
-            out.push_back(cellText(form.tickerTable()[row][0]));
+        for (int row = 1; row <= window.tickerCount(); ++row)
+            out.push_back(cellText(window.tickerTable()[row][0]));
         return out;
     }
 };

@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rankrun.h"
+#include "windowrun.h"
 #include "testsupport.h"
 
 extern char** environ;

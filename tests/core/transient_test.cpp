@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rankrun.h"
+#include "windowrun.h"
 #include "testsupport.h"
 
 using veltrop::testing::ProxyRoute;

@@ -35,7 +35,7 @@ protected:
     std::unique_ptr<simweb::Server> web;
     std::unique_ptr<gui::MainWindow> window;
 
-    WindowController& form() { return window->controller(); }
+    WindowController& controller() { return window->controller(); }
     template <class W = QWidget> W* find(const char* name)
     {
         W* widget = window->findChild<W*>(name);
@@ -70,10 +70,10 @@ protected:
     // Puts `list` into the window as Get Lists leaves it, none scored yet.
     void putList(const std::vector<std::string>& list)
     {
-        form().setTickerList(list);
-        form().rankListsButton.enabled = true;
-        form().clearAllButton.enabled = true;
-        form().getListsButton.enabled = false;
+        controller().setTickerList(list);
+        controller().rankListsButton.enabled = true;
+        controller().clearAllButton.enabled = true;
+        controller().getListsButton.enabled = false;
     }
 
     // Message boxes answer themselves and every page comes from the web.

@@ -96,13 +96,13 @@ private slots:
     void checkBoxClicksWriteTheirValue()
     {
         tick("listBox_3");
-        QCOMPARE(form().listBoxes[3].value, 1);
+        QCOMPARE(controller().listBoxes[3].value, 1);
         tick("listBox_3");
-        QCOMPARE(form().listBoxes[3].value, 0);
+        QCOMPARE(controller().listBoxes[3].value, 0);
         showPage(layout::RanksPage);
         tick("rankBox_15");
-        QCOMPARE(form().rankBoxes[15].value, 1);
-        QCOMPARE(form().listBoxes[3].value, 0);
+        QCOMPARE(controller().rankBoxes[15].value, 1);
+        QCOMPARE(controller().listBoxes[3].value, 0);
     }
 
     void getListsGathersTheTickedList()
@@ -112,7 +112,7 @@ private slots:
 
         QCOMPARE(messages(), QStringList());
         QVERIFY(requested(*web, nasdaqList));
-        QCOMPARE(form().tickerCount(), Integer(100));
+        QCOMPARE(controller().tickerCount(), Integer(100));
         QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 100 tickers found"));
         QCOMPARE(button("getListsButton")->text(), QStringLiteral("Get Lists"));
         QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
@@ -161,10 +161,10 @@ private slots:
         bool flagAtHandling = false;
         const auto watch = connect(cancel, &QPushButton::clicked, this, [&] {
             delayMs = msSince(clickedAt);
-            flagAtHandling = form().cancelRequested();
+            flagAtHandling = controller().cancelRequested();
         });
         after(300, [&] {
-            QCOMPARE(form().running(), true);
+            QCOMPARE(controller().running(), true);
             clickedAt = Clock::now();
             // Through the event queue, as a user's click arrives.
             QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
@@ -176,8 +176,8 @@ private slots:
         QVERIFY(flagAtHandling);
         QVERIFY2(delayMs < 100, qPrintable(QStringLiteral("Cancel took %1 ms").arg(delayMs)));
         // Get Lists itself does not stop for Cancel.
-        QCOMPARE(form().tickerCount(), Integer(100));
-        QVERIFY(form().cancelRequested());
+        QCOMPARE(controller().tickerCount(), Integer(100));
+        QVERIFY(controller().cancelRequested());
     }
 
     void otherClicksDuringARunAreIgnored()
@@ -197,7 +197,7 @@ private slots:
         QVERIFY(!requested(*web, "portfolio_quick_quotes"));
         QCOMPARE(messages(), QStringList());
         QCOMPARE(find<QPlainTextEdit>("testPageBox")->toPlainText(), QString());
-        QCOMPARE(form().tickerCount(), Integer(100));
+        QCOMPARE(controller().tickerCount(), Integer(100));
     }
 
     void boxTickedDuringARunCountsForItsOwnSource()
@@ -206,9 +206,9 @@ private slots:
         tick("listBox_3");
         after(200, [&] { tick("listBox_8"); });
         QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
-        QCOMPARE(form().listBoxes[8].value, 1);
+        QCOMPARE(controller().listBoxes[8].value, 1);
         QVERIFY(requested(*web, signalList));
-        QCOMPARE(form().tickerCount(), Integer(200));
+        QCOMPARE(controller().tickerCount(), Integer(200));
         QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 200 tickers found"));
     }
 
@@ -219,27 +219,27 @@ private slots:
         QTest::keyClick(price, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(price, Qt::Key_Backspace);
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
-        QCOMPARE(form().limits().price, Wide(0));
+        QCOMPARE(controller().limits().price, Wide(0));
 
         QTest::keyClick(price, '6');
         QTest::keyClick(price, '0');
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(form().limits().price, Wide(60));
+        QCOMPARE(controller().limits().price, Wide(60));
         QTest::keyClick(price, '0');
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
-        QCOMPARE(form().limits().price, Wide(600));
-        QCOMPARE(form().priceLimitBox.text, std::string("600"));
+        QCOMPARE(controller().limits().price, Wide(600));
+        QCOMPARE(controller().priceLimitBox.text, std::string("600"));
         QCOMPARE(price->text(), QStringLiteral("600"));
 
         QLineEdit* volume = find<QLineEdit>("volumeLimitBox");
         QTest::keyClick(volume, Qt::Key_End);
         QTest::keyClicks(volume, "00");
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(form().limits().volume, Wide(2500000));
+        QCOMPARE(controller().limits().volume, Wide(2500000));
         // 25 million passes; 250 million does not.
         QTest::keyClicks(volume, "00");
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 50 million"});
-        QCOMPARE(form().limits().volume, Wide(250000000));
+        QCOMPARE(controller().limits().volume, Wide(250000000));
     }
 
     void testCommandAppendsTheQuotePageToItsBox()
@@ -248,7 +248,7 @@ private slots:
         QTest::mouseClick(button("testButton"), Qt::LeftButton);
         QCOMPARE(messages(), QStringList{"Done"});
         QVERIFY(requested(*web, "portfolio_quick_quotes.asp?tickers=intc+rare+mho"));
-        const QString page = QString::fromStdString(form().testPageBox.text);
+        const QString page = QString::fromStdString(controller().testPageBox.text);
         QVERIFY(page.contains("INTC"));
         QCOMPARE(output->toPlainText(), page);
 
@@ -259,7 +259,7 @@ private slots:
         // What the user types into the box is what the commands read.
         output->moveCursor(QTextCursor::End);
         QTest::keyClicks(output, "note");
-        QCOMPARE(QString::fromStdString(form().testPageBox.text), page + page + "note");
+        QCOMPARE(QString::fromStdString(controller().testPageBox.text), page + page + "note");
     }
 
     void helpShowsTheToolsPageAddress()
@@ -281,8 +281,8 @@ private slots:
         QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
 
         QVERIFY2(msSince(start) < 5000, qPrintable(QStringLiteral("%1 ms").arg(msSince(start))));
-        QVERIFY(form().closing());
-        QVERIFY(!form().running());
+        QVERIFY(controller().closing());
+        QVERIFY(!controller().running());
         QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
         // Nothing more is shown once the user asked to close.
         QCOMPARE(messages(), QStringList());
@@ -299,7 +299,7 @@ private slots:
                 widgets += label(name) + "|";
             for (const char* name : {"getListsButton", "rankListsButton"})
                 widgets += button(name)->text() + "|";
-            const WindowController& f = form();
+            const WindowController& f = controller();
             for (const Label* model : {&f.tickersFoundLabel, &f.progressLabel, &f.statusLabel})
                 models += QString::fromStdString(model->caption) + "|";
             for (const Button* model : {&f.getListsButton, &f.rankListsButton})
@@ -308,13 +308,13 @@ private slots:
             set << models;
         });
 
-        form().opinionButton.enabled = true;
+        controller().opinionButton.enabled = true;
         window->refresh();
         click("opinionButton");
         // Nothing survives the filter, so nothing is ranked.
-        form().setTickerList({"NOSUCH"});
-        form().rankListsButton.enabled = true;
-        form().rankBoxes[0].value = 1;
+        controller().setTickerList({"NOSUCH"});
+        controller().rankListsButton.enabled = true;
+        controller().rankBoxes[0].value = 1;
         window->refresh();
         click("rankListsButton");
         gui::QtDialogs::setMessageWitness({});
@@ -328,7 +328,7 @@ private slots:
     {
         QVERIFY(window->close());
         QVERIFY(!window->isVisible());
-        QVERIFY(!form().closing());
+        QVERIFY(!controller().closing());
     }
 };
 

@@ -75,7 +75,7 @@ class FaultsTest : public veltrop::testing::WindowTest {
     std::map<std::string, std::string> gridValues()
     {
         std::map<std::string, std::string> values;
-        const FlexGrid& grid = form().resultsGrid;
+        const FlexGrid& grid = controller().resultsGrid;
         for (int r = 1; r < grid.rows(); ++r)
             if (!grid.textMatrix(r, 0).empty())
                 values[grid.textMatrix(r, 0)] = grid.textMatrix(r, 2);
@@ -91,12 +91,12 @@ class FaultsTest : public veltrop::testing::WindowTest {
         QTest::mouseClick(button(clickName), Qt::LeftButton);
         const long long took = msSince(start);
         QVERIFY2(took < 5000, qPrintable(QStringLiteral("%1 ms").arg(took)));
-        QVERIFY(form().closing());
-        QVERIFY(!form().running());
+        QVERIFY(controller().closing());
+        QVERIFY(!controller().running());
         QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
         QCOMPARE(messages(), QStringList());
         // Nothing starts once the window is closing.
-        QVERIFY(!form().click(Command::Help));
+        QVERIFY(!controller().click(Command::Help));
     }
 
 private slots:
@@ -157,7 +157,7 @@ private slots:
         if (stalledPageOpens)
             expected[tickers[1]] = "4";
         QCOMPARE(gridValues(), expected);
-        QVERIFY(!form().cancelRequested());
+        QVERIFY(!controller().cancelRequested());
         QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
     }
 
@@ -177,8 +177,8 @@ private slots:
         web->clearRequests();
         bool clicked = false;
         QTimer::singleShot(40, this, [&] {
-            clicked = form().running();
-            form().rankListsButton.enabled = true;  // even an enabled button starts nothing now
+            clicked = controller().running();
+            controller().rankListsButton.enabled = true;  // even an enabled button starts nothing now
             window->refresh();
             doubleClick(button("rankListsButton"));
         });
@@ -211,14 +211,14 @@ private slots:
     void closingMidOpinionEndsPromptly()
     {
         web->setFault(opinionPage, simweb::Fault::Drip);
-        form().resultsGrid.setTextMatrix(1, 0, keptTickers(1).front());
-        form().resultsGrid.setRow(1);
-        form().resultsGrid.setCol(0);
-        form().opinionButton.enabled = true;
-        form().opinionBox.text = "the report before";
+        controller().resultsGrid.setTextMatrix(1, 0, keptTickers(1).front());
+        controller().resultsGrid.setRow(1);
+        controller().resultsGrid.setCol(0);
+        controller().opinionButton.enabled = true;
+        controller().opinionBox.text = "the report before";
         window->refresh();
         expectPromptClose("opinionButton", 300);
-        QCOMPARE(form().opinionBox.text, std::string("the report before"));
+        QCOMPARE(controller().opinionBox.text, std::string("the report before"));
     }
 };
 

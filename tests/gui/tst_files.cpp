@@ -44,15 +44,15 @@ class FilesTest : public veltrop::testing::WindowTest {
     {
         tick("listBox_3");
         click("getListsButton");
-        QCOMPARE(form().tickerCount(), Integer(100));
+        QCOMPARE(controller().tickerCount(), Integer(100));
         QCOMPARE(messages(), QStringList());
     }
 
     std::vector<std::string> tickers()
     {
         std::vector<std::string> out;
-        for (int row = 1; row <= form().tickerCount(); ++row)
-            out.push_back(cellText(form().tickerTable()[row][0]));
+        for (int row = 1; row <= controller().tickerCount(); ++row)
+            out.push_back(cellText(controller().tickerTable()[row][0]));
         return out;
     }
 
@@ -92,7 +92,7 @@ private slots:
         QVERIFY(enabled("saveListButton"));
 
         click("clearAllButton");
-        QCOMPARE(form().tickerCount(), Integer(0));
+        QCOMPARE(controller().tickerCount(), Integer(0));
         QtDialogs::queueFileName(path);
         click("loadListButton");
         QCOMPARE(messages(), QStringList{formatMessage});
@@ -151,14 +151,14 @@ private slots:
     void opinionOnAClickedTickerCell()
     {
         // A ranked grid as a run leaves it: the picture cell of row 1 current.
-        FlexGrid& grid = form().resultsGrid;
+        FlexGrid& grid = controller().resultsGrid;
         grid.setRows(4);
         const QStringList shownTickers{"MSFT", "IBM", "INTC"};
         for (int row = 1; row <= 3; ++row)
             grid.setTextMatrix(row, 0, shownTickers[row - 1].toStdString());
         grid.setRow(1);
         grid.setCol(1);
-        form().opinionButton.enabled = true;
+        controller().opinionButton.enabled = true;
         window->refresh();
         showPage(layout::ResultsPage);
 

@@ -67,7 +67,7 @@ class RankTest : public veltrop::testing::WindowTest {
     {
         tickers = list;
         putList(list);
-        form().saveListButton.enabled = true;
+        controller().saveListButton.enabled = true;
         window->refresh();
     }
 
@@ -108,9 +108,9 @@ class RankTest : public veltrop::testing::WindowTest {
         }
         std::stable_sort(ranked.begin(), ranked.end(), [](auto& a, auto& b) { return a.value > b.value; });
 
-        const FlexGrid& grid = form().resultsGrid;
+        const FlexGrid& grid = controller().resultsGrid;
         QCOMPARE(grid.rows(), int(ranked.size()) + 2);
-        QCOMPARE(form().tickerCount(), Integer(ranked.size()));
+        QCOMPARE(controller().tickerCount(), Integer(ranked.size()));
         for (std::size_t r = 0; r < ranked.size(); ++r) {
             const int row = int(r) + 1;
             QCOMPARE(grid.textMatrix(row, 0), ranked[r].ticker);
@@ -128,7 +128,7 @@ class RankTest : public veltrop::testing::WindowTest {
         QCOMPARE(find<QPushButton>("rankListsButton")->text(), QStringLiteral("Rank Lists"));
         QVERIFY(!enabled("rankListsButton"));
         QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
-        QVERIFY(!form().cancelRequested());
+        QVERIFY(!controller().cancelRequested());
     }
 
 private slots:
@@ -148,7 +148,7 @@ private slots:
     void nothingTickedTouchesNothing()
     {
         setList(keptTickers(5));
-        form().progressLabel.caption = "before";
+        controller().progressLabel.caption = "before";
         window->refresh();
         click("rankListsButton");
         QCOMPARE(messages(), QStringList{QStringLiteral("No Ranks selected")});
@@ -212,8 +212,8 @@ private slots:
             for (const CellSource& s : kSources)
                 gathered[i] += std::max(0.0, std::floor(points(s.index, i)));
         expectGrid(gathered, 3);
-        QCOMPARE(form().resultsGrid.row(), 1);
-        QCOMPARE(form().resultsGrid.col(), 1);
+        QCOMPARE(controller().resultsGrid.row(), 1);
+        QCOMPARE(controller().resultsGrid.col(), 1);
         QVERIFY(enabled("deleteBottomButton"));
         QVERIFY(enabled("opinionButton"));
         QVERIFY(enabled("saveListButton"));

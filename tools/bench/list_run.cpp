@@ -45,27 +45,27 @@ struct Outcome {
 Outcome timeRun(simweb::Server& web, int lookahead)
 {
     SilentDialogs dialogs;
-    veltrop::WindowController form(dialogs);
+    veltrop::WindowController window(dialogs);
     Outcome o;
-    form.setWaitHook([&] {
-        if (o.shown.captions.empty() || o.shown.captions.back() != form.getListsButton.caption)
-            o.shown.captions.push_back(form.getListsButton.caption);
+    window.setWaitHook([&] {
+        if (o.shown.captions.empty() || o.shown.captions.back() != window.getListsButton.caption)
+            o.shown.captions.push_back(window.getListsButton.caption);
     });
-    form.load();
+    window.load();
     o.shown.captions.clear();
     dialogs.shown.clear();
-    form.setLookahead(lookahead);
-    for (auto& [index, box] : form.listBoxes)
+    window.setLookahead(lookahead);
+    for (auto& [index, box] : window.listBoxes)
         box.value = 1;
     web.clearRequests();
     const auto start = Clock::now();
-    form.click(veltrop::Command::GetLists);
+    window.click(veltrop::Command::GetLists);
     o.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     o.requests = web.requests();
-    for (int i = 1; i <= form.tickerCount(); ++i)
-        o.shown.table.push_back(veltrop::cellText(form.tickerTable()[i][0]));
+    for (int i = 1; i <= window.tickerCount(); ++i)
+        o.shown.table.push_back(veltrop::cellText(window.tickerTable()[i][0]));
     o.shown.messages = dialogs.shown;
-    o.shown.labels = form.tickersFoundLabel.caption + "|" + form.statusLabel.caption + "|" + form.getListsButton.caption;
+    o.shown.labels = window.tickersFoundLabel.caption + "|" + window.statusLabel.caption + "|" + window.getListsButton.caption;
     return o;
 }
 

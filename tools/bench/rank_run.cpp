@@ -66,59 +66,59 @@ std::vector<std::string> tickers(int count)
     return list;
 }
 
-void load(veltrop::WindowController& form, const std::vector<std::string>& list)
+void load(veltrop::WindowController& window, const std::vector<std::string>& list)
 {
-    form.setTickerList(list);
-    for (auto& [index, box] : form.rankBoxes)
+    window.setTickerList(list);
+    for (auto& [index, box] : window.rankBoxes)
         box.value = 1;
-    form.rankListsButton.enabled = true;
+    window.rankListsButton.enabled = true;
 }
 
 Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool ahead)
 {
     SilentDialogs dialogs;
-    veltrop::WindowController form(dialogs);
+    veltrop::WindowController window(dialogs);
     Outcome o;
     Clock::time_point last{};
-    form.setWaitHook([&] {
+    window.setWaitHook([&] {
         const Clock::time_point now = Clock::now();
         if (last != Clock::time_point{}) {
             const double gap = std::chrono::duration<double, std::milli>(now - last).count();
             o.longestStallMs = std::max(o.longestStallMs, gap);
         }
         last = now;
-        const std::string& text = form.progressLabel.caption;
+        const std::string& text = window.progressLabel.caption;
         if (text.find("to go") != std::string::npos && (o.shown.progress.empty() || o.shown.progress.back() != text))
             o.shown.progress.push_back(text);
-        if (o.shown.captions.empty() || o.shown.captions.back() != form.rankListsButton.caption)
-            o.shown.captions.push_back(form.rankListsButton.caption);
+        if (o.shown.captions.empty() || o.shown.captions.back() != window.rankListsButton.caption)
+            o.shown.captions.push_back(window.rankListsButton.caption);
     });
-    form.load();
+    window.load();
     dialogs.shown.clear();
-    form.setLookahead(ahead ? 0 : 1);
-    load(form, list);
+    window.setLookahead(ahead ? 0 : 1);
+    load(window, list);
 
     web.clearRequests();
     resetPeakMemory();
     const auto start = Clock::now();
     last = start;
-    form.click(veltrop::Command::RankLists);
+    window.click(veltrop::Command::RankLists);
     const auto end = Clock::now();
     o.longestStallMs = std::max(o.longestStallMs, std::chrono::duration<double, std::milli>(end - last).count());
     o.seconds = std::chrono::duration<double>(end - start).count();
     o.peakKb = memoryKb("VmHWM:");
     o.requests = web.requests().size();
-    o.workSeconds = form.fetchpool().counters().workSeconds;
+    o.workSeconds = window.fetchpool().counters().workSeconds;
 
-    for (int i = 1; i <= form.tickerCount(); ++i)
-        o.shown.table.push_back(veltrop::cellText(form.tickerTable()[i][0]) + "=" +
-                                veltrop::cellText(form.tickerTable()[i][1]));
-    const veltrop::FlexGrid& grid = form.resultsGrid;
+    for (int i = 1; i <= window.tickerCount(); ++i)
+        o.shown.table.push_back(veltrop::cellText(window.tickerTable()[i][0]) + "=" +
+                                veltrop::cellText(window.tickerTable()[i][1]));
+    const veltrop::FlexGrid& grid = window.resultsGrid;
     for (int r = 0; r < grid.rows(); ++r)
         o.shown.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 2) + "|" + grid.picture(r, 1));
     o.shown.messages = dialogs.shown;
-    o.shown.labels = form.tickersFoundLabel.caption + "|" + form.progressLabel.caption + "|" + form.statusLabel.caption + "|" +
-                     form.rankListsButton.caption;
+    o.shown.labels = window.tickersFoundLabel.caption + "|" + window.progressLabel.caption + "|" + window.statusLabel.caption + "|" +
+                     window.rankListsButton.caption;
     return o;
 }
 
@@ -139,17 +139,17 @@ double latencyFloor(const std::vector<std::string>& requests, int latencyMs)
 void timeCancel(const std::vector<std::string>& list)
 {
     SilentDialogs dialogs;
-    veltrop::WindowController form(dialogs);
+    veltrop::WindowController window(dialogs);
     Clock::time_point cancelledAt{};
     int inFlight = 0;
     int hooks = 0;
     std::string firstTicker;
     bool movedOn = false, secondSource = false;
-    form.setWaitHook([&] {
+    window.setWaitHook([&] {
         // The first hook of a ticker comes before its result is taken; by the
         // time the second source runs, its results are long in. The second
         // source starts again at the first ticker.
-        const std::string& line = form.progressLabel.caption;
+        const std::string& line = window.progressLabel.caption;
         const std::size_t at = line.find(" to go... ");
         if (at == std::string::npos)
             return;
@@ -161,14 +161,14 @@ void timeCancel(const std::vector<std::string>& list)
         else if (movedOn)
             secondSource = true;
         if (cancelledAt == Clock::time_point{} && secondSource && ++hooks == 10) {
-            inFlight = form.fetchpool().counters().inFlight;
+            inFlight = window.fetchpool().counters().inFlight;
             cancelledAt = Clock::now();
-            form.click(veltrop::Command::Cancel);
+            window.click(veltrop::Command::Cancel);
         }
     });
-    form.load();
-    load(form, list);
-    form.click(veltrop::Command::RankLists);
+    window.load();
+    load(window, list);
+    window.click(veltrop::Command::RankLists);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - cancelledAt).count();
     std::printf("Cancel to the run's end:        %.1f ms (%d transfers in flight at the click)\n", ms, inFlight);
 }

@@ -1,4 +1,4 @@
-#include "rankrun.h"
+#include "windowrun.h"
 
 #include <gtest/gtest.h>
 
@@ -11,37 +11,37 @@ RankRunResult runRankLists(const std::vector<std::string>& tickers, std::initial
                            const std::function<void(WindowController&)>& during)
 {
     RecordingDialogs dialogs;
-    WindowController form(dialogs);
+    WindowController window(dialogs);
     RankRunResult seen;
-    form.setWaitHook([&] {
-        if (form.progressLabel.caption.find("to go") != std::string::npos &&
-            (seen.progress.empty() || seen.progress.back() != form.progressLabel.caption))
-            seen.progress.push_back(form.progressLabel.caption);
-        if (seen.captions.empty() || seen.captions.back() != form.rankListsButton.caption)
-            seen.captions.push_back(form.rankListsButton.caption);
+    window.setWaitHook([&] {
+        if (window.progressLabel.caption.find("to go") != std::string::npos &&
+            (seen.progress.empty() || seen.progress.back() != window.progressLabel.caption))
+            seen.progress.push_back(window.progressLabel.caption);
+        if (seen.captions.empty() || seen.captions.back() != window.rankListsButton.caption)
+            seen.captions.push_back(window.rankListsButton.caption);
         if (during)
-            during(form);
+            during(window);
     });
-    form.load();
+    window.load();
     dialogs.messages.clear();
-    form.setLookahead(lookahead);
-    form.setTickerList(tickers);
+    window.setLookahead(lookahead);
+    window.setTickerList(tickers);
     for (int box : boxes)
-        form.rankBoxes[box].value = 1;
-    form.rankListsButton.enabled = true;
-    form.click(Command::RankLists);
+        window.rankBoxes[box].value = 1;
+    window.rankListsButton.enabled = true;
+    window.click(Command::RankLists);
 
-    for (int i = 1; i <= form.tickerCount(); ++i)
-        seen.table.push_back(cellText(form.tickerTable()[i][0]) + "=" + cellText(form.tickerTable()[i][1]));
-    const FlexGrid& grid = form.resultsGrid;
+    for (int i = 1; i <= window.tickerCount(); ++i)
+        seen.table.push_back(cellText(window.tickerTable()[i][0]) + "=" + cellText(window.tickerTable()[i][1]));
+    const FlexGrid& grid = window.resultsGrid;
     for (int r = 0; r < grid.rows(); ++r)
         seen.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 1) + "|" + grid.textMatrix(r, 2) + "|" +
                             grid.picture(r, 1));
     seen.messages = dialogs.messages;
-    seen.labels = form.tickersFoundLabel.caption + "|" + form.progressLabel.caption + "|" + form.statusLabel.caption;
+    seen.labels = window.tickersFoundLabel.caption + "|" + window.progressLabel.caption + "|" + window.statusLabel.caption;
     for (Command c : {Command::GetLists, Command::RankLists, Command::Opinion, Command::SaveList, Command::LoadList,
                       Command::ClearAll, Command::DeleteBottom})
-        seen.buttons += form.button(c).caption + (form.button(c).enabled ? "+" : "-") + " ";
+        seen.buttons += window.button(c).caption + (window.button(c).enabled ? "+" : "-") + " ";
     return seen;
 }
 

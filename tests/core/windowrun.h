@@ -22,7 +22,7 @@ struct RankRunResult {
     std::vector<std::string> captions;  // every distinct rank button caption seen
 };
 
-// A fresh form on whatever route http_proxy names runs Rank Lists over
+// A fresh window on whatever route http_proxy names runs Rank Lists over
 // `tickers` with the rank boxes `boxes` ticked, reading `lookahead` pages
 // ahead (0: as many as the engine allows); `during` is called whenever the
 // window would get its turn.
