@@ -76,7 +76,7 @@ public:
     }
     void filtering() override { window_.progressLabel.caption = "Filtering..."; }
     void progress(const std::string& text) override { window_.progressLabel.caption = text; }
-    void recorded(Wide score) override { window_.rankListsButton.caption = std::to_string(score); }
+    void recorded(Whole score) override { window_.rankListsButton.caption = std::to_string(score); }
     void resultsShown(const std::string& rankedCaption) override
     {
         window_.progressLabel.caption = rankedCaption;

@@ -87,7 +87,7 @@ public:
 
     // ---- What outlives a command -------------------------------------------
     const TickerTable& tickerTable() const { return tickers_; }
-    Integer tickerCount() const { return tickerCount_; }
+    Count tickerCount() const { return tickerCount_; }
     const Limits& limits() const { return limits_; }
     // Cancel was clicked and no filter or ranking run has ended since.
     bool cancelRequested() const { return cancelRequested_; }
@@ -141,7 +141,7 @@ private:
     std::unique_ptr<PageFetcher> fetcher_;  // the single pages: Test, Opinion
 
     TickerTable tickers_{};
-    Integer tickerCount_ = 0;
+    Count tickerCount_ = 0;
     Limits limits_{0, 0};
     bool cancelRequested_ = false;
     std::string opinionTicker_;

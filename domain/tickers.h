@@ -8,12 +8,14 @@
 
 namespace veltrop {
 
-// Whole numbers. The design keeps most of them in 16 bits; values that can
-// outgrow that (typed thresholds, summed scores) are kept wider, so nothing
-// wraps or traps, while every value that fits behaves the same.
-using Integer = std::int16_t;
-using Long = std::int32_t;
-using Wide = std::int64_t;
+// A count of tickers, sources or pages. The old program kept its counts in
+// 16 bits and so does this one, on purpose: none outgrows it (500 tickers
+// times 17 sources is 8,500 pages), and a list file or page that claimed
+// more would be cut at 500 tickers first.
+using Count = std::int16_t;
+// A whole number that can outgrow 16 bits: a score summed over sources, a
+// typed price or volume limit. Wide enough that nothing wraps or traps.
+using Whole = std::int64_t;
 
 // A cell of the ticker table: empty, a text or a number.
 using CellValue = std::variant<std::monostate, std::string, double>;

@@ -22,7 +22,7 @@ std::optional<std::vector<std::string>> readListFile(const std::string& path)
     return tickers;
 }
 
-std::string writeListFile(const std::string& path, const TickerTable& table, Integer count)
+std::string writeListFile(const std::string& path, const TickerTable& table, Count count)
 {
     std::string content;
     for (int i = 1; i <= count; ++i) {

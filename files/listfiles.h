@@ -16,6 +16,6 @@ std::optional<std::vector<std::string>> readListFile(const std::string& path);
 // Writes the `count` tickers of `table` to the list file at `path`, one a
 // line. The old file is replaced only by a complete new one; returns the
 // empty text, else why the list could not be saved.
-std::string writeListFile(const std::string& path, const TickerTable& table, Integer count);
+std::string writeListFile(const std::string& path, const TickerTable& table, Count count);
 
 } // namespace veltrop

@@ -87,12 +87,12 @@ struct BatchResult {
 };
 
 BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers, int first, int last, int named,
-                      Wide priceminimum, Wide volumeminimum);
+                      Whole priceminimum, Whole volumeminimum);
 
 // One batch's quote page, tested where it is read.
 class BatchReader : public PageReader {
 public:
-    BatchReader(std::shared_ptr<const std::vector<std::string>> tickers, int first, int last, Wide price, Wide volume)
+    BatchReader(std::shared_ptr<const std::vector<std::string>> tickers, int first, int last, Whole price, Whole volume)
         : tickers_(std::move(tickers)), first_(first), last_(last), price_(price), volume_(volume)
     {
     }
@@ -106,11 +106,11 @@ public:
 private:
     std::shared_ptr<const std::vector<std::string>> tickers_;
     int first_, last_;
-    Wide price_, volume_;
+    Whole price_, volume_;
 };
 
 BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers,
-                      int first, int last, int named, Wide priceminimum, Wide volumeminimum)
+                      int first, int last, int named, Whole priceminimum, Whole volumeminimum)
 {
     BatchResult result{true, {}};
     std::unordered_map<std::string, int> rowsBySymbol;
@@ -157,7 +157,7 @@ BatchResult testBatch(const PageView& page, const std::vector<std::string>& tick
 
 } // namespace
 
-void filterTickers(const WebAccess& web, TickerTable& table, Integer& count, const Limits& limits, bool& cancel,
+void filterTickers(const WebAccess& web, TickerTable& table, Count& count, const Limits& limits, bool& cancel,
                    FilterObserver& observer)
 {
     if (count == 0)
@@ -229,7 +229,7 @@ void filterTickers(const WebAccess& web, TickerTable& table, Integer& count, con
         for (int i : result.kept)
             kept[std::size_t(++keptCount)][0] = table[i][0];
     }
-    count = Integer(keptCount);
+    count = Count(keptCount);
     table = kept;
     cancel = false;
 }

@@ -13,8 +13,8 @@ namespace veltrop {
 // A ticker stays when its price is above `price` and its volume above
 // `volume`.
 struct Limits {
-    Wide price = 5;
-    Wide volume = 25000;
+    Whole price = 5;
+    Whole volume = 25000;
 };
 
 class FilterObserver : public virtual MessageSink {
@@ -28,7 +28,7 @@ public:
 // keeps none of its tickers and says so. An empty table is left as it is;
 // otherwise `cancel` is cleared at the end, so a Cancel clicked while the
 // quotes loaded does not stop the ranking that follows.
-void filterTickers(const WebAccess& web, TickerTable& table, Integer& count, const Limits& limits, bool& cancel,
+void filterTickers(const WebAccess& web, TickerTable& table, Count& count, const Limits& limits, bool& cancel,
                    FilterObserver& observer);
 
 // The quote page for `query`, tickers as the site takes them.

@@ -50,7 +50,7 @@ private:
 // Shows the pages of list `key` as they come, in order: while the next one
 // loads the window shows the last ticker taken, as reading one page after
 // another would.
-void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerTable& table, Integer& count,
+void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerTable& table, Count& count,
                  ListsObserver& observer)
 {
     const auto reader = std::static_pointer_cast<ListReader>(pages.readerOf(key));
@@ -76,7 +76,7 @@ void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerTa
 
 } // namespace
 
-void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Integer& count,
+void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Count& count,
               ListsObserver& observer)
 {
     PagePlan pages(web.engine, web.lookahead);

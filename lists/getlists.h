@@ -29,7 +29,7 @@ public:
 // would be the 501st ends the run with "Only 500 tickers allowed". A list
 // whose first page does not open says "Couldn't connect. Clear list and try
 // again." and the run goes on with the next.
-void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Integer& count,
+void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Count& count,
               ListsObserver& observer);
 
 } // namespace veltrop

@@ -10,8 +10,8 @@ namespace {
 
 class RankRun {
 public:
-    RankRun(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Integer count,
-            Integer stepsToGo, const bool& cancel, RankObserver& observer)
+    RankRun(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Count count,
+            Count stepsToGo, const bool& cancel, RankObserver& observer)
         : web_(web), sources_(sources), table_(table), count_(count), stepsToGo_(stepsToGo), cancel_(cancel),
           observer_(observer), pages_(web.engine, web.lookahead), turn_(web.turnsFor(pages_))
     {
@@ -110,7 +110,7 @@ private:
         score = sum;
         if (points.kind != Points::Kind::Record)
             return;
-        const Wide recorded = roundHalfEven(sum);
+        const Whole recorded = roundHalfEven(sum);
         observer_.recorded(recorded);
         if (recorded > tally_.highest)
             tally_.highest = recorded;
@@ -121,8 +121,8 @@ private:
     const WebAccess& web_;
     std::span<const RankSource> sources_;
     TickerTable& table_;
-    const Integer count_;
-    Integer stepsToGo_;
+    const Count count_;
+    Count stepsToGo_;
     const bool& cancel_;
     RankObserver& observer_;
     PagePlan pages_;
@@ -132,8 +132,8 @@ private:
 
 } // namespace
 
-RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Integer count,
-                      Integer stepsToGo, const bool& cancel, RankObserver& observer)
+RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Count count,
+                      Count stepsToGo, const bool& cancel, RankObserver& observer)
 {
     return RankRun(web, sources, table, count, stepsToGo, cancel, observer).run();
 }

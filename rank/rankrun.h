@@ -21,16 +21,16 @@ public:
     // empty.
     virtual void progress(const std::string& text) = 0;
     // A page recorded this score for its ticker.
-    virtual void recorded(Wide score) = 0;
+    virtual void recorded(Whole score) = 0;
 };
 
 struct RankTally {
     // The highest and lowest score a page recorded (-10000 and 10000 when
     // none did).
-    Wide highest = -10000;
-    Wide lowest = 10000;
+    Whole highest = -10000;
+    Whole lowest = 10000;
     // The sources run: every score is later divided by it.
-    Integer sourcesRun = 0;
+    Count sourcesRun = 0;
 };
 
 // Rates the `count` tickers of `table` by every ticked source of `sources`,
@@ -38,7 +38,7 @@ struct RankTally {
 // pages still to come down as the progress line shows them. A source stops
 // at a ticker whose page does not open; the run stops where it is once
 // `cancel` reads true.
-RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Integer count,
-                      Integer stepsToGo, const bool& cancel, RankObserver& observer);
+RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Count count,
+                      Count stepsToGo, const bool& cancel, RankObserver& observer);
 
 } // namespace veltrop

@@ -7,7 +7,7 @@ namespace veltrop {
 RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer)
 {
     const std::span<const RankSource> sources = rankSources();
-    Integer ticked = 0;
+    Count ticked = 0;
     for (const RankSource& source : sources)
         if (observer.ticked(source))
             ++ticked;
@@ -18,9 +18,9 @@ RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankLi
     observer.started();
 
     filterTickers(web, input.table, input.count, input.limits, input.cancel, observer);
-    const RankTally tally = rankTickers(web, sources, input.table, input.count, Integer(input.count * ticked),
+    const RankTally tally = rankTickers(web, sources, input.table, input.count, Count(input.count * ticked),
                                         input.cancel, observer);
-    const Integer ranked = showRanks(input.table, input.count, tally, input.grid, input.pictureFolder);
+    const Count ranked = showRanks(input.table, input.count, tally, input.grid, input.pictureFolder);
     observer.resultsShown(rankedCaption(input.grid));
 
     if (ranked < 1)

@@ -26,7 +26,7 @@ enum class RankListsEnd {
 
 struct RankListsInput {
     TickerTable& table;
-    Integer& count;
+    Count& count;
     Limits limits;
     // Read at every ticker: true ends the run where it is. Cleared once the
     // filter and once the run have ended.

@@ -6,7 +6,7 @@
 
 namespace veltrop {
 
-RankBands rankBands(Wide lowest, Wide highest)
+RankBands rankBands(Whole lowest, Whole highest)
 {
     RankBands bands;
     bands.lowest = lowest;
@@ -49,11 +49,11 @@ void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValu
     grid.setRow(r);
 }
 
-Integer tableFromGrid(FlexGrid& grid, TickerTable& table)
+Count tableFromGrid(FlexGrid& grid, TickerTable& table)
 {
     for (auto& row : table)
         row = {};
-    const Integer count = Integer(std::clamp(grid.rows() - 2, 0, maxTickers));
+    const Count count = Count(std::clamp(grid.rows() - 2, 0, maxTickers));
     for (int i = 1; i <= count; ++i) {
         grid.setRow(i);
         grid.setCol(0);

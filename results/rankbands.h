@@ -14,8 +14,8 @@ namespace veltrop {
 inline constexpr int rankBandCount = 17;
 
 struct RankBands {
-    Wide lowest = 0;
-    Wide highest = 0;
+    Whole lowest = 0;
+    Whole highest = 0;
     float width = 0;  // (highest - lowest) / 17, single precision
     // thresholds[k - 1] is the upper edge of band k, rounded to single
     // precision as the original thresholds were.
@@ -24,7 +24,7 @@ struct RankBands {
 
 // Bands over [lowest, highest]. The range is taken wide, so a spread that
 // outgrows 16 bits still gives ordered bands.
-RankBands rankBands(Wide lowest, Wide highest);
+RankBands rankBands(Whole lowest, Whole highest);
 
 // The band (1 to 17) of value v: the first band whose upper edge v does not
 // pass. Single-precision rounding can leave the top edge a hair below
@@ -45,6 +45,6 @@ void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValu
 // Rewrites the ticker table from the grid's listed rows (all but the heading
 // and the empty last row, at most maxTickers): ticker and value, best first
 // as the grid holds them. Returns how many rows it took.
-Integer tableFromGrid(FlexGrid& grid, TickerTable& table);
+Count tableFromGrid(FlexGrid& grid, TickerTable& table);
 
 } // namespace veltrop

@@ -30,17 +30,17 @@ void clearResultsGrid(FlexGrid& grid)
 
 std::string rankedCaption(const FlexGrid& grid) { return countCaption(grid.rows() - 2, " tickers ranked"); }
 
-Integer showRanks(TickerTable& table, Integer& count, const RankTally& tally, FlexGrid& grid,
+Count showRanks(TickerTable& table, Count& count, const RankTally& tally, FlexGrid& grid,
                   const std::string& pictureFolder)
 {
-    Wide lowest = tally.lowest, highest = tally.highest;
+    Whole lowest = tally.lowest, highest = tally.highest;
     // A source that gave a ticker nothing still counts in its average: the
     // divisor is the number of sources run, not the number that answered.
     if (tally.sourcesRun > 1) {
         lowest = 10000;
         highest = -10000;
         for (int i = 1; i <= count; ++i) {
-            const Wide value = floorWhole(cellNumber(table[i][1]) / double(tally.sourcesRun));
+            const Whole value = floorWhole(cellNumber(table[i][1]) / double(tally.sourcesRun));
             table[i][1] = double(value);
             highest = std::max(highest, value);
             lowest = std::min(lowest, value);
@@ -49,7 +49,7 @@ Integer showRanks(TickerTable& table, Integer& count, const RankTally& tally, Fl
 
     // Each listed ticker appends a row and fills the one above it, so the
     // grid always ends in one empty row.
-    Integer ranked = 0;
+    Count ranked = 0;
     for (int i = 1; i <= count; ++i) {
         if (isEmpty(table[i][1]) || !(cellNumber(table[i][1]) > 0))
             continue;
@@ -78,13 +78,13 @@ Integer showRanks(TickerTable& table, Integer& count, const RankTally& tally, Fl
     return ranked;
 }
 
-void deleteBottomQuarter(TickerTable& table, Integer& count, FlexGrid& grid, const std::string& pictureFolder)
+void deleteBottomQuarter(TickerTable& table, Count& count, FlexGrid& grid, const std::string& pictureFolder)
 {
     // The grid's data rows are what the user sees and what is cut; the
     // enabling rules keep the count equal to their number, and should the
     // two ever differ the grid wins, so the cut never reaches the header or
     // the empty last row.
-    count = Integer(std::clamp(grid.rows() - 2, 0, maxTickers));
+    count = Count(std::clamp(grid.rows() - 2, 0, maxTickers));
     const int n = count;
     if (n >= 2) {
         const int cut = n <= 5 ? 1 : n / 4;
@@ -100,9 +100,9 @@ void deleteBottomQuarter(TickerTable& table, Integer& count, FlexGrid& grid, con
     clearResultsGrid(grid);
 
     // The bands now run from the weakest remaining ticker to the strongest.
-    Wide lowest = 10000, highest = -10000;
+    Whole lowest = 10000, highest = -10000;
     for (int i = 1; i <= count; ++i) {
-        const Wide score = roundHalfEven(cellNumber(table[i][1]));
+        const Whole score = roundHalfEven(cellNumber(table[i][1]));
         lowest = std::min(lowest, score);
         highest = std::max(highest, score);
     }

@@ -20,12 +20,12 @@ void clearResultsGrid(FlexGrid& grid);
 // table from the grid. With more than one source run each score is first
 // the average over the sources run. The band pictures are read from
 // `pictureFolder`. Returns how many tickers were ranked.
-Integer showRanks(TickerTable& table, Integer& count, const RankTally& tally, FlexGrid& grid,
+Count showRanks(TickerTable& table, Count& count, const RankTally& tally, FlexGrid& grid,
                   const std::string& pictureFolder);
 
 // Cuts the weakest quarter (one of five or fewer; none of one) off the
 // grid's rows and lists what is left again with bands over its own range.
-void deleteBottomQuarter(TickerTable& table, Integer& count, FlexGrid& grid, const std::string& pictureFolder);
+void deleteBottomQuarter(TickerTable& table, Count& count, FlexGrid& grid, const std::string& pictureFolder);
 
 // The count line under the grid: " 12 tickers ranked".
 std::string rankedCaption(const FlexGrid& grid);

@@ -66,7 +66,7 @@ std::string quotePage(const std::vector<QuoteLine>& lines)
 class Filter : public WebUnitTest, public FilterObserver {
 protected:
     TickerTable table{};
-    Integer count = 0;
+    Count count = 0;
     Limits limits;
     bool cancel = false;
     std::string progress;
@@ -78,7 +78,7 @@ protected:
 
     void load(const std::vector<std::string>& tickers)
     {
-        count = Integer(tickers.size());
+        count = Count(tickers.size());
         for (std::size_t i = 0; i < tickers.size(); ++i) {
             table[i + 1][0] = tickers[i];
             table[i + 1][1] = 3.0;  // a score left over from an earlier run

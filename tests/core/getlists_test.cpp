@@ -41,7 +41,7 @@ std::string nextLink(const std::string& href, const std::string& text = "Next Pa
 class ListWalk : public WebUnitTest, public ListsObserver {
 protected:
     TickerTable table{};
-    Integer count = 0;
+    Count count = 0;
     std::string caption = "Get Lists";  // the button's, as the window shows it
 
     bool ticked(const ListSource&) override { return true; }

@@ -55,7 +55,7 @@ std::string address(int index, const std::string& ticker)
 class RankLoop : public veltrop::testing::WebUnitTest, public RankObserver {
 protected:
     TickerTable table{};
-    Integer count = 0;
+    Count count = 0;
     bool cancel = false;
     RankTally tally;
     std::string progressLine;             // the progress line as the window would show it
@@ -64,7 +64,7 @@ protected:
 
     bool ticked(const RankSource&) override { return true; }
     void progress(const std::string& text) override { progressLine = text; }
-    void recorded(Wide score) override { recordedCaption = std::to_string(score); }
+    void recorded(Whole score) override { recordedCaption = std::to_string(score); }
     void message(const std::string& text) override { messages.push_back(text); }
 
     void SetUp() override

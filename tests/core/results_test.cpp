@@ -45,7 +45,7 @@ std::ostream& operator<<(std::ostream& out, const Shown& s)
 class Results : public ::testing::Test {
 protected:
     TickerTable table{};
-    Integer count = 0;
+    Count count = 0;
     FlexGrid grid;
 
     void SetUp() override { prepareResultsGrid(grid); }
@@ -53,7 +53,7 @@ protected:
     void load(const std::vector<Score>& scores)
     {
         table = {};
-        count = Integer(scores.size());
+        count = Count(scores.size());
         for (std::size_t i = 0; i < scores.size(); ++i) {
             table[i + 1][0] = scores[i].ticker;
             if (scores[i].points)
@@ -77,7 +77,7 @@ protected:
             table[r][0] = ticker;
             table[r][1] = std::to_string(values[i]);
         }
-        count = Integer(values.size());
+        count = Count(values.size());
     }
 
     // What the grid shows, row by row, with the band read from the picture.
@@ -189,7 +189,7 @@ TEST_F(Results, CombinesSortsAndBands)
         prepareResultsGrid(grid);
         load(c.scores);
 
-        EXPECT_EQ(showRanks(table, count, c.tally, grid, pictures), Integer(c.shown.size()));
+        EXPECT_EQ(showRanks(table, count, c.tally, grid, pictures), Count(c.shown.size()));
 
         expectGridAndTable(c.shown);
         EXPECT_EQ(grid.row(), 1);

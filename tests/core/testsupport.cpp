@@ -71,7 +71,7 @@ public:
     explicit Recorder(std::vector<std::string>& said) : messages(said) {}
     bool ticked(const RankSource&) override { return true; }
     void progress(const std::string&) override {}
-    void recorded(Wide score) override { recordedScore = std::to_string(score); }
+    void recorded(Whole score) override { recordedScore = std::to_string(score); }
     void filtering() override {}
     void message(const std::string& text) override { messages.push_back(text); }
 };
@@ -81,7 +81,7 @@ public:
 OneSourceRun rankBy(const RankSource& source, const std::vector<std::string>& tickers, int lookahead)
 {
     OneSourceRun run;
-    Integer count = 0;
+    Count count = 0;
     for (const std::string& ticker : tickers)
         run.table[++count][0] = ticker;
     FetchPool engine;
@@ -96,7 +96,7 @@ std::vector<std::string> filterBy(const std::vector<std::string>& tickers, std::
                                   const Limits& limits)
 {
     TickerTable table{};
-    Integer count = 0;
+    Count count = 0;
     for (const std::string& ticker : tickers)
         table[++count][0] = ticker;
     FetchPool engine;

@@ -91,7 +91,7 @@ TEST_F(WindowControllerTest, PriceTextsAndTheValuesTheyStore)
 {
     struct Row {
         const char* text;
-        Wide stored;
+        Whole stored;
         bool warns;
     } rows[] = {
         {"", 0, true},        {"12abc", 12, false}, {" 7", 7, false},  {"2.5", 2, false},
@@ -110,7 +110,7 @@ TEST_F(WindowControllerTest, VolumeRangeIsOneToFiftyMillion)
 {
     struct Row {
         const char* text;
-        Wide stored;
+        Whole stored;
         bool warns;
     } rows[] = {
         {"50000000", 50000000, false}, {"1", 1, false},      {"50000001", 50000001, true},

@@ -112,7 +112,7 @@ private slots:
 
         QCOMPARE(messages(), QStringList());
         QVERIFY(requested(*web, nasdaqList));
-        QCOMPARE(controller().tickerCount(), Integer(100));
+        QCOMPARE(controller().tickerCount(), Count(100));
         QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 100 tickers found"));
         QCOMPARE(button("getListsButton")->text(), QStringLiteral("Get Lists"));
         QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
@@ -176,7 +176,7 @@ private slots:
         QVERIFY(flagAtHandling);
         QVERIFY2(delayMs < 100, qPrintable(QStringLiteral("Cancel took %1 ms").arg(delayMs)));
         // Get Lists itself does not stop for Cancel.
-        QCOMPARE(controller().tickerCount(), Integer(100));
+        QCOMPARE(controller().tickerCount(), Count(100));
         QVERIFY(controller().cancelRequested());
     }
 
@@ -197,7 +197,7 @@ private slots:
         QVERIFY(!requested(*web, "portfolio_quick_quotes"));
         QCOMPARE(messages(), QStringList());
         QCOMPARE(find<QPlainTextEdit>("testPageBox")->toPlainText(), QString());
-        QCOMPARE(controller().tickerCount(), Integer(100));
+        QCOMPARE(controller().tickerCount(), Count(100));
     }
 
     void boxTickedDuringARunCountsForItsOwnSource()
@@ -208,7 +208,7 @@ private slots:
         QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
         QCOMPARE(controller().listBoxes[8].value, 1);
         QVERIFY(requested(*web, signalList));
-        QCOMPARE(controller().tickerCount(), Integer(200));
+        QCOMPARE(controller().tickerCount(), Count(200));
         QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 200 tickers found"));
     }
 
@@ -219,15 +219,15 @@ private slots:
         QTest::keyClick(price, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(price, Qt::Key_Backspace);
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
-        QCOMPARE(controller().limits().price, Wide(0));
+        QCOMPARE(controller().limits().price, Whole(0));
 
         QTest::keyClick(price, '6');
         QTest::keyClick(price, '0');
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(controller().limits().price, Wide(60));
+        QCOMPARE(controller().limits().price, Whole(60));
         QTest::keyClick(price, '0');
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 500"});
-        QCOMPARE(controller().limits().price, Wide(600));
+        QCOMPARE(controller().limits().price, Whole(600));
         QCOMPARE(controller().priceLimitBox.text, std::string("600"));
         QCOMPARE(price->text(), QStringLiteral("600"));
 
@@ -235,11 +235,11 @@ private slots:
         QTest::keyClick(volume, Qt::Key_End);
         QTest::keyClicks(volume, "00");
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(controller().limits().volume, Wide(2500000));
+        QCOMPARE(controller().limits().volume, Whole(2500000));
         // 25 million passes; 250 million does not.
         QTest::keyClicks(volume, "00");
         QCOMPARE(messages(), QStringList{"Enter a number between 1 and 50 million"});
-        QCOMPARE(controller().limits().volume, Wide(250000000));
+        QCOMPARE(controller().limits().volume, Whole(250000000));
     }
 
     void testCommandAppendsTheQuotePageToItsBox()

@@ -44,7 +44,7 @@ class FilesTest : public veltrop::testing::WindowTest {
     {
         tick("listBox_3");
         click("getListsButton");
-        QCOMPARE(controller().tickerCount(), Integer(100));
+        QCOMPARE(controller().tickerCount(), Count(100));
         QCOMPARE(messages(), QStringList());
     }
 
@@ -92,7 +92,7 @@ private slots:
         QVERIFY(enabled("saveListButton"));
 
         click("clearAllButton");
-        QCOMPARE(controller().tickerCount(), Integer(0));
+        QCOMPARE(controller().tickerCount(), Count(0));
         QtDialogs::queueFileName(path);
         click("loadListButton");
         QCOMPARE(messages(), QStringList{formatMessage});

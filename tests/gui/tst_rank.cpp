@@ -110,7 +110,7 @@ class RankTest : public veltrop::testing::WindowTest {
 
         const FlexGrid& grid = controller().resultsGrid;
         QCOMPARE(grid.rows(), int(ranked.size()) + 2);
-        QCOMPARE(controller().tickerCount(), Integer(ranked.size()));
+        QCOMPARE(controller().tickerCount(), Count(ranked.size()));
         for (std::size_t r = 0; r < ranked.size(); ++r) {
             const int row = int(r) + 1;
             QCOMPARE(grid.textMatrix(row, 0), ranked[r].ticker);
