@@ -2,7 +2,7 @@
 # Debian 12 machine, configures and builds, then runs.
 BUILD   ?= build
 PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2 libgl-dev libcurl4-openssl-dev \
-           libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick \
+           libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev xvfb xauth xdotool imagemagick \
            clang libclang-rt-14-dev tinyproxy
 SHELL    = /bin/bash
 

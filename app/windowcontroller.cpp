@@ -130,6 +130,20 @@ void WindowController::message(const std::string& text)
     dialogs_.message(text);
 }
 
+void WindowController::showReport(CheckBoxArray& boxes, const char* array, int index, const std::string& report)
+{
+    std::string tooltip(layout::find(array, index)->tooltip);
+    if (!report.empty())
+        tooltip += "\n" + report;
+    boxes[index].tooltip = std::move(tooltip);
+}
+
+void WindowController::clearReports(CheckBoxArray& boxes, const char* array)
+{
+    for (auto& [index, box] : boxes)
+        showReport(boxes, array, index);
+}
+
 void WindowController::enter(Phase phase)
 {
     const ButtonStates states = buttonStates(phase);
@@ -245,9 +259,13 @@ void WindowController::getLists()
 {
     statusLabel.caption = "Processing lists....";
     enter(Phase::Busy);
+    clearReports(rankBoxes, "rankBox");
 
     ListsShown shown(*this);
-    veltrop::getLists(web(), listSources(), tickers_, tickerCount_, shown);
+    const std::vector<ListReport> reports = veltrop::getLists(web(), listSources(), tickers_, tickerCount_, shown);
+    clearReports(listBoxes, "listBox");
+    for (const ListReport& report : reports)
+        showReport(listBoxes, "listBox", report.source->box, report.summary());
 
     if (tickerCount_ != 0) {
         enter(Phase::ListFromWeb);
@@ -262,12 +280,15 @@ void WindowController::getLists()
 void WindowController::rankLists()
 {
     RankingShown shown(*this);
-    const RankListsEnd end =
+    const RankListsOutcome outcome =
         veltrop::rankLists(web(), {tickers_, tickerCount_, limits_, cancelRequested_, resultsGrid, programFolder_},
                            shown);
-    if (end == RankListsEnd::NoSourceTicked)
+    if (outcome.end == RankListsEnd::NoSourceTicked)
         return;
-    enter(end == RankListsEnd::Ranked ? Phase::Ranked : Phase::NothingRanked);
+    clearReports(rankBoxes, "rankBox");
+    for (const SourceReport& report : outcome.sources)
+        showReport(rankBoxes, "rankBox", report.source->index, report.summary());
+    enter(outcome.end == RankListsEnd::Ranked ? Phase::Ranked : Phase::NothingRanked);
     rankListsButton.caption = "Rank Lists";
     statusLabel.caption = "Idle...";
 }
@@ -281,6 +302,7 @@ void WindowController::deleteBottomQuarter()
 void WindowController::clearAll()
 {
     tickerCount_ = 0;
+    clearReports(rankBoxes, "rankBox");
     clearResultsGrid(resultsGrid);
     enter(Phase::NoList);
     tickersFoundLabel.caption.clear();

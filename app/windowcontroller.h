@@ -130,6 +130,10 @@ private:
     void deleteBottomQuarter();
 
     void message(const std::string& text);
+    // A box's tooltip: the layout's, with a run's report for its source
+    // below it when `report` is given.
+    void showReport(CheckBoxArray& boxes, const char* array, int index, const std::string& report = {});
+    void clearReports(CheckBoxArray& boxes, const char* array);
     // Every command button's enabled state, from the window's phase.
     void enter(Phase phase);
     WebAccess web() const;

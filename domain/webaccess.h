@@ -2,6 +2,7 @@
 // What a command needs to read the web: the engine, how far it may read
 // ahead, and the window's turns while it waits.
 #include <functional>
+#include <string>
 
 #include "web/fetchpool.h"
 #include "web/pageplan.h"
@@ -33,6 +34,11 @@ struct WebAccess {
         };
     }
 };
+
+// Why a page did not open, for a person: "the page answered 500",
+// "no answer in 60 s", "could not connect", "the page answered 503,
+// retried twice".
+std::string whyNotOpened(const FetchPool::Failure& failure);
 
 // Where a command tells the user something: a message box, in the window.
 class MessageSink {

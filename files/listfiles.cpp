@@ -16,6 +16,11 @@ std::optional<std::vector<std::string>> readListFile(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
+    return readTickers(in);
+}
+
+std::vector<std::string> readTickers(std::istream& in)
+{
     std::vector<std::string> tickers;
     for (const std::string& raw : listfile::readLines(in, maxTickers))
         tickers.push_back(decode1252(upperCase1252(raw)));

@@ -1,5 +1,6 @@
 #pragma once
 // Ticker lists kept in list files.
+#include <istream>
 #include <optional>
 #include <vector>
 #include <string>
@@ -12,6 +13,9 @@ namespace veltrop {
 // it, at most 500; nullopt, and nothing read, when it is no readable plain
 // file. A pipe or a device would make the reader wait for ever.
 std::optional<std::vector<std::string>> readListFile(const std::string& path);
+
+// The tickers of a list read from `in`, as readListFile reads a file's.
+std::vector<std::string> readTickers(std::istream& in);
 
 // Writes the `count` tickers of `table` to the list file at `path`, one a
 // line. The old file is replaced only by a complete new one; returns the

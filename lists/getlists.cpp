@@ -51,34 +51,57 @@ private:
 // loads the window shows the last ticker taken, as reading one page after
 // another would.
 void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerTable& table, Count& count,
-                 ListsObserver& observer)
+              ListsObserver& observer, ListReport& report)
 {
     const auto reader = std::static_pointer_cast<ListReader>(pages.readerOf(key));
     for (std::size_t seen = 0; reader; ++seen) {
         if (pages.awaitPages(key, seen, turn) <= seen)
             break;
+        report.pages = int(seen) + 1;
         for (const std::string& ticker : reader->page(seen)) {
             if (count + 1 > maxTickers) {
                 // Full: no list's next page can be used any more, so none
                 // is read while the message shows, or after.
                 pages.stopFurtherPages();
+                report.stoppedOnPage = report.pages;
+                report.reason = "the table holds 500 tickers";
                 observer.message("Only 500 tickers allowed");
                 return;
             }
             ++count;
+            ++report.tickers;
             observer.tickerTaken(ticker);
             table[count][0] = ticker;
         }
     }
-    if (!pages.take(key, turn))
+    FetchPool::Failure why;
+    const bool opened = pages.take(key, turn, {}, &why) != nullptr;
+    if (why.reason != FetchPool::Failure::Reason::None) {
+        report.stoppedOnPage = report.pages + 1;
+        report.reason = whyNotOpened(why);
+    } else if (report.pages >= maxWalkPages) {
+        report.stoppedOnPage = report.pages;
+        report.reason = "a list is read to its 100th page";
+    }
+    if (!opened)
         observer.message("Couldn't connect. Clear list and try again.");
 }
 
 } // namespace
 
-void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Count& count,
-              ListsObserver& observer)
+std::string ListReport::summary() const
 {
+    std::string line = "Took " + std::to_string(tickers) + (tickers == 1 ? " ticker" : " tickers") + " from " +
+                       std::to_string(pages) + (pages == 1 ? " page" : " pages");
+    if (!reason.empty())
+        line += "; stopped on page " + std::to_string(stoppedOnPage) + ": " + reason;
+    return line + ".";
+}
+
+std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table,
+                                 Count& count, ListsObserver& observer)
+{
+    std::vector<ListReport> reports;
     PagePlan pages(web.engine, web.lookahead);
     const WaitHook turn = web.turnsFor(pages);
     const auto plan = [&](std::size_t position) {
@@ -99,10 +122,13 @@ void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerT
             plan(position);
         // A full table still walks each later list: its first page may
         // offer a ticker, which then says so.
-        readList(pages, position, turn, table, count, observer);
+        ListReport& report = reports.emplace_back();
+        report.source = &sources[position];
+        readList(pages, position, turn, table, count, observer, report);
         observer.listEnded();
         pages.drop(position, position);
     }
+    return reports;
 }
 
 } // namespace veltrop

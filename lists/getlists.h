@@ -3,6 +3,7 @@
 // ticker table.
 #include <span>
 #include <string>
+#include <vector>
 
 #include "domain/tickers.h"
 #include "domain/webaccess.h"
@@ -24,12 +25,26 @@ public:
     virtual void listEnded() = 0;
 };
 
+// What one ticked list gave in a run.
+struct ListReport {
+    const ListSource* source = nullptr;
+    int tickers = 0;        // tickers taken into the table
+    int pages = 0;          // pages read
+    int stoppedOnPage = 0;  // the page it ended on early, counted from 1; 0 when it did not
+    std::string reason;     // why it ended early; empty when it did not
+
+    // One line for a person: "Took 100 tickers from 1 page." or "Took 20
+    // tickers from 1 page; stopped on page 2: the page answered 500."
+    std::string summary() const;
+};
+
 // Appends the tickers of every ticked source of `sources`, in their order,
 // to the `count` tickers of `table`. The table holds 500: the ticker that
 // would be the 501st ends the run with "Only 500 tickers allowed". A list
 // whose first page does not open says "Couldn't connect. Clear list and try
-// again." and the run goes on with the next.
-void getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Count& count,
+// again." and the run goes on with the next. Returns what each ticked list
+// gave, in their order.
+std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Count& count,
               ListsObserver& observer);
 
 } // namespace veltrop

@@ -7,6 +7,7 @@ namespace veltrop {
 
 struct ListSource {
     int box;               // index of the List check box that selects it
+    const char* caption;   // that box's caption
     const char* host;
     const char* path;
     const char* query;     // nullptr: the address has no query

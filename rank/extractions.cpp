@@ -183,6 +183,7 @@ public:
         return std::move(rows.next);
     }
     Points points(double) const override { return Points::record(holdings_); }
+    int pagesRead() const override { return walker_.pagesRead(); }
 
 private:
     TableWalker walker_{fundWalk(), isHolding};

@@ -19,14 +19,26 @@ public:
 
     RankTally run()
     {
-        planAll();
+        std::vector<bool> planned;
+        for (const RankSource& source : sources_)
+            planned.push_back(observer_.ticked(source));
+        planAll(planned);
+        observer_.rankingStarted();
         for (const RankSource& source : sources_) {
+            SourceReport report;
+            report.source = &source;
             if (!observer_.ticked(source)) {
                 pages_.drop(key(source, 0), key(source, maxTickers));
-                continue;
+                if (!planned[std::size_t(&source - sources_.data())])
+                    continue;
+                report.notReached = count_;
+                report.reason = "box cleared before its turn";
+            } else {
+                ++tally_.sourcesRun;
+                observer_.sourceStarted(source);
+                rate(source, report);
             }
-            ++tally_.sourcesRun;
-            rate(source);
+            tally_.sources.push_back(std::move(report));
         }
         return tally_;
     }
@@ -44,12 +56,12 @@ private:
                 pages_.plan(key(source, row), *address, readerFor(source));
     }
 
-    void planAll()
+    void planAll(const std::vector<bool>& ticked)
     {
         pages_.hold();
         // A whole run's reads take several milliseconds to plan.
         for (const RankSource& source : sources_) {
-            if (observer_.ticked(source))
+            if (ticked[std::size_t(&source - sources_.data())])
                 plan(source);
             giveTurnIfDue(web_.wait);
         }
@@ -60,19 +72,29 @@ private:
     }
 
     // One source over every ticker.
-    void rate(const RankSource& source)
+    void rate(const RankSource& source, SourceReport& report)
     {
         // A source ticked during the run has its pages asked for at its turn.
         const auto first = key(source, 0), last = key(source, maxTickers);
         if (!pages_.planned(first, last))
             plan(source);
 
+        const auto stop = [&](int row, std::string ticker, std::string reason) {
+            report.notReached = count_ - row + 1;
+            report.stoppedAt = std::move(ticker);
+            report.reason = std::move(reason);
+        };
+        const auto cancelled = [this] { return cancel_ || (web_.closing && web_.closing()); };
         for (int row = 1; row <= count_; ++row) {
-            if (cancel_)
-                break;
             const std::string ticker = cellText(table_[row][0]);
-            if (!rankAddress(source, ticker))
+            if (cancel_) {
+                stop(row, ticker, "Cancel");
+                break;
+            }
+            if (!rankAddress(source, ticker)) {
+                ++report.skipped;
                 continue;
+            }
 
             const auto show = [&] { observer_.progress(countCaption(stepsToGo_, " to go... ") + ticker); };
             if (source.progress == ProgressOrder::ShowThenCount) {
@@ -86,11 +108,19 @@ private:
             // The window gets its turn once a ticker, so the progress text
             // shows and Cancel is seen even when every result is already in.
             giveTurn(turn_);
-            const std::shared_ptr<PageReader> read =
-                pages_.take(key(source, row), turn_, [this] { return cancel_ || (web_.closing && web_.closing()); });
-            if (!read)
+            FetchPool::Failure why;
+            const std::shared_ptr<PageReader> read = pages_.take(key(source, row), turn_, cancelled, &why);
+            if (!read) {
+                stop(row, ticker, cancelled() || why.reason == FetchPool::Failure::Reason::Cancelled
+                                      ? "Cancel"
+                                      : whyNotOpened(why));
                 break;
-            add(row, static_cast<const RankReader&>(*read).points(presentDayNumber()));
+            }
+            const auto& reader = static_cast<const RankReader&>(*read);
+            report.pages += reader.pagesRead();
+            const Points points = reader.points(presentDayNumber());
+            ++(points.kind == Points::Kind::Nothing ? report.noPoints : report.rated);
+            add(row, points);
         }
         // Whatever was fetched ahead for the tickers not reached is not
         // wanted.
@@ -131,6 +161,16 @@ private:
 };
 
 } // namespace
+
+std::string SourceReport::summary() const
+{
+    const int total = rated + noPoints + skipped + notReached;
+    std::string line = rated == total ? "Rated all " + std::to_string(total)
+                                      : "Rated " + std::to_string(rated) + " of " + std::to_string(total);
+    if (stoppedEarly())
+        line += stoppedAt.empty() ? "; " + reason : "; stopped at " + stoppedAt + ": " + reason;
+    return line + ".";
+}
 
 RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Count count,
                       Count stepsToGo, const bool& cancel, RankObserver& observer)

@@ -3,6 +3,7 @@
 // table, page by page, each page's points added to the ticker's score.
 #include <span>
 #include <string>
+#include <vector>
 
 #include "domain/tickers.h"
 #include "domain/webaccess.h"
@@ -22,6 +23,28 @@ public:
     virtual void progress(const std::string& text) = 0;
     // A page recorded this score for its ticker.
     virtual void recorded(Whole score) = 0;
+    // The run's pages are planned and its loops begin; then each ticked
+    // source at its turn.
+    virtual void rankingStarted() {}
+    virtual void sourceStarted(const RankSource&) {}
+};
+
+// What one ticked source did in a run. Every ticker the filter kept is
+// rated (its page added points, recorded or not), read with no points,
+// skipped (no address could be made for it) or not reached (the ticker
+// whose page failed and every one after it, or those after a Cancel or a
+// cleared box).
+struct SourceReport {
+    const RankSource* source = nullptr;
+    int rated = 0, noPoints = 0, skipped = 0, notReached = 0;
+    int pages = 0;          // pages read, the fund count's further pages included
+    std::string stoppedAt;  // the ticker it stopped at, when it did
+    std::string reason;     // why it stopped early; empty when it ran to the end
+
+    bool stoppedEarly() const { return !reason.empty(); }
+    // One line for a person: "Rated 2 of 39; stopped at FBC9: the page
+    // answered 500." or "Rated all 39."
+    std::string summary() const;
 };
 
 struct RankTally {
@@ -31,6 +54,8 @@ struct RankTally {
     Whole lowest = 10000;
     // The sources run: every score is later divided by it.
     Count sourcesRun = 0;
+    // Every source ticked when the run began or at its turn, in run order.
+    std::vector<SourceReport> sources;
 };
 
 // Rates the `count` tickers of `table` by every ticked source of `sources`,

@@ -110,6 +110,8 @@ public:
     // The points at the ticker's turn: days since news count from `now`, the
     // present moment as a day number, as if the page had just been read.
     virtual Points points(double now) const = 0;
+    // How many pages the read took.
+    virtual int pagesRead() const { return 1; }
 };
 std::shared_ptr<RankReader> readerFor(const RankSource& source);
 

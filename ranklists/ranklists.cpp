@@ -4,7 +4,7 @@
 
 namespace veltrop {
 
-RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer)
+RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer)
 {
     const std::span<const RankSource> sources = rankSources();
     Count ticked = 0;
@@ -13,7 +13,7 @@ RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankLi
             ++ticked;
     if (ticked == 0) {
         observer.message("No Ranks selected");
-        return RankListsEnd::NoSourceTicked;
+        return {};
     }
     observer.started();
 
@@ -26,7 +26,7 @@ RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankLi
     if (ranked < 1)
         observer.message("No tickers ranked.  Clear and try again.");
     input.cancel = false;
-    return ranked < 1 ? RankListsEnd::NothingRanked : RankListsEnd::Ranked;
+    return {ranked < 1 ? RankListsEnd::NothingRanked : RankListsEnd::Ranked, tally.sources};
 }
 
 } // namespace veltrop

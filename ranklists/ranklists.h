@@ -3,6 +3,7 @@
 // source, the results. The window and any other front end run it the same
 // way.
 #include <string>
+#include <vector>
 
 #include "filter/filter.h"
 #include "rank/rankrun.h"
@@ -35,6 +36,12 @@ struct RankListsInput {
     std::string pictureFolder;  // where the band pictures are
 };
 
-RankListsEnd rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer);
+struct RankListsOutcome {
+    RankListsEnd end = RankListsEnd::NoSourceTicked;
+    // What each ticked source did; empty when none was ticked.
+    std::vector<SourceReport> sources;
+};
+
+RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer);
 
 } // namespace veltrop

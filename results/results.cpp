@@ -1,6 +1,7 @@
 #include "results/results.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "results/rankbands.h"
 #include "web/text.h"
@@ -26,6 +27,19 @@ void clearResultsGrid(FlexGrid& grid)
     grid.setCol(1);
     grid.setRow(1);
     grid.setCellPicture("");
+}
+
+std::vector<RankedRow> rankedRows(const FlexGrid& grid)
+{
+    std::vector<RankedRow> rows;
+    for (int r = 1; r <= grid.rows() - 2; ++r) {
+        // The picture is ".../vpN.bmp".
+        const std::string picture = grid.picture(r, 1);
+        const std::size_t at = picture.rfind("/vp");
+        const int band = at == std::string::npos ? 0 : std::atoi(picture.c_str() + at + 3);
+        rows.push_back({grid.textMatrix(r, 0), grid.textMatrix(r, 2), band});
+    }
+    return rows;
 }
 
 std::string rankedCaption(const FlexGrid& grid) { return countCaption(grid.rows() - 2, " tickers ranked"); }

@@ -3,6 +3,7 @@
 // the ranked tickers best first, each with the picture of its band; and
 // Delete bottom 25%, which cuts the weakest quarter off them.
 #include <string>
+#include <vector>
 
 #include "domain/tickers.h"
 #include "rank/rankrun.h"
@@ -26,6 +27,15 @@ Count showRanks(TickerTable& table, Count& count, const RankTally& tally, FlexGr
 // Cuts the weakest quarter (one of five or fewer; none of one) off the
 // grid's rows and lists what is left again with bands over its own range.
 void deleteBottomQuarter(TickerTable& table, Count& count, FlexGrid& grid, const std::string& pictureFolder);
+
+// A listed row of the grid as it holds it: the ticker, the value beside it
+// and the band of its picture, 1 weakest to 17 strongest.
+struct RankedRow {
+    std::string ticker;
+    std::string score;
+    int band = 0;
+};
+std::vector<RankedRow> rankedRows(const FlexGrid& grid);
 
 // The count line under the grid: " 12 tickers ranked".
 std::string rankedCaption(const FlexGrid& grid);

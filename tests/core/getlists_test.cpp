@@ -53,9 +53,11 @@ protected:
     {
         const std::string host = url.substr(7, url.find('/', 7) - 7);
         const std::string path = url.substr(7 + host.size());
-        const ListSource source{0, host.c_str(), path.c_str(), nullptr, 1, 1, 1, step, paging, 2, 1, 1, "Next Page"};
-        getLists(access(), {&source, 1}, table, count, *this);
+        const ListSource source{0, "Walk", host.c_str(), path.c_str(), nullptr, 1, 1, 1, step, paging, 2, 1, 1, "Next Page"};
+        const std::vector<ListReport> reports = getLists(access(), {&source, 1}, table, count, *this);
+        report = reports.size() == 1 ? reports[0].summary() : "reports: " + std::to_string(reports.size());
     }
+    std::string report;  // the walk's report line
 
     std::vector<std::string> taken() const
     {
@@ -103,6 +105,7 @@ TEST_F(ListWalk, PagesAreReadUntilTheFirstEmptyCellAndFollowed)
     web.setPage(base + "p2", listPage(1, 1, 1, {"CC"}));
     walk(base + "p1");
     EXPECT_EQ(taken(), (std::vector<std::string>{"AA", "BB", "CC"}));
+    EXPECT_EQ(report, "Took 3 tickers from 2 pages.");
     EXPECT_EQ(caption, "Get Lists");
     EXPECT_TRUE(messages.empty());
 }
@@ -138,6 +141,7 @@ TEST_F(ListWalk, APageGivesAtMost500RowsThenTheLimitStopsTheWalk)
     ASSERT_EQ(messages.size(), 1u) << "the next page offers the 501st";
     EXPECT_EQ(messages[0], "Only 500 tickers allowed");
     EXPECT_EQ(caption, "Get Lists");
+    EXPECT_EQ(report, "Took 500 tickers from 2 pages; stopped on page 2: the table holds 500 tickers.");
 }
 
 TEST_F(ListWalk, TheNextLinkIsFoundInAnyLetterCaseByTheCellsWholeText)
@@ -155,6 +159,7 @@ TEST_F(ListWalk, ANextPageThatFailsEndsTheSourceQuietly)
     walk(base + "f1");
     EXPECT_EQ(taken(), (std::vector<std::string>{"A", "B"}));
     EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(report, "Took 2 tickers from 1 page; stopped on page 2: the page answered 404.");
 }
 
 TEST_F(ListWalk, AFirstPageThatFailsIsReported)
@@ -166,6 +171,7 @@ TEST_F(ListWalk, AFirstPageThatFailsIsReported)
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Couldn't connect. Clear list and try again.");
     EXPECT_EQ(caption, "Get Lists");
+    EXPECT_EQ(report, "Took 0 tickers from 0 pages; stopped on page 1: the connection broke off, retried twice.");
 }
 
 TEST_F(ListWalk, ALinkBackToAPageAlreadyReadEndsTheWalk)

@@ -51,6 +51,18 @@ std::string address(int index, const std::string& ticker)
     return "http://" + std::string(s.host) + std::string(s.before) + ticker + std::string(s.after);
 }
 
+// What a source's report says, in one line for comparing.
+std::string reportOf(const RankTally& tally)
+{
+    if (tally.sources.size() != 1)
+        return "reports: " + std::to_string(tally.sources.size());
+    const SourceReport& r = tally.sources[0];
+    return std::to_string(r.rated) + " rated, " + std::to_string(r.noPoints) + " no points, " +
+           std::to_string(r.skipped) + " skipped, " + std::to_string(r.notReached) + " not reached, " +
+           std::to_string(r.pages) + " pages | " + r.summary();
+}
+
+
 // One rank source over a ticker table, as a ranking run takes it.
 class RankLoop : public veltrop::testing::WebUnitTest, public RankObserver {
 protected:
@@ -313,6 +325,53 @@ TEST_F(RankLoop, FundCountFollowsNextPages)
     EXPECT_EQ(score(1), "27");
     EXPECT_EQ(recordedCaption, "27");
     EXPECT_EQ(web.requests(), (std::vector<std::string>{first, second}));
+    EXPECT_EQ(reportOf(tally), "1 rated, 0 no points, 0 skipped, 0 not reached, 2 pages | Rated all 1.");
+
+    // A further page that fails ends the walk with the holdings it has.
+    web.setFault(second, simweb::Fault::ServerError);
+    tickers({"AAA"});
+    run(6);
+    EXPECT_EQ(score(1), "25");
+    EXPECT_EQ(reportOf(tally), "1 rated, 0 no points, 0 skipped, 0 not reached, 1 pages | Rated all 1.");
 }
 
 } // namespace
+
+TEST_F(RankLoop, TheReportSaysWhereASourceStoppedAndWhy)
+{
+    lookahead = 0;
+    web.setLatency(0);
+    const std::initializer_list<const char*> four = {"AAA", "BBB", "CCC", "DDD"};
+    const auto rate = [&](simweb::Fault fault) {
+        web.clearFaults();
+        tickers(four);
+        for (const char* t : four)
+            momentum(t, std::string(t) == "CCC" ? "n/a" : "5");
+        if (fault != simweb::Fault::None)
+            web.setFault(address(0, "BBB"), fault);
+        run(0);
+        return reportOf(tally);
+    };
+    // A cell that is no number adds 0: the ticker is rated all the same.
+    EXPECT_EQ(rate(simweb::Fault::None), "4 rated, 0 no points, 0 skipped, 0 not reached, 4 pages | Rated all 4.");
+    EXPECT_EQ(rate(simweb::Fault::ServerError),
+              "1 rated, 0 no points, 0 skipped, 3 not reached, 1 pages | "
+              "Rated 1 of 4; stopped at BBB: the page answered 500.");
+    EXPECT_EQ(rate(simweb::Fault::UnavailableOnce),
+              "4 rated, 0 no points, 0 skipped, 0 not reached, 4 pages | Rated all 4.")
+        << "a failure that passes is asked again, and the source goes on";
+    EXPECT_EQ(rate(simweb::Fault::Unavailable),
+              "1 rated, 0 no points, 0 skipped, 3 not reached, 1 pages | "
+              "Rated 1 of 4; stopped at BBB: the page answered 503, retried twice.");
+    cancel = true;
+    EXPECT_EQ(rate(simweb::Fault::None),
+              "0 rated, 0 no points, 0 skipped, 4 not reached, 0 pages | Rated 0 of 4; stopped at AAA: Cancel.");
+    cancel = false;
+
+    // SmartSelect makes no address for three of these, and has no grades
+    // for the fourth.
+    tickers({"brk-b", "ABCDE", "abc", "A*B"});
+    web.setPage(address(15, "C3E4G5"), cellsPage({}, "not currently rated"));
+    run(15);
+    EXPECT_EQ(reportOf(tally), "0 rated, 1 no points, 3 skipped, 0 not reached, 1 pages | Rated 0 of 4.");
+}

@@ -130,6 +130,15 @@ protected:
     }
 };
 
+RankTally tally(Whole highest, Whole lowest, Count sourcesRun)
+{
+    RankTally t;
+    t.highest = highest;
+    t.lowest = lowest;
+    t.sourcesRun = sourcesRun;
+    return t;
+}
+
 struct ShowCase {
     const char* name;
     RankTally tally;  // as the ranking run left it
@@ -141,45 +150,45 @@ TEST_F(Results, CombinesSortsAndBands)
 {
     const std::vector<ShowCase> cases = {
         {"three sources: A 30, B 10, C none, D 14",
-         {-10000, 10000, 3},
+         tally(-10000, 10000, 3),
          {{"A", 30}, {"B", 10}, {"C", {}}, {"D", 14}},
          {{"A", "10", 17}, {"D", "4", 7}, {"B", "3", 6}}},
         // One source: raw scores, bands over the bounds the run left, which
         // include a recorded -5 that is not listed.
         {"one source, not averaged",
-         {7, -5, 1},
+         tally(7, -5, 1),
          {{"A", 7}, {"B", 3}, {"C", -5}, {"D", {}}},
          {{"A", "7", 17}, {"B", "3", 12}}},
         // 9 and nothing over two sources is 4.5, rounded down; -1 over two is
         // -0.5, rounded down to -1; nothing counts as 0.
         {"two sources, missing scores count as 0",
-         {-10000, 10000, 2},
+         tally(-10000, 10000, 2),
          {{"A", 9}, {"B", {}}, {"C", 3}, {"D", -1}},
          {{"A", "4", 17}, {"C", "1", 7}}},
         {"ties keep their table order",
-         {8, 5, 1},
+         tally(8, 5, 1),
          {{"A", 5}, {"B", 8}, {"C", 5}, {"D", 8}, {"E", 5}},
          {{"B", "8", 17}, {"D", "8", 17}, {"A", "5", 1}, {"C", "5", 1}, {"E", "5", 1}}},
         {"all values equal give band 1",
-         {6, 6, 1},
+         tally(6, 6, 1),
          {{"A", 6}, {"B", 6}, {"C", 6}},
          {{"A", "6", 1}, {"B", "6", 1}, {"C", "6", 1}}},
         // The top edge rounds to 26.999998 in single precision; the strongest
         // ticker still gets the strongest picture.
         {"lowest -10 and highest 27",
-         {27, -10, 1},
+         tally(27, -10, 1),
          {{"B", 1}, {"A", 27}, {"C", -10}},
          {{"A", "27", 17}, {"B", "1", 6}}},
         {"values beyond 16 bits",
-         {-10000, 10000, 2},
+         tally(-10000, 10000, 2),
          {{"A", 140000}, {"B", 200}, {"C", 66000}},
          {{"A", "70000", 17}, {"C", "33000", 9}, {"B", "100", 1}}},
         {"numbers compare as numbers, not as texts",
-         {100, 2, 1},
+         tally(100, 2, 1),
          {{"A", 9}, {"B", 100}, {"C", 20}, {"D", 2}},
          {{"B", "100", 17}, {"C", "20", 4}, {"A", "9", 2}, {"D", "2", 1}}},
         {"nothing ranked leaves an empty table",
-         {-10000, 10000, 2},
+         tally(-10000, 10000, 2),
          {{"A", {}}, {"B", 0}, {"C", -4}},
          {}},
     };
@@ -242,7 +251,7 @@ TEST_F(Results, DeleteBottomWorksTheBandsOutAfreshOverWhatIsLeft)
     for (std::size_t i = 0; i < values.size(); ++i)
         scores.push_back({"T" + std::to_string(i + 1), double(values[i])});
     load(scores);
-    showRanks(table, count, {40, 7, 1}, grid, pictures);
+    showRanks(table, count, tally(40, 7, 1), grid, pictures);
     ASSERT_EQ(grid.textMatrix(3, 2), "30");
     EXPECT_EQ(bandOf(grid.picture(3, 1)), 12);
 

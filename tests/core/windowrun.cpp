@@ -39,6 +39,10 @@ RankRunResult runRankLists(const std::vector<std::string>& tickers, std::initial
                             grid.picture(r, 1));
     seen.messages = dialogs.messages;
     seen.labels = window.tickersFoundLabel.caption + "|" + window.progressLabel.caption + "|" + window.statusLabel.caption;
+    for (int box : boxes) {
+        const std::string& tooltip = window.rankBoxes[box].tooltip;
+        seen.reports.push_back(tooltip.substr(tooltip.find('\n') + 1));
+    }
     for (Command c : {Command::GetLists, Command::RankLists, Command::Opinion, Command::SaveList, Command::LoadList,
                       Command::ClearAll, Command::DeleteBottom})
         seen.buttons += window.button(c).caption + (window.button(c).enabled ? "+" : "-") + " ";

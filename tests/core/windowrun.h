@@ -20,6 +20,7 @@ struct RankRunResult {
     std::string buttons;                // caption and +/- for enabled, of each command button
     std::vector<std::string> progress;  // every distinct progressLabel count-down text seen during the run
     std::vector<std::string> captions;  // every distinct rank button caption seen
+    std::vector<std::string> reports;   // the report line of each ticked rank box, in box order
 };
 
 // A fresh window on whatever route http_proxy names runs Rank Lists over

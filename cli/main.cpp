@@ -1,0 +1,337 @@
+// veltrop-cli: Get Lists, Rank Lists and Opinion from a script, over the
+// same domain the window runs, with no window.
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/names.h"
+#include "domain/webaccess.h"
+#include "files/listfiles.h"
+#include "lists/getlists.h"
+#include "opinion/opinion.h"
+#include "ranklists/ranklists.h"
+#include "web/fetchpool.h"
+#include "web/pagefetcher.h"
+#include "web/text.h"
+
+namespace veltrop::cli {
+namespace {
+
+constexpr int usageError = 2;
+constexpr int interruptedStatus = 130;
+
+// Ctrl-C: in the ranking loops it is the window's Cancel; before them, where
+// Cancel does nothing, and at a second press it ends the program at once.
+std::atomic<int> interrupts{0};
+std::atomic<bool> cancellable{false};
+
+extern "C" void onInterrupt(int)
+{
+    if (interrupts.fetch_add(1) > 0 || !cancellable.load())
+        _exit(interruptedStatus);
+}
+
+// Where progress goes: one line on standard error, rewritten in place.
+class Progress {
+public:
+    explicit Progress(bool on) : on_(on) {}
+    void show(const std::string& text)
+    {
+        if (on_)
+            std::fprintf(stderr, "\r%s\033[K", text.c_str());
+    }
+    void end()
+    {
+        if (on_)
+            std::fprintf(stderr, "\r\033[K");
+    }
+
+private:
+    bool on_;
+};
+
+std::vector<std::string> captionsOf(std::span<const ListSource> sources)
+{
+    std::vector<std::string> captions;
+    for (const ListSource& s : sources)
+        captions.emplace_back(s.caption);
+    return captions;
+}
+
+std::vector<std::string> captionsOf(std::span<const RankSource> sources)
+{
+    std::vector<std::string> captions;
+    for (const RankSource& s : sources)
+        captions.emplace_back(s.caption);
+    return captions;
+}
+
+// The sources of `all` that `wanted` names, or a usage error.
+template <class Source>
+std::vector<const Source*> chosen(std::span<const Source> all, const std::vector<std::string>& wanted,
+                                  const char* kind)
+{
+    std::string unknown;
+    const auto picked = pick(captionsOf(all), wanted, unknown);
+    if (!picked)
+        throw CLI::ValidationError(std::string("no ") + kind + " source is called '" + unknown +
+                                   "' (veltrop-cli sources lists them)");
+    std::vector<const Source*> sources;
+    for (std::size_t i : *picked)
+        sources.push_back(&all[i]);
+    return sources;
+}
+
+class Lists : public ListsObserver {
+public:
+    Lists(std::vector<const ListSource*> wanted, Progress& progress) : wanted_(std::move(wanted)), progress_(progress)
+    {
+    }
+    bool ticked(const ListSource& source) override
+    {
+        return std::find(wanted_.begin(), wanted_.end(), &source) != wanted_.end();
+    }
+    void tickerTaken(const std::string& ticker) override { progress_.show(ticker); }
+    void listEnded() override {}
+    void message(const std::string& text) override
+    {
+        progress_.end();
+        std::cerr << text << "\n";
+        messages.push_back(text);
+    }
+    std::vector<std::string> messages;
+
+private:
+    std::vector<const ListSource*> wanted_;
+    Progress& progress_;
+};
+
+class Ranking : public RankListsObserver {
+public:
+    Ranking(std::vector<const RankSource*> wanted, Progress& progress)
+        : wanted_(std::move(wanted)), progress_(progress)
+    {
+    }
+    bool ticked(const RankSource& source) override
+    {
+        return std::find(wanted_.begin(), wanted_.end(), &source) != wanted_.end();
+    }
+    void started() override {}
+    void filtering() override { progress_.show("Filtering..."); }
+    void rankingStarted() override { cancellable = true; }
+    void sourceStarted(const RankSource& source) override { source_ = std::string(source.caption); }
+    void progress(const std::string& text) override
+    {
+        if (!text.empty())
+            progress_.show(source_ + ":" + text);
+    }
+    void recorded(Whole) override {}
+    void resultsShown(const std::string&) override { cancellable = false; }
+    void message(const std::string& text) override
+    {
+        progress_.end();
+        std::cerr << text << "\n";
+        messages.push_back(text);
+    }
+    std::vector<std::string> messages;
+
+private:
+    std::vector<const RankSource*> wanted_;
+    Progress& progress_;
+    std::string source_;
+};
+
+std::string listReportTable(const std::vector<ListReport>& reports)
+{
+    std::string out = "SOURCE\tTICKERS\tPAGES\tSTOPPED ON PAGE\tWHY\n";
+    for (const ListReport& r : reports)
+        out += nameOf(r.source->caption) + "\t" + std::to_string(r.tickers) + "\t" + std::to_string(r.pages) + "\t" +
+               (r.reason.empty() ? "-" : std::to_string(r.stoppedOnPage)) + "\t" +
+               (r.reason.empty() ? "-" : r.reason) + "\n";
+    return out;
+}
+
+// A limit as the window takes it from its text box.
+Whole limit(const std::string& text, Whole lowest, Whole highest, const char* option)
+{
+    const Whole value = roundHalfEven(leadingNumber(text));
+    if (value < lowest || value > highest)
+        throw CLI::ValidationError(std::string(option) + " must be a number between " + std::to_string(lowest) +
+                                   " and " + std::to_string(highest));
+    return value;
+}
+
+struct Options {
+    std::vector<std::string> lists, ranks;
+    std::string input, output, format = "table", price = "5", volume = "25000";
+    bool report = false, strict = false, deleteBottom = false, progress = false;
+    std::string ticker;
+};
+
+WebAccess access(FetchPool& engine, bool& cancel)
+{
+    // The window's turn, here: a Ctrl-C in the ranking loops is Cancel.
+    return {engine, 0, [&cancel] {
+                if (interrupts.load() > 0)
+                    cancel = true;
+            }, {}};
+}
+
+int runLists(const Options& o, Progress& progress)
+{
+    FetchPool engine;
+    bool cancel = false;
+    Lists observer(chosen(listSources(), o.lists.empty() ? std::vector<std::string>{"all"} : o.lists, "list"),
+                   progress);
+    TickerTable table{};
+    Count count = 0;
+    const std::vector<ListReport> reports = getLists(access(engine, cancel), listSources(), table, count, observer);
+    progress.end();
+    if (o.report)
+        std::cerr << listReportTable(reports);
+    if (o.output.empty() || o.output == "-") {
+        for (int i = 1; i <= count; ++i)
+            std::cout << cellText(table[i][0]) << "\n";
+    } else if (const std::string failure = writeListFile(o.output, table, count); !failure.empty()) {
+        std::cerr << "veltrop-cli: " << o.output << ": " << failure << "\n";
+        return usageError;
+    }
+    return count > 0 ? 0 : 1;
+}
+
+int runRank(const Options& o, Progress& progress)
+{
+    const Limits limits{limit(o.price, 1, 500, "--price-min"), limit(o.volume, 1, 50000000, "--volume-min")};
+    if (o.input.empty() == o.lists.empty())
+        throw CLI::ValidationError("rank takes its tickers from -i FILE or from -l NAME, one of the two");
+    Ranking observer(chosen(std::span<const RankSource>(rankSources()), o.ranks, "rank"), progress);
+
+    FetchPool engine;
+    bool cancel = false;
+    TickerTable table{};
+    Count count = 0;
+    if (!o.input.empty()) {
+        std::optional<std::vector<std::string>> tickers;
+        if (o.input == "-")
+            tickers = readTickers(std::cin);
+        else
+            tickers = readListFile(o.input);
+        if (!tickers) {
+            std::cerr << "veltrop-cli: " << o.input << ": cannot be read as a list file\n";
+            return usageError;
+        }
+        for (const std::string& t : *tickers)
+            table[++count][0] = t;
+    } else {
+        Lists gathering(chosen(listSources(), o.lists, "list"), progress);
+        getLists(access(engine, cancel), listSources(), table, count, gathering);
+        progress.end();
+    }
+
+    FlexGrid grid;
+    prepareResultsGrid(grid);
+    const RankListsOutcome outcome =
+        rankLists(access(engine, cancel), {table, count, limits, cancel, grid, std::string()}, observer);
+    progress.end();
+    if (o.deleteBottom && outcome.end != RankListsEnd::NoSourceTicked)
+        deleteBottomQuarter(table, count, grid, std::string());
+
+    const std::vector<RankedRow> rows = rankedRows(grid);
+    if (o.format == "csv")
+        std::cout << csv(rows);
+    else if (o.format == "json")
+        std::cout << json(rows, observer.messages, outcome.sources);
+    else
+        std::cout << cli::table(rows);
+    if (o.report)
+        std::cerr << reportTable(outcome.sources);
+
+    if (interrupts.load() > 0)
+        return interruptedStatus;
+    const bool stopped = std::any_of(outcome.sources.begin(), outcome.sources.end(),
+                                     [](const SourceReport& s) { return s.stoppedEarly(); });
+    if (o.strict && stopped)
+        return 3;
+    return rows.empty() ? 1 : 0;
+}
+
+int runOpinion(const Options& o)
+{
+    PageFetcher fetcher;
+    const std::optional<std::string> report = fetchOpinion(fetcher, o.ticker);
+    if (!report) {
+        std::cerr << "veltrop-cli: the opinion page for " << o.ticker << " did not open\n";
+        return usageError;
+    }
+    std::cout << *report << "\n";
+    return 0;
+}
+
+int runSources()
+{
+    for (const ListSource& s : listSources())
+        std::cout << "list\t" << nameOf(s.caption) << "\t" << s.caption << "\n";
+    for (const RankSource& s : rankSources())
+        std::cout << "rank\t" << nameOf(s.caption) << "\t" << s.caption << "\n";
+    return 0;
+}
+
+} // namespace
+} // namespace veltrop::cli
+
+int main(int argc, char** argv)
+{
+    using namespace veltrop::cli;
+    CLI::App app{"Gathers stock tickers from published lists and ranks them by web-published ratings, "
+                 "as Pellamy's Veltrop does in its window.",
+                 "veltrop-cli"};
+    app.set_version_flag("--version", "veltrop-cli 1.4");
+    app.require_subcommand(1, 1);
+    Options o;
+
+    app.add_subcommand("sources", "List the list sources, then the rank sources: kind, name, caption");
+    CLI::App* lists = app.add_subcommand("lists", "Get Lists: the tickers of the named lists, one a line");
+    lists->add_option("-l,--list", o.lists, "A list source by name or caption, or all (the default)");
+    lists->add_option("-o,--output", o.output, "Write the tickers to this list file instead (- for standard output)");
+    lists->add_flag("--report", o.report, "Say on standard error what each list gave");
+    lists->add_flag("--progress", o.progress, "Show progress even when standard error is no terminal");
+
+    CLI::App* rank = app.add_subcommand("rank", "Rank Lists: filter the tickers, rate them, print them best first");
+    rank->add_option("-i,--input", o.input, "A list file to rank, or - for standard input");
+    rank->add_option("-l,--list", o.lists, "Gather the tickers from this list source");
+    rank->add_option("-r,--rank", o.ranks, "A rank source by name or caption, or all")->required();
+    rank->add_option("--price-min", o.price, "Keep tickers priced above this (1 to 500)")->capture_default_str();
+    rank->add_option("--volume-min", o.volume, "Keep tickers traded above this (1 to 50000000)")->capture_default_str();
+    rank->add_flag("--delete-bottom-25", o.deleteBottom, "Cut the weakest quarter off the result");
+    rank->add_option("--format", o.format, "table, csv or json")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"table", "csv", "json"}));
+    rank->add_flag("--report", o.report, "Say on standard error where each source stopped and why");
+    rank->add_flag("--strict", o.strict, "Exit with 3 when any source stopped early");
+    rank->add_flag("--progress", o.progress, "Show progress even when standard error is no terminal");
+
+    CLI::App* opinion = app.add_subcommand("opinion", "The analyst opinion for one ticker");
+    opinion->add_option("ticker", o.ticker, "The ticker")->required();
+
+    std::signal(SIGINT, onInterrupt);
+    try {
+        app.parse(argc, argv);
+        Progress progress(o.progress || ::isatty(STDERR_FILENO));
+        if (app.got_subcommand("sources"))
+            return runSources();
+        if (app.got_subcommand("lists"))
+            return runLists(o, progress);
+        if (app.got_subcommand("rank"))
+            return runRank(o, progress);
+        return runOpinion(o);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : usageError;
+    }
+}

@@ -1,0 +1,171 @@
+// veltrop-cli as a script runs it, on the simulated web: the same rows,
+// messages, requests and reports as the window's Rank Lists, and grep's exit
+// statuses.
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "cli/names.h"
+#include "tests/core/testsupport.h"
+#include "tests/core/windowrun.h"
+
+using namespace veltrop;
+using veltrop::testing::keptTickers;
+using veltrop::testing::rankAddress;
+
+namespace {
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class CommandLine : public ::testing::Test {
+protected:
+    simweb::Server web;
+    veltrop::testing::ProxyRoute route{web.proxyUrl()};
+    std::filesystem::path folder = veltrop::testing::makeTempFolder("veltrop-cli");
+
+    void TearDown() override { veltrop::testing::removeTempFolder(folder); }
+
+    Ran run(const std::string& args)
+    {
+        const std::string out = (folder / "out").string(), err = (folder / "err").string();
+        const int status = std::system((std::string(VELTROP_CLI) + " " + args + " >" + out + " 2>" + err).c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    }
+    std::string listFile(const std::vector<std::string>& tickers)
+    {
+        std::string path = (folder / "list.vel").string(), bytes;
+        for (const std::string& t : tickers)
+            bytes += t + "\r\n";
+        veltrop::testing::writeBytes(path, bytes);
+        return path;
+    }
+};
+
+TEST(CommandLineNames, AreCaptionsInLowerCaseJoinedByDashes)
+{
+    const std::pair<const char*, const char*> rows[] = {
+        {"BC - Overall Perf.", "bc-overall-perf"}, {"SP - S and P 500", "sp-s-and-p-500"},
+        {"IBD - SmartSelect", "ibd-smartselect"},  {"WST - Coverage Init.", "wst-coverage-init"},
+        {"  --Odd//Name--  ", "odd-name"},
+    };
+    for (const auto& [caption, name] : rows)
+        EXPECT_EQ(cli::nameOf(caption), name) << caption;
+
+    const std::vector<std::string> captions = {"BC - Overall Perf.", "CN - Momentum"};
+    std::string unknown;
+    EXPECT_EQ(cli::pick(captions, {"cn-momentum", "BC - OVERALL PERF."}, unknown), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(cli::pick(captions, {"all"}, unknown), (std::vector<std::size_t>{0, 1}));
+    EXPECT_FALSE(cli::pick(captions, {"cn-momentum", "nope"}, unknown));
+    EXPECT_EQ(unknown, "nope");
+}
+
+TEST(CommandLineCsv, QuotesWhatCouldBreakAFieldAndEndsLinesWithCrLf)
+{
+    EXPECT_EQ(cli::csv({{"IBM", "12", 17}, {"A,B", "3", 1}, {"SAY \"HI\"", "2", 1}, {" X", "1", 1}}),
+              "ticker,score,band\r\nIBM,12,17\r\n\"A,B\",3,1\r\n\"SAY \"\"HI\"\"\",2,1\r\n\" X\",1,1\r\n");
+}
+
+TEST_F(CommandLine, RanksAsTheWindowDoesWithTheSameRequestsAndReports)
+{
+    const std::vector<std::string> tickers = keptTickers(12);
+    // Barchart's page for the fourth ticker fails; its source stops there.
+    web.setFault(rankAddress(5, tickers[3]), simweb::Fault::ServerError);
+    web.clearRequests();
+    const veltrop::testing::RankRunResult window = veltrop::testing::runRankLists(tickers, {0, 5, 6});
+    std::vector<std::string> windowRequests = web.requests();
+    windowRequests.erase(windowRequests.begin());  // the window's start-up probe
+    std::sort(windowRequests.begin(), windowRequests.end());
+
+    web.clearRequests();
+    const Ran ran = run("rank -i " + listFile(tickers) + " -r cn-momentum -r bc-overall-perf -r fb-fund-count --format json");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    std::vector<std::string> requests = web.requests();
+    std::sort(requests.begin(), requests.end());
+    EXPECT_EQ(requests, windowRequests);
+
+    const nlohmann::json json = nlohmann::json::parse(ran.out);
+    std::vector<std::string> rows;
+    for (const auto& row : json["tickers"])
+        rows.push_back(row["ticker"].get<std::string>() + "|" + std::to_string(row["score"].get<long long>()) + "|" +
+                       std::to_string(row["band"].get<int>()));
+    std::vector<std::string> windowRows;
+    for (std::size_t r = 1; r + 1 < window.grid.size(); ++r) {
+        std::istringstream cells(window.grid[r]);
+        std::string ticker, empty, score, picture;
+        std::getline(cells, ticker, '|');
+        std::getline(cells, empty, '|');
+        std::getline(cells, score, '|');
+        std::getline(cells, picture, '|');
+        windowRows.push_back(ticker + "|" + score + "|" + picture.substr(picture.rfind("/vp") + 3, picture.size() - picture.rfind("/vp") - 7));
+    }
+    EXPECT_EQ(rows, windowRows);
+    EXPECT_EQ(json["messages"].get<std::vector<std::string>>(), window.messages);
+
+    // The report: the window's tooltips and the command line's sources.
+    ASSERT_EQ(json["sources"].size(), 3u);
+    const nlohmann::json& barchart = json["sources"][1];
+    EXPECT_EQ(barchart["name"], "bc-overall-perf");
+    EXPECT_EQ(barchart["rated"].get<int>() + barchart["no_points"].get<int>(), 3);
+    EXPECT_EQ(barchart["not_reached"], 9);
+    EXPECT_EQ(barchart["stopped_at"], tickers[3]);
+    EXPECT_EQ(barchart["reason"], "the page answered 500");
+    EXPECT_TRUE(json["sources"][0]["stopped_at"].is_null());
+    EXPECT_TRUE(json["sources"][0]["reason"].is_null());
+    EXPECT_GT(json["sources"][2]["pages"].get<int>(), 12) << "the fund count's further pages count";
+    EXPECT_EQ(window.reports[1], "Rated " + std::to_string(barchart["rated"].get<int>()) + " of 12; stopped at " +
+                                     tickers[3] + ": the page answered 500.");
+    EXPECT_EQ(window.reports[0].substr(0, 9), "Rated all");
+}
+
+TEST_F(CommandLine, ExitsAsGrepDoes)
+{
+    const std::string good = listFile(keptTickers(3));
+    EXPECT_EQ(run("rank -i " + good + " -r cn-momentum").status, 0);
+    EXPECT_EQ(run("rank -i " + good + " -r no-such-source").status, 2);
+    EXPECT_EQ(run("rank -i " + good + " -r cn-momentum --price-min 0").status, 2);
+    EXPECT_EQ(run("rank -i " + good + " -r cn-momentum --format xml").status, 2);
+    EXPECT_EQ(run("rank -i " + (folder / "missing.vel").string() + " -r cn-momentum").status, 2);
+    EXPECT_EQ(run("").status, 2);
+    EXPECT_EQ(run("--version").status, 0);
+
+    // Nothing passes the filter: nothing ranked, said on standard error only.
+    const Ran none = run("rank -i " + listFile({"NOSUCH"}) + " -r cn-momentum --format csv");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "ticker,score,band\r\n");
+    EXPECT_EQ(none.err, "No tickers ranked.  Clear and try again.\n");
+
+    // A source that stops early: 0 as it is, 3 when strict.
+    const std::vector<std::string> tickers = keptTickers(3);
+    web.setFault(rankAddress(0, tickers[1]), simweb::Fault::ServerError);
+    EXPECT_EQ(run("rank -i " + listFile(tickers) + " -r cn-momentum").status, 0);
+    EXPECT_EQ(run("rank -i " + listFile(tickers) + " -r cn-momentum --strict").status, 3);
+}
+
+TEST_F(CommandLine, ListsSourcesAndGathersTickers)
+{
+    const Ran sources = run("sources");
+    EXPECT_EQ(sources.status, 0);
+    EXPECT_EQ(sources.out.substr(0, sources.out.find('\n')), "list\tcs-price-breakout\tCS - Price Breakout");
+    EXPECT_NE(sources.out.find("rank\tzk-buy-sell-rank\tZK - Buy/Sell Rank\n"), std::string::npos);
+
+    const Ran lists = run("lists -l nasdaq-100");
+    EXPECT_EQ(lists.status, 0);
+    EXPECT_EQ(std::count(lists.out.begin(), lists.out.end(), '\n'), 100);
+}
+
+} // namespace
