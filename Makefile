@@ -98,7 +98,7 @@ $(TSAN_BUILD)/build.ninja: CMakeLists.txt | deps
 	  -DCMAKE_EXE_LINKER_FLAGS="$(TSAN_FLAGS)"
 
 tsan: $(TSAN_BUILD)/build.ninja
-	$(TSAN_ENV) cmake --build $(TSAN_BUILD) --target core_tests web_tests simweb_tests
+	$(TSAN_ENV) cmake --build $(TSAN_BUILD) --target core_tests web_tests simweb_tests cli_tests veltrop-cli
 	cd $(TSAN_BUILD) && $(TSAN_ENV) ctest --output-on-failure --timeout 600 -E '^tst_|^Hostile\.HugeDeep|^FaultFetcher\.HugeBodies'
 
 # ---- The Debian package ------------------------------------------------------

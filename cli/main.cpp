@@ -147,16 +147,6 @@ private:
     std::string source_;
 };
 
-std::string listReportTable(const std::vector<ListReport>& reports)
-{
-    std::string out = "SOURCE\tTICKERS\tPAGES\tSTOPPED ON PAGE\tWHY\n";
-    for (const ListReport& r : reports)
-        out += nameOf(r.source->caption) + "\t" + std::to_string(r.tickers) + "\t" + std::to_string(r.pages) + "\t" +
-               (r.reason.empty() ? "-" : std::to_string(r.stoppedOnPage)) + "\t" +
-               (r.reason.empty() ? "-" : r.reason) + "\n";
-    return out;
-}
-
 // A limit as the window takes it from its text box.
 Whole limit(const std::string& text, Whole lowest, Whole highest, const char* option)
 {
@@ -194,7 +184,7 @@ int runLists(const Options& o, Progress& progress)
     const std::vector<ListReport> reports = getLists(access(engine, cancel), listSources(), table, count, observer);
     progress.end();
     if (o.report)
-        std::cerr << listReportTable(reports);
+        std::cerr << reportTable(reports);
     if (o.output.empty() || o.output == "-") {
         for (int i = 1; i <= count; ++i)
             std::cout << cellText(table[i][0]) << "\n";

@@ -139,4 +139,13 @@ std::string reportTable(const std::vector<SourceReport>& sources)
     return columns(lines);
 }
 
+std::string reportTable(const std::vector<ListReport>& lists)
+{
+    std::vector<std::vector<std::string>> lines{{"SOURCE", "TICKERS", "PAGES", "STOPPED ON PAGE", "WHY"}};
+    for (const ListReport& r : lists)
+        lines.push_back({nameOf(r.source->caption), std::to_string(r.tickers), std::to_string(r.pages),
+                         r.reason.empty() ? "-" : std::to_string(r.stoppedOnPage), r.reason.empty() ? "-" : r.reason});
+    return columns(lines);
+}
+
 } // namespace veltrop::cli

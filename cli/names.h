@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lists/getlists.h"
 #include "rank/rankrun.h"
 #include "results/results.h"
 
@@ -32,5 +33,6 @@ std::string json(const std::vector<RankedRow>& rows, const std::vector<std::stri
                  const std::vector<SourceReport>& sources);
 // The sources' reports in aligned columns, for a person.
 std::string reportTable(const std::vector<SourceReport>& sources);
+std::string reportTable(const std::vector<ListReport>& lists);
 
 } // namespace veltrop::cli

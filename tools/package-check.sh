@@ -60,6 +60,19 @@ fi
 dpkg -i "$deb"
 dpkg -L "$package" >"$work/files"
 
+echo "== veltrop-cli"
+for file in /usr/bin/veltrop-cli /usr/share/man/man1/veltrop-cli.1.gz /usr/share/bash-completion/completions/veltrop-cli; do
+    grep -qx "$file" "$work/files" || { echo "the package lacks $file" >&2; exit 1; }
+done
+veltrop-cli --version
+veltrop-cli --help >/dev/null
+veltrop-cli rank --help >/dev/null
+[[ $(veltrop-cli sources | wc -l) -eq 30 ]] || { echo "veltrop-cli sources does not list 30 sources" >&2; exit 1; }
+if ldd /usr/bin/veltrop-cli | grep -qi qt; then
+    echo "veltrop-cli links Qt" >&2
+    exit 1
+fi
+
 echo "== veltrop-demo on a virtual display"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)

@@ -9,8 +9,10 @@
 # person would, with clicks through the X server: it ticks three list sources,
 # presses Get Lists, ticks four rank sources, presses Rank Lists, clicks a
 # ticker cell of the results, asks for its opinion and deletes the bottom
-# quarter. A screenshot of each step and tab goes to out/ (out/NN-step.png,
-# message boxes as out/NN-message.png; out/veltrop.png is the last state).
+# quarter. One rank site (Zacks) answers 500, so its source stops at its first
+# ticker and its check box's tooltip says so. A screenshot of each step and
+# tab goes to out/ (out/NN-step.png, message boxes as out/NN-message.png;
+# out/veltrop.png is the last state).
 # Then it keeps running until Ctrl-C, or for VELTROP_DEMO_SECONDS seconds when
 # that is set.
 #
@@ -176,6 +178,13 @@ walk_through() {
     click_control 6120 960 1110 315      # Rank Lists
     wait_idle 600
     shoot rank-lists
+    # The failing source's report, in its check box's tooltip.
+    xdotool mousemove --window "$window_id" "$(($(x_of $((tab_left + 2895))) + 40))" "$(y_of $((tab_top + 990 + 127)))"
+    sleep 2
+    shot_number=$((shot_number + 1))
+    import -window root -crop "$((win_w + 120))x$((win_h + 10))+$(sed -n 's/^X=//p' <<<"$geometry")+$(sed -n 's/^Y=//p' <<<"$geometry")" +repage \
+        "$(printf '%s/out/%02d-rank-report-tooltip.png' "$root" "$shot_number")"
+    xdotool mousemove --window "$window_id" 5 5
 
     show_page 2
     shoot results
@@ -200,7 +209,7 @@ walk_through() {
     return 0
 }
 
-"$simweb" --port 0 --port-file "$work/port" >"$work/simweb.log" 2>&1 &
+"$simweb" --port 0 --port-file "$work/port" --fault /reports/reports.php3=servererror >"$work/simweb.log" 2>&1 &
 pids+=($!)
 if ! wait_for_file "$work/port" 100; then
     echo "simweb did not start:" >&2
