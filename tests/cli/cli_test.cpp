@@ -2,6 +2,9 @@
 // messages, requests and reports as the window's Rank Lists, and grep's exit
 // statuses.
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdlib>
@@ -169,3 +172,64 @@ TEST_F(CommandLine, ListsSourcesAndGathersTickers)
 }
 
 } // namespace
+
+namespace {
+
+// Runs veltrop-cli with `args`, sends it SIGINT once its standard error
+// shows `when`, and gives its exit status and standard output.
+Ran interrupted(const std::string& args, const std::string& when)
+{
+    int out[2], err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0)
+        return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        ::close(out[0]);
+        ::close(err[0]);
+        ::execl("/bin/sh", "sh", "-c", (std::string("exec ") + VELTROP_CLI + " " + args).c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    Ran ran;
+    char buffer[4096];
+    bool sent = false;
+    for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) {
+        ran.err.append(buffer, std::size_t(n));
+        if (!sent && ran.err.find(when) != std::string::npos) {
+            ::kill(child, SIGINT);
+            sent = true;
+        }
+    }
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        ran.out.append(buffer, std::size_t(n));
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ::close(out[0]);
+    ::close(err[0]);
+    return ran;
+}
+
+} // namespace
+
+TEST_F(CommandLine, CtrlCInTheRankingLoopsIsCancelAndBeforeThemEndsAtOnce)
+{
+    web.setLatency(50);
+    const std::string list = listFile(keptTickers(120));
+    const auto rows = [](const Ran& ran) { return std::count(ran.out.begin(), ran.out.end(), '\n') - 1; };
+    const Ran whole = run("rank -i " + list + " -r cn-momentum --format csv");
+    // While the tickers are rated: the ticker in progress ends, and the
+    // results of what was read are printed.
+    const Ran cancelled = interrupted("rank -i " + list + " -r cn-momentum --format csv --progress", " 117 to go... ");
+    EXPECT_EQ(cancelled.status, 130);
+    EXPECT_GE(rows(cancelled), 1) << cancelled.out;
+    EXPECT_LT(rows(cancelled), rows(whole) / 2) << cancelled.out;
+
+    // While the quotes load, Cancel would do nothing: it ends at once.
+    const Ran early = interrupted("rank -i " + list + " -r cn-momentum --format csv --progress", "Filtering...");
+    EXPECT_EQ(early.status, 130);
+    EXPECT_EQ(early.out, "");
+}

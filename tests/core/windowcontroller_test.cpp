@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 using namespace veltrop;
+using veltrop::testing::press;
 using veltrop::testing::ProxyRoute;
 using veltrop::testing::RecordingDialogs;
 using veltrop::testing::ControllerTest;
@@ -235,6 +236,25 @@ TEST_F(WindowControllerTest, DisabledButtonsDoNothing)
     window.setTickerList({"A", "B", "C"});
     EXPECT_FALSE(window.click(Command::ClearAll));
     EXPECT_EQ(window.tickerCount(), 3);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WindowControllerTest, ARunsReportShowsInItsSourcesTooltipsUntilTheListChanges)
+{
+    const std::vector<std::string> tickers = veltrop::testing::keptTickers(3);
+    web.setFault(veltrop::testing::rankAddress(0, tickers[1]), simweb::Fault::ServerError);
+    window.setTickerList(tickers);
+    window.rankBoxes[0].value = 1;
+    press(window, Command::RankLists);
+    EXPECT_EQ(window.rankBoxes[0].tooltip,
+              "CNET Momentum\nRated 1 of 3; stopped at " + tickers[1] + ": the page answered 500.");
+    EXPECT_EQ(window.rankBoxes[5].tooltip, "Barchart Overall Performance") << "a source not run has no line";
+
+    press(window, Command::ClearAll);
+    EXPECT_EQ(window.rankBoxes[0].tooltip, "CNET Momentum");
 }
 
 } // namespace
