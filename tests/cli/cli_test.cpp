@@ -169,6 +169,14 @@ TEST_F(CommandLine, ListsSourcesAndGathersTickers)
     const Ran lists = run("lists -l nasdaq-100");
     EXPECT_EQ(lists.status, 0);
     EXPECT_EQ(std::count(lists.out.begin(), lists.out.end(), '\n'), 100);
+
+    // The opinion the window shows for the ticker; a page that does not
+    // open is an error.
+    const Ran opinion = run("opinion IBM");
+    EXPECT_EQ(opinion.status, 0);
+    EXPECT_GT(opinion.out.size(), 100u);
+    web.setFault("/wsc2/Interpretive_Text", simweb::Fault::NotFound);
+    EXPECT_EQ(run("opinion IBM").status, 2);
 }
 
 } // namespace
