@@ -37,10 +37,18 @@ extern "C" void onInterrupt(int)
         _exit(interruptedStatus);
 }
 
-// Where progress goes: one line on standard error, rewritten in place.
+// Where progress goes: one line on standard error, rewritten in place; and
+// the messages, one a line after it.
 class Progress {
 public:
     explicit Progress(bool on) : on_(on) {}
+    void say(const std::string& text)
+    {
+        end();
+        std::cerr << text << "\n";
+        messages.push_back(text);
+    }
+    std::vector<std::string> messages;
     void show(const std::string& text)
     {
         if (on_)
@@ -99,13 +107,7 @@ public:
     }
     void tickerTaken(const std::string& ticker) override { progress_.show(ticker); }
     void listEnded() override {}
-    void message(const std::string& text) override
-    {
-        progress_.end();
-        std::cerr << text << "\n";
-        messages.push_back(text);
-    }
-    std::vector<std::string> messages;
+    void message(const std::string& text) override { progress_.say(text); }
 
 private:
     std::vector<const ListSource*> wanted_;
@@ -133,13 +135,7 @@ public:
     }
     void recorded(Whole) override {}
     void resultsShown(const std::string&) override { cancellable = false; }
-    void message(const std::string& text) override
-    {
-        progress_.end();
-        std::cerr << text << "\n";
-        messages.push_back(text);
-    }
-    std::vector<std::string> messages;
+    void message(const std::string& text) override { progress_.say(text); }
 
 private:
     std::vector<const RankSource*> wanted_;
@@ -236,7 +232,7 @@ int runRank(const Options& o, Progress& progress)
     if (o.format == "csv")
         std::cout << csv(rows);
     else if (o.format == "json")
-        std::cout << json(rows, observer.messages, outcome.sources);
+        std::cout << json(rows, progress.messages, outcome.sources);
     else
         std::cout << cli::table(rows);
     if (o.report)
