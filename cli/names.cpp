@@ -105,7 +105,7 @@ std::string json(const std::vector<RankedRow>& rows, const std::vector<std::stri
                                   {"sources", nlohmann::json::array()}};
     for (const RankedRow& row : rows)
         out["tickers"].push_back(
-            {{"ticker", row.ticker}, {"score", std::stoll(row.score.empty() ? "0" : row.score)}, {"band", row.band}});
+            {{"ticker", row.ticker}, {"score", floorWhole(leadingNumber(row.score))}, {"band", row.band}});
     for (const SourceReport& s : sources) {
         nlohmann::ordered_json source = {{"name", nameOf(s.source->caption)},
                                          {"caption", std::string(s.source->caption)},

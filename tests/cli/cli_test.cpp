@@ -83,6 +83,18 @@ TEST(CommandLineCsv, QuotesWhatCouldBreakAFieldAndEndsLinesWithCrLf)
               "ticker,score,band\r\nIBM,12,17\r\n\"A,B\",3,1\r\n\"SAY \"\"HI\"\"\",2,1\r\n\" X\",1,1\r\n");
 }
 
+TEST(CommandLineJson, ScoresAreWholeNumbersAsTheGridHoldsThem)
+{
+    // A page's "1e999" scores the largest whole number, which the grid
+    // writes in exponent form.
+    const nlohmann::json json = nlohmann::json::parse(
+        cli::json({{"BIG", "9.22337203685478e+18", 17}, {"IBM", "12", 1}}, {"a message"}, {}));
+    EXPECT_EQ(json["tickers"][0]["score"].get<long long>(), INT64_MAX);
+    EXPECT_EQ(json["tickers"][1]["score"].get<long long>(), 12);
+    EXPECT_EQ(json["messages"], nlohmann::json::array({"a message"}));
+    EXPECT_TRUE(json["sources"].empty());
+}
+
 TEST_F(CommandLine, RanksAsTheWindowDoesWithTheSameRequestsAndReports)
 {
     const std::vector<std::string> tickers = keptTickers(12);
