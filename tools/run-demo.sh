@@ -110,10 +110,10 @@ dismiss_messages() {
 }
 
 # The status label as it shows "Idle..." at rest, to tell when a command ended.
-label3_crop() { import -window "$window_id" -crop "$(x_of 1845)x$(y_of 255)+$(x_of 180)+$(y_of 4530)" +repage "$1"; }
+status_crop() { import -window "$window_id" -crop "$(x_of 1845)x$(y_of 255)+$(x_of 180)+$(y_of 4530)" +repage "$1"; }
 
-label3_idle() {
-    label3_crop "$work/now.png"
+status_idle() {
+    status_crop "$work/now.png"
     compare -metric AE "$work/idle.png" "$work/now.png" null: 2>/dev/null
 }
 
@@ -124,12 +124,12 @@ label3_idle() {
 wait_idle() {
     local limit=$(($1 * 2)) n
     for ((n = 0; n < ${2:-5} * 4; n++)); do
-        label3_idle || break
+        status_idle || break
         sleep 0.25
     done
     for ((n = 0; n < limit; n++)); do
         dismiss_messages
-        if label3_idle; then
+        if status_idle; then
             sleep 0.5
             dismiss_messages
             return 0
@@ -156,7 +156,7 @@ walk_through() {
     win_h=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
     echo "Walking through a typical use (window ${win_w}x${win_h}):"
     dismiss_messages
-    label3_crop "$work/idle.png"
+    status_crop "$work/idle.png"
     shoot lists-at-start
 
     # Nasdaq 100, Barchart Top 100 Signal and CNET Momentum 100.
