@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "cli/names.h"
+#include "tools/simweb/rankmodel.h"
 #include "tests/core/testsupport.h"
 #include "tests/core/windowrun.h"
 
@@ -145,6 +147,62 @@ TEST_F(CommandLine, RanksAsTheWindowDoesWithTheSameRequestsAndReports)
     EXPECT_EQ(window.reports[1], "Rated " + std::to_string(barchart["rated"].get<int>()) + " of 12; stopped at " +
                                      tickers[3] + ": the page answered 500.");
     EXPECT_EQ(window.reports[0].substr(0, 9), "Rated all");
+}
+
+TEST_F(CommandLine, EverySourcesReportIsWhatTheFaultsOfTheWebCallFor)
+{
+    const std::vector<std::string> tickers = keptTickers(12);
+    // Barchart's fifth page answers 500; one Telescan page is busy once; the
+    // second holdings page of the first ticker with more than one fails.
+    web.setFault(rankAddress(5, tickers[4]), simweb::Fault::ServerError);
+    web.setFault(rankAddress(2, tickers[2]), simweb::Fault::UnavailableOnce);
+    int fundPages = 0;
+    std::string failingFund;
+    for (const std::string& t : tickers) {
+        const simweb::ranks::FundFacts funds = simweb::ranks::forbesFunds(t);
+        if (failingFund.empty() && funds.pages > 1) {
+            failingFund = t;
+            web.setFault(rankAddress(6, t) + "&page=2", simweb::Fault::ServerError);
+            fundPages += 1;
+        } else {
+            fundPages += funds.pages;
+        }
+    }
+    ASSERT_FALSE(failingFund.empty());
+
+    const std::vector<std::string> expected = {
+        "Rated all 12.",  // the busy page is asked again
+        "Rated 4 of 12; stopped at " + tickers[4] + ": the page answered 500.",
+        "Rated all 12.",  // the failed holdings page ends that ticker's walk only
+    };
+    EXPECT_EQ(veltrop::testing::runRankLists(tickers, {2, 5, 6}).reports, expected);
+
+    web.clearFaults();
+    web.setFault(rankAddress(5, tickers[4]), simweb::Fault::ServerError);
+    web.setFault(rankAddress(2, tickers[2]), simweb::Fault::UnavailableOnce);
+    web.setFault(rankAddress(6, failingFund) + "&page=2", simweb::Fault::ServerError);
+    const Ran ran = run("rank -i " + listFile(tickers) + " -r all --format json");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    std::map<std::string, nlohmann::json> sources;
+    const nlohmann::json json = nlohmann::json::parse(ran.out);
+    for (const nlohmann::json& source : json["sources"])
+        sources[source["name"].get<std::string>()] = source;
+    EXPECT_EQ(sources.size(), 17u);
+    EXPECT_EQ(sources["ts-st-growth"]["rated"], 12);
+    EXPECT_TRUE(sources["ts-st-growth"]["reason"].is_null());
+    EXPECT_EQ(sources["bc-overall-perf"]["rated"], 4);
+    EXPECT_EQ(sources["bc-overall-perf"]["not_reached"], 8);
+    EXPECT_EQ(sources["bc-overall-perf"]["pages"], 4);
+    EXPECT_EQ(sources["bc-overall-perf"]["stopped_at"], tickers[4]);
+    EXPECT_EQ(sources["bc-overall-perf"]["reason"], "the page answered 500");
+    EXPECT_EQ(sources["fb-fund-count"]["rated"], 12);
+    EXPECT_EQ(sources["fb-fund-count"]["pages"], fundPages);
+    EXPECT_TRUE(sources["fb-fund-count"]["stopped_at"].is_null());
+    for (const auto& [name, source] : sources)
+        EXPECT_EQ(source["rated"].get<int>() + source["no_points"].get<int>() + source["skipped"].get<int>() +
+                      source["not_reached"].get<int>(),
+                  12)
+            << name;
 }
 
 TEST_F(CommandLine, ExitsAsGrepDoes)
