@@ -332,13 +332,11 @@ void MainWindow::refresh()
         const Qt::CheckState state = checkState(view.model->value);
         if (view.widget->checkState() != state)
             view.widget->setCheckState(state);
-        // The tooltip is also what a screen reader reads as the box's
-        // description: a run's report for the source shows in both.
+        // A run's report for the source. Qt gives the tooltip to screen
+        // readers as the box's description.
         const QString tooltip = qstr(view.model->tooltip);
-        if (view.widget->toolTip() != tooltip) {
+        if (view.widget->toolTip() != tooltip)
             view.widget->setToolTip(tooltip);
-            view.widget->setAccessibleDescription(tooltip);
-        }
     }
     for (TextBoxView& view : textBoxes_) {
         if (view.text != view.model->text) {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <map>
 
+#include <QAccessible>
+
 #include "guisupport.h"
 #include "domain/sites.h"
 
@@ -159,6 +161,13 @@ private slots:
         QCOMPARE(gridValues(), expected);
         QVERIFY(!controller().cancelRequested());
         QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
+        // The second source never started: its box says so, to the eye and
+        // to a screen reader.
+        QCheckBox* barchart = find<QCheckBox>("rankBox_5");
+        const QString report = QStringLiteral("Barchart Overall Performance\nRated 0 of 4; stopped at %1: Cancel.")
+                                   .arg(QString::fromStdString(tickers[0]));
+        QCOMPARE(barchart->toolTip(), report);
+        QCOMPARE(QAccessible::queryAccessibleInterface(barchart)->text(QAccessible::Description), report);
     }
 
     void aDoubleClickOnRankListsRunsOnce()
