@@ -64,18 +64,11 @@ private:
     bool on_;
 };
 
-std::vector<std::string> captionsOf(std::span<const ListSource> sources)
+template <class Source>
+std::vector<std::string> captionsOf(std::span<const Source> sources)
 {
     std::vector<std::string> captions;
-    for (const ListSource& s : sources)
-        captions.emplace_back(s.caption);
-    return captions;
-}
-
-std::vector<std::string> captionsOf(std::span<const RankSource> sources)
-{
-    std::vector<std::string> captions;
-    for (const RankSource& s : sources)
+    for (const Source& s : sources)
         captions.emplace_back(s.caption);
     return captions;
 }

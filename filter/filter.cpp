@@ -30,11 +30,15 @@ constexpr int maxQuoteRows = 2 * maxTickers + headerRows;
 
 constexpr const char* supportAddress = "support@pellamys-veltrop.example";
 
-std::string quoteAddress(std::string_view query)
+} // namespace
+
+std::string quotePageAddress(std::string_view query)
 {
     return std::string("http://") + hosts::quotes + "/portfolio_quick_quotes.asp?tickers=" +
            std::string(trimBlanks(query));
 }
+
+namespace {
 
 bool sameTicker(std::string_view a, std::string_view b)
 {
@@ -209,7 +213,7 @@ void filterTickers(const WebAccess& web, TickerTable& table, Count& count, const
         pages.hold();
         const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
         for (std::size_t b = 0; b < requests.size(); ++b)
-            pages.plan(b, quoteAddress(requests[b].query),
+            pages.plan(b, quotePageAddress(requests[b].query),
                        std::make_shared<BatchReader>(shared, requests[b].first, requests[b].last, limits.price,
                                                      limits.volume));
         pages.release();
@@ -233,7 +237,5 @@ void filterTickers(const WebAccess& web, TickerTable& table, Count& count, const
     table = kept;
     cancel = false;
 }
-
-std::string quotePageAddress(std::string_view query) { return quoteAddress(query); }
 
 } // namespace veltrop
