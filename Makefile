@@ -29,11 +29,13 @@ test: build
 run: build
 	tools/run-demo.sh $(BUILD)
 
-# The benchmarks, by hand: a whole ranking run and Get Lists both ways, then
-# the page index beside gumbo's own parse.
+# The benchmarks, by hand: a whole ranking run and Get Lists both ways, a
+# ranking through the real window, then the page index beside gumbo's own
+# parse.
 bench: build
 	$(BUILD)/tools/bench/rank_run 500 50
 	$(BUILD)/tools/bench/list_run 50 200
+	$(BUILD)/tools/bench/window_run 50
 	$(BUILD)/tools/bench/index_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
 clean:

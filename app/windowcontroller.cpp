@@ -242,14 +242,14 @@ void WindowController::requestClose()
 void WindowController::priceLimitTyped()
 {
     limits_.price = roundHalfEven(leadingNumber(priceLimitBox.text));
-    if (limits_.price < 1 || limits_.price > 500)
+    if (!priceRange.holds(limits_.price))
         message("Enter a number between 1 and 500");
 }
 
 void WindowController::volumeLimitTyped()
 {
     limits_.volume = roundHalfEven(leadingNumber(volumeLimitBox.text));
-    if (limits_.volume < 1 || limits_.volume > 50000000)
+    if (!volumeRange.holds(limits_.volume))
         message("Enter a number between 1 and 50 million");
 }
 

@@ -136,13 +136,15 @@ private:
     std::string source_;
 };
 
+std::string spanOf(LimitRange range) { return std::to_string(range.lowest) + " to " + std::to_string(range.highest); }
+
 // A limit as the window takes it from its text box.
-Whole limit(const std::string& text, Whole lowest, Whole highest, const char* option)
+Whole limit(const std::string& text, LimitRange range, const char* option)
 {
     const Whole value = roundHalfEven(leadingNumber(text));
-    if (value < lowest || value > highest)
-        throw CLI::ValidationError(std::string(option) + " must be a number between " + std::to_string(lowest) +
-                                   " and " + std::to_string(highest));
+    if (!range.holds(value))
+        throw CLI::ValidationError(std::string(option) + " must be a number between " +
+                                   std::to_string(range.lowest) + " and " + std::to_string(range.highest));
     return value;
 }
 
@@ -186,7 +188,7 @@ int runLists(const Options& o, Progress& progress)
 
 int runRank(const Options& o, Progress& progress)
 {
-    const Limits limits{limit(o.price, 1, 500, "--price-min"), limit(o.volume, 1, 50000000, "--volume-min")};
+    const Limits limits{limit(o.price, priceRange, "--price-min"), limit(o.volume, volumeRange, "--volume-min")};
     if (o.input.empty() == o.lists.empty())
         throw CLI::ValidationError("rank takes its tickers from -i FILE or from -l NAME, one of the two");
     Ranking observer(chosen(std::span<const RankSource>(rankSources()), o.ranks, "rank"), progress);
@@ -285,8 +287,10 @@ int main(int argc, char** argv)
     rank->add_option("-i,--input", o.input, "A list file to rank, or - for standard input");
     rank->add_option("-l,--list", o.lists, "Gather the tickers from this list source");
     rank->add_option("-r,--rank", o.ranks, "A rank source by name or caption, or all")->required();
-    rank->add_option("--price-min", o.price, "Keep tickers priced above this (1 to 500)")->capture_default_str();
-    rank->add_option("--volume-min", o.volume, "Keep tickers traded above this (1 to 50000000)")->capture_default_str();
+    rank->add_option("--price-min", o.price, "Keep tickers priced above this (" + spanOf(veltrop::priceRange) + ")")
+        ->capture_default_str();
+    rank->add_option("--volume-min", o.volume, "Keep tickers traded above this (" + spanOf(veltrop::volumeRange) + ")")
+        ->capture_default_str();
     rank->add_flag("--delete-bottom-25", o.deleteBottom, "Cut the weakest quarter off the result");
     rank->add_option("--format", o.format, "table, csv or json")
         ->capture_default_str()

@@ -17,6 +17,14 @@ struct Limits {
     Whole volume = 25000;
 };
 
+// The limits a user may set; each front end says so in its own words.
+struct LimitRange {
+    Whole lowest, highest;
+    bool holds(Whole value) const { return value >= lowest && value <= highest; }
+};
+inline constexpr LimitRange priceRange{1, 500};
+inline constexpr LimitRange volumeRange{1, 50'000'000};
+
 class FilterObserver : public virtual MessageSink {
 public:
     // The quote pages are being asked for.
