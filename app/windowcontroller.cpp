@@ -12,7 +12,6 @@
 #include "lists/getlists.h"
 #include "opinion/opinion.h"
 #include "ranklists/ranklists.h"
-#include "results/results.h"
 #include "web/fetchpool.h"
 #include "web/text.h"
 
@@ -77,9 +76,10 @@ public:
     void filtering() override { window_.progressLabel.caption = "Filtering..."; }
     void progress(const std::string& text) override { window_.progressLabel.caption = text; }
     void recorded(Whole score) override { window_.rankListsButton.caption = std::to_string(score); }
-    void resultsShown(const std::string& rankedCaption) override
+    void resultsShown(const RankedRows& rows) override
     {
-        window_.progressLabel.caption = rankedCaption;
+        window_.resultsGrid.showRanked(rows, window_.programFolder_);
+        window_.progressLabel.caption = rankedCaption(rows.size());
         window_.enter(Phase::ResultsShown);
     }
     void message(const std::string& text) override { window_.message(text); }
@@ -172,7 +172,6 @@ void WindowController::load()
             message("No Web connection found.  Please connect to use the program");
     }
 
-    prepareResultsGrid(resultsGrid);
     enter(Phase::NoList);
     limits_ = Limits{};
     cancelRequested_ = false;
@@ -281,8 +280,7 @@ void WindowController::rankLists()
 {
     RankingShown shown(*this);
     const RankListsOutcome outcome =
-        veltrop::rankLists(web(), {tickers_, tickerCount_, limits_, cancelRequested_, resultsGrid, programFolder_},
-                           shown);
+        veltrop::rankLists(web(), {tickers_, tickerCount_, limits_, cancelRequested_}, shown);
     if (outcome.end == RankListsEnd::NoSourceTicked)
         return;
     clearReports(rankBoxes, "rankBox");
@@ -295,15 +293,18 @@ void WindowController::rankLists()
 
 void WindowController::deleteBottomQuarter()
 {
-    veltrop::deleteBottomQuarter(tickers_, tickerCount_, resultsGrid, programFolder_);
-    progressLabel.caption = rankedCaption(resultsGrid);
+    // The grid's rows are what the user sees and what is cut.
+    RankedRows rows = veltrop::deleteBottomQuarter(resultsGrid.ranked());
+    tickerCount_ = tableFromRows(rows, tickers_);
+    progressLabel.caption = rankedCaption(rows.size());
+    resultsGrid.showCut(std::move(rows), programFolder_);
 }
 
 void WindowController::clearAll()
 {
     tickerCount_ = 0;
     clearReports(rankBoxes, "rankBox");
-    clearResultsGrid(resultsGrid);
+    resultsGrid.clear();
     enter(Phase::NoList);
     tickersFoundLabel.caption.clear();
     progressLabel.caption.clear();
@@ -312,7 +313,7 @@ void WindowController::clearAll()
 void WindowController::opinion()
 {
     statusLabel.caption = "Getting opinion...";
-    opinionTicker_ = resultsGrid.text();
+    opinionTicker_ = resultsGrid.currentText();
     if (opinionTicker_.empty()) {
         message("Select a ticker and try again.");
         statusLabel.caption = "Idle...";

@@ -10,9 +10,9 @@
 
 #include "app/buttonstates.h"
 #include "app/controls.h"
+#include "app/resultsgrid.h"
 #include "domain/tickers.h"
 #include "filter/filter.h"
-#include "results/flexgrid.h"
 #include "web/pagefetcher.h"
 
 namespace veltrop {
@@ -53,12 +53,11 @@ public:
     RichTextBox testPageBox;     // the Test command's quote page
     RichTextBox opinionBox;
     CheckBoxArray listBoxes, rankBoxes;
-    FlexGrid resultsGrid;
+    ResultsGrid resultsGrid;
     FileDialogState fileDialog;
 
     // ---- Start-up and typing ----------------------------------------------
-    // Probes for a connection, sets up the grid and puts the buttons in their
-    // start states.
+    // Probes for a connection and puts the buttons in their start states.
     void load();
     void priceLimitTyped();
     void volumeLimitTyped();

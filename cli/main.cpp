@@ -127,7 +127,7 @@ public:
             progress_.show(source_ + ":" + text);
     }
     void recorded(Whole) override {}
-    void resultsShown(const std::string&) override { cancellable = false; }
+    void resultsShown(const RankedRows&) override { cancellable = false; }
     void message(const std::string& text) override { progress_.say(text); }
 
 private:
@@ -213,15 +213,9 @@ int runRank(const Options& o, Progress& progress)
         progress.end();
     }
 
-    FlexGrid grid;
-    prepareResultsGrid(grid);
-    const RankListsOutcome outcome =
-        rankLists(access(engine, cancel), {table, count, limits, cancel, grid, std::string()}, observer);
+    const RankListsOutcome outcome = rankLists(access(engine, cancel), {table, count, limits, cancel}, observer);
     progress.end();
-    if (o.deleteBottom && outcome.end != RankListsEnd::NoSourceTicked)
-        deleteBottomQuarter(table, count, grid, std::string());
-
-    const std::vector<RankedRow> rows = rankedRows(grid);
+    const RankedRows rows = o.deleteBottom ? deleteBottomQuarter(outcome.rows) : outcome.rows;
     if (o.format == "csv")
         std::cout << csv(rows);
     else if (o.format == "json")

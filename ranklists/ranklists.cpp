@@ -1,7 +1,5 @@
 #include "ranklists/ranklists.h"
 
-#include "results/results.h"
-
 namespace veltrop {
 
 RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer)
@@ -20,13 +18,14 @@ RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, Ra
     filterTickers(web, input.table, input.count, input.limits, input.cancel, observer);
     const RankTally tally = rankTickers(web, sources, input.table, input.count, Count(input.count * ticked),
                                         input.cancel, observer);
-    const Count ranked = showRanks(input.table, input.count, tally, input.grid, input.pictureFolder);
-    observer.resultsShown(rankedCaption(input.grid));
+    RankedRows rows = rankScores(input.table, input.count, tally);
+    input.count = tableFromRows(rows, input.table);
+    observer.resultsShown(rows);
 
-    if (ranked < 1)
+    if (rows.empty())
         observer.message("No tickers ranked.  Clear and try again.");
     input.cancel = false;
-    return {ranked < 1 ? RankListsEnd::NothingRanked : RankListsEnd::Ranked, tally.sources};
+    return {rows.empty() ? RankListsEnd::NothingRanked : RankListsEnd::Ranked, tally.sources, std::move(rows)};
 }
 
 } // namespace veltrop

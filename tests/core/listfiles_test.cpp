@@ -48,7 +48,7 @@ protected:
     void gatheredList()
     {
         setList({"AAA", "BBB"});
-        window.resultsGrid.addItem("AAA\t");
+        window.resultsGrid.showRanked({{"AAA", 1, 1}}, "");
         window.tickersFoundLabel.caption = " 2 tickers found";
         window.getListsButton.enabled = false;
         window.saveListButton.enabled = true;
@@ -60,7 +60,7 @@ protected:
     {
         EXPECT_EQ(tickers(), (std::vector<std::string>{"AAA", "BBB"}));
         EXPECT_EQ(window.resultsGrid.rows(), 3);
-        EXPECT_EQ(window.resultsGrid.textMatrix(2, 0), "AAA");
+        EXPECT_EQ(window.resultsGrid.text(1, 0), "AAA");
         EXPECT_EQ(window.tickersFoundLabel.caption, " 2 tickers found");
         EXPECT_FALSE(window.getListsButton.enabled);
         EXPECT_TRUE(window.saveListButton.enabled);

@@ -33,9 +33,9 @@ RankRunResult runRankLists(const std::vector<std::string>& tickers, std::initial
 
     for (int i = 1; i <= window.tickerCount(); ++i)
         seen.table.push_back(cellText(window.tickerTable()[i][0]) + "=" + cellText(window.tickerTable()[i][1]));
-    const FlexGrid& grid = window.resultsGrid;
+    const ResultsGrid& grid = window.resultsGrid;
     for (int r = 0; r < grid.rows(); ++r)
-        seen.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 1) + "|" + grid.textMatrix(r, 2) + "|" +
+        seen.grid.push_back(grid.text(r, 0) + "|" + grid.text(r, 1) + "|" + grid.text(r, 2) + "|" +
                             grid.picture(r, 1));
     seen.messages = dialogs.messages;
     seen.labels = window.tickersFoundLabel.caption + "|" + window.progressLabel.caption + "|" + window.statusLabel.caption;

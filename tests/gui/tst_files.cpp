@@ -151,13 +151,8 @@ private slots:
     void opinionOnAClickedTickerCell()
     {
         // A ranked grid as a run leaves it: the picture cell of row 1 current.
-        FlexGrid& grid = controller().resultsGrid;
-        grid.setRows(4);
-        const QStringList shownTickers{"MSFT", "IBM", "INTC"};
-        for (int row = 1; row <= 3; ++row)
-            grid.setTextMatrix(row, 0, shownTickers[row - 1].toStdString());
-        grid.setRow(1);
-        grid.setCol(1);
+        ResultsGrid& grid = controller().resultsGrid;
+        grid.showRanked({{"MSFT", 3, 17}, {"IBM", 2, 9}, {"INTC", 1, 1}}, controller().programFolder());
         controller().opinionButton.enabled = true;
         window->refresh();
         showPage(layout::ResultsPage);
