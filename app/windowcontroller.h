@@ -85,8 +85,7 @@ public:
     bool closing() const { return closing_; }
 
     // ---- What outlives a command -------------------------------------------
-    const TickerTable& tickerTable() const { return tickers_; }
-    Count tickerCount() const { return tickerCount_; }
+    const TickerList& tickerList() const { return tickers_; }
     const Limits& limits() const { return limits_; }
     // Cancel was clicked and no filter or ranking run has ended since.
     bool cancelRequested() const { return cancelRequested_; }
@@ -143,8 +142,7 @@ private:
     std::unique_ptr<FetchPool> pool_;
     std::unique_ptr<PageFetcher> fetcher_;  // the single pages: Test, Opinion
 
-    TickerTable tickers_{};
-    Count tickerCount_ = 0;
+    TickerList tickers_;
     Limits limits_{0, 0};
     bool cancelRequested_ = false;
     std::string opinionTicker_;

@@ -15,11 +15,10 @@ RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, Ra
     }
     observer.started();
 
-    filterTickers(web, input.table, input.count, input.limits, input.cancel, observer);
-    const RankTally tally = rankTickers(web, sources, input.table, input.count, Count(input.count * ticked),
-                                        input.cancel, observer);
-    RankedRows rows = rankScores(input.table, input.count, tally);
-    input.count = tableFromRows(rows, input.table);
+    filterTickers(web, input.list, input.limits, input.cancel, observer);
+    const RankTally tally = rankTickers(web, sources, input.list, input.list.size() * ticked, input.cancel, observer);
+    RankedRows rows = rankScores(input.list, tally);
+    input.list = listFromRows(rows);
     observer.resultsShown(rows);
 
     if (rows.empty())

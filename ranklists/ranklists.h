@@ -26,8 +26,7 @@ enum class RankListsEnd {
 };
 
 struct RankListsInput {
-    TickerTable& table;
-    Count& count;
+    TickerList& list;
     Limits limits;
     // Read at every ticker: true ends the run where it is. Cleared once the
     // filter and once the run have ended.
@@ -38,7 +37,7 @@ struct RankListsOutcome {
     RankListsEnd end = RankListsEnd::NoSourceTicked;
     // What each ticked source did; empty when none was ticked.
     std::vector<SourceReport> sources;
-    // The ranked tickers best first, which the table now holds too.
+    // The ranked tickers best first, which the list now holds too.
     RankedRows rows;
 };
 

@@ -19,7 +19,7 @@ void bandRows(RankedRows& rows, Whole lowest, Whole highest)
 
 } // namespace
 
-RankedRows rankScores(const TickerTable& table, Count count, const RankTally& tally)
+RankedRows rankScores(const TickerList& list, const RankTally& tally)
 {
     Whole lowest = tally.lowest, highest = tally.highest;
     const bool averaged = tally.sourcesRun > 1;
@@ -28,17 +28,17 @@ RankedRows rankScores(const TickerTable& table, Count count, const RankTally& ta
         highest = -10000;
     }
     RankedRows scored;
-    for (int i = 1; i <= count; ++i) {
+    for (const ListedTicker& listed : list) {
         // A source that gave a ticker nothing still counts in its average:
         // the divisor is the number of sources run, not the number that
         // answered.
-        const double sum = cellNumber(table[i][1]);
+        const double sum = cellNumber(listed.score);
         const Whole score = floorWhole(averaged ? sum / double(tally.sourcesRun) : sum);
         if (averaged) {
             highest = std::max(highest, score);
             lowest = std::min(lowest, score);
         }
-        scored.push_back({cellText(table[i][0]), score, 1});
+        scored.push_back({listed.ticker, score, 1});
     }
 
     RankedRows ranked;
@@ -69,16 +69,13 @@ RankedRows deleteBottomQuarter(const RankedRows& rows)
     return kept;
 }
 
-Count tableFromRows(const RankedRows& rows, TickerTable& table)
+TickerList listFromRows(const RankedRows& rows)
 {
-    for (auto& row : table)
-        row = {};
-    const Count count = Count(std::min(rows.size(), std::size_t(maxTickers)));
-    for (int i = 1; i <= count; ++i) {
-        table[i][0] = rows[std::size_t(i - 1)].ticker;
-        table[i][1] = scoreText(rows[std::size_t(i - 1)].score);
-    }
-    return count;
+    TickerList list;
+    for (const RankedRow& row : rows)
+        if (list.add(row.ticker))
+            list[list.size() - 1].score = scoreText(row.score);
+    return list;
 }
 
 std::string scoreText(Whole score) { return cellText(double(score)); }

@@ -20,19 +20,18 @@ struct RankedRow {
 };
 using RankedRows = std::vector<RankedRow>;
 
-// The tickers of `table` scored above 0, best first; equal scores keep their
-// order in the table. With more than one source run each score is first the
+// The tickers of `list` scored above 0, best first; equal scores keep their
+// order in the list. With more than one source run each score is first the
 // average over the sources run, and the bands span every ticker's average;
 // with one, they span what the run recorded.
-RankedRows rankScores(const TickerTable& table, Count count, const RankTally& tally);
+RankedRows rankScores(const TickerList& list, const RankTally& tally);
 
 // Cuts the weakest quarter (one of five or fewer; none of one) off `rows`
 // and bands what is left afresh over its own range.
 RankedRows deleteBottomQuarter(const RankedRows& rows);
 
-// Rewrites the ticker table to hold `rows` best first, ticker and score, and
-// nothing after them. Returns how many it holds.
-Count tableFromRows(const RankedRows& rows, TickerTable& table);
+// The ticker list of `rows` best first, each with its score.
+TickerList listFromRows(const RankedRows& rows);
 
 // A score as the results and the list show it: "12", or "9.22337203685478e+18"
 // for one too long for plain digits.

@@ -273,8 +273,8 @@ protected:
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= window.tickerCount(); ++i)
-            v.push_back(cellText(window.tickerTable()[i][0]));
+        for (int i = 1; i <= window.tickerList().size(); ++i)
+            v.push_back(window.tickerList()[i - 1].ticker);
         return v;
     }
     std::vector<std::string> requestsStartingWith(const std::string& prefix) const
@@ -395,7 +395,7 @@ TEST_F(FaultCommands, ABrokenOrHugeListPageGivesNoTickers)
         tickLists({3});
         window.click(Command::GetLists);
         EXPECT_EQ(messages(), (std::vector<std::string>{couldntConnect, noTickers}));
-        EXPECT_EQ(window.tickerCount(), 0);
+        EXPECT_EQ(window.tickerList().size(), 0);
         EXPECT_EQ(window.getListsButton.caption, "Get Lists");
     }
 }
@@ -773,7 +773,7 @@ TEST(FaultProxy, RefusingOrAskingForCredentialsOrNoNetworkEveryCommandReportsAnd
         dialogs.nextFileNames = {file.path.string()};
         window.click(Command::LoadList);
         dialogs.messages.clear();
-        ASSERT_EQ(window.tickerCount(), 2);
+        ASSERT_EQ(window.tickerList().size(), 2);
         window.rankBoxes[0].value = 1;
         window.click(Command::RankLists);
         EXPECT_EQ(dialogs.messages, (std::vector<std::string>{filterFailed, noneRanked}));

@@ -342,18 +342,13 @@ TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
     EXPECT_EQ(grid.col(), 1);
 
     // The table holds the listed tickers in grid order, each value as text.
-    EXPECT_EQ(window.tickerCount(), n);
-    for (int i = 0; i <= maxTickers; ++i) {
-        const std::string where = "table row " + std::to_string(i);
-        if (i >= 1 && i <= n) {
-            const Listed& l = want.listed[static_cast<std::size_t>(i - 1)];
-            EXPECT_EQ(cellText(window.tickerTable()[i][0]), l.ticker) << where;
-            ASSERT_TRUE(std::holds_alternative<std::string>(window.tickerTable()[i][1])) << where;
-            EXPECT_EQ(std::get<std::string>(window.tickerTable()[i][1]), std::to_string(l.value)) << where;
-        } else {
-            EXPECT_TRUE(isEmpty(window.tickerTable()[i][0])) << where;
-            EXPECT_TRUE(isEmpty(window.tickerTable()[i][1])) << where;
-        }
+    EXPECT_EQ(window.tickerList().size(), n);
+    for (int i = 0; i < window.tickerList().size(); ++i) {
+        const std::string where = "list row " + std::to_string(i);
+        const Listed& l = want.listed[static_cast<std::size_t>(i)];
+        EXPECT_EQ(window.tickerList()[i].ticker, l.ticker) << where;
+        ASSERT_TRUE(std::holds_alternative<std::string>(window.tickerList()[i].score)) << where;
+        EXPECT_EQ(std::get<std::string>(window.tickerList()[i].score), std::to_string(l.value)) << where;
     }
 
     // Captions, counters and buttons.

@@ -1,5 +1,5 @@
-// The results of a ranking as values, on hand-set ticker tables: averages,
-// order, rank bands, Delete bottom 25% and the table rewritten from them.
+// The results of a ranking as values, on hand-set ticker lists: averages,
+// order, rank bands, Delete bottom 25% and the list made from them.
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -80,28 +80,23 @@ TEST(Results, RankScoresCombinesSortsAndBands)
     };
     for (const RankCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TickerTable table{};
-        for (std::size_t i = 0; i < c.scores.size(); ++i) {
-            table[i + 1][0] = c.scores[i].ticker;
-            if (c.scores[i].points)
-                table[i + 1][1] = *c.scores[i].points;
+        TickerList list;
+        for (const Score& s : c.scores) {
+            list.add(s.ticker);
+            if (s.points)
+                list[list.size() - 1].score = *s.points;
         }
-        EXPECT_EQ(rankScores(table, Count(c.scores.size()), c.tally), c.ranked);
+        EXPECT_EQ(rankScores(list, c.tally), c.ranked);
     }
 }
 
-TEST(Results, TheTableHoldsTheRowsBestFirstAndNothingAfter)
+TEST(Results, TheListHoldsTheRowsBestFirstWithTheirScores)
 {
-    TickerTable table{};
-    for (int i = 1; i <= 4; ++i)
-        table[i] = {std::string("OLD"), 1.0};
     const Whole largest = std::numeric_limits<std::int64_t>::max();
-    EXPECT_EQ(tableFromRows({{"A", 12, 17}, {"B", largest, 1}}, table), 2);
-    for (int i = 0; i <= 4; ++i) {
-        const char* want[5][2] = {{"", ""}, {"A", "12"}, {"B", "9.22337203685478e+18"}, {"", ""}, {"", ""}};
-        EXPECT_EQ(cellText(table[i][0]), want[i][0]) << i;
-        EXPECT_EQ(cellText(table[i][1]), want[i][1]) << i;
-    }
+    const TickerList list = listFromRows({{"A", 12, 17}, {"B", largest, 1}});
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[0].ticker + "=" + cellText(list[0].score), "A=12");
+    EXPECT_EQ(list[1].ticker + "=" + cellText(list[1].score), "B=9.22337203685478e+18");
     EXPECT_EQ(rankedCaption(12), " 12 tickers ranked");
 }
 
@@ -167,10 +162,12 @@ TEST(Results, DeleteBottomWorksTheBandsOutAfreshOverWhatIsLeft)
     // Ranked through the results step, one source, so the values are the
     // scores.
     const std::vector<int> values = {40, 35, 30, 30, 22, 18, 15, 12, 12, 7};
-    TickerTable table{};
-    for (std::size_t i = 0; i < values.size(); ++i)
-        table[i + 1] = {"T" + std::to_string(i + 1), double(values[i])};
-    const RankedRows ranked = rankScores(table, Count(values.size()), tally(40, 7, 1));
+    TickerList list;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        list.add("T" + std::to_string(i + 1));
+        list[Count(i)].score = double(values[i]);
+    }
+    const RankedRows ranked = rankScores(list, tally(40, 7, 1));
     ASSERT_EQ(ranked.size(), values.size());
     EXPECT_EQ(ranked[2], (RankedRow{"T3", 30, 12}));
 

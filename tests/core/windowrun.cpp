@@ -31,8 +31,8 @@ RankRunResult runRankLists(const std::vector<std::string>& tickers, std::initial
     window.rankListsButton.enabled = true;
     window.click(Command::RankLists);
 
-    for (int i = 1; i <= window.tickerCount(); ++i)
-        seen.table.push_back(cellText(window.tickerTable()[i][0]) + "=" + cellText(window.tickerTable()[i][1]));
+    for (int i = 1; i <= window.tickerList().size(); ++i)
+        seen.table.push_back(window.tickerList()[i - 1].ticker + "=" + cellText(window.tickerList()[i - 1].score));
     const ResultsGrid& grid = window.resultsGrid;
     for (int r = 0; r < grid.rows(); ++r)
         seen.grid.push_back(grid.text(r, 0) + "|" + grid.text(r, 1) + "|" + grid.text(r, 2) + "|" +

@@ -110,7 +110,7 @@ class RankTest : public veltrop::testing::WindowTest {
 
         const ResultsGrid& grid = controller().resultsGrid;
         QCOMPARE(grid.rows(), int(ranked.size()) + 2);
-        QCOMPARE(controller().tickerCount(), Count(ranked.size()));
+        QCOMPARE(controller().tickerList().size(), Count(ranked.size()));
         for (std::size_t r = 0; r < ranked.size(); ++r) {
             const int row = int(r) + 1;
             QCOMPARE(grid.text(row, 0), ranked[r].ticker);

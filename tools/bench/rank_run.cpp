@@ -110,9 +110,8 @@ Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool 
     o.requests = web.requests().size();
     o.workSeconds = window.fetchpool().counters().workSeconds;
 
-    for (int i = 1; i <= window.tickerCount(); ++i)
-        o.shown.table.push_back(veltrop::cellText(window.tickerTable()[i][0]) + "=" +
-                                veltrop::cellText(window.tickerTable()[i][1]));
+    for (const veltrop::ListedTicker& listed : window.tickerList())
+        o.shown.table.push_back(listed.ticker + "=" + veltrop::cellText(listed.score));
     const veltrop::ResultsGrid& grid = window.resultsGrid;
     for (int r = 0; r < grid.rows(); ++r) {
         std::string row;
