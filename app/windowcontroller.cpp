@@ -12,7 +12,6 @@
 #include "lists/getlists.h"
 #include "opinion/opinion.h"
 #include "ranklists/ranklists.h"
-#include "results/results.h"
 #include "web/fetchpool.h"
 #include "web/text.h"
 
@@ -77,9 +76,10 @@ public:
     void filtering() override { window_.progressLabel.caption = "Filtering..."; }
     void progress(const std::string& text) override { window_.progressLabel.caption = text; }
     void recorded(Whole score) override { window_.rankListsButton.caption = std::to_string(score); }
-    void resultsShown(const std::string& rankedCaption) override
+    void resultsShown(const RankedRows& rows) override
     {
-        window_.progressLabel.caption = rankedCaption;
+        window_.resultsGrid.showRanked(rows, window_.programFolder_);
+        window_.progressLabel.caption = rankedCaption(rows.size());
         window_.enter(Phase::ResultsShown);
     }
     void message(const std::string& text) override { window_.message(text); }
@@ -172,7 +172,6 @@ void WindowController::load()
             message("No Web connection found.  Please connect to use the program");
     }
 
-    prepareResultsGrid(resultsGrid);
     enter(Phase::NoList);
     limits_ = Limits{};
     cancelRequested_ = false;
@@ -262,14 +261,14 @@ void WindowController::getLists()
     clearReports(rankBoxes, "rankBox");
 
     ListsShown shown(*this);
-    const std::vector<ListReport> reports = veltrop::getLists(web(), listSources(), tickers_, tickerCount_, shown);
+    const std::vector<ListReport> reports = veltrop::getLists(web(), listSources(), tickers_, shown);
     clearReports(listBoxes, "listBox");
     for (const ListReport& report : reports)
         showReport(listBoxes, "listBox", report.source->box, report.summary());
 
-    if (tickerCount_ != 0) {
+    if (!tickers_.empty()) {
         enter(Phase::ListFromWeb);
-        tickersFoundLabel.caption = countCaption(tickerCount_, " tickers found");
+        tickersFoundLabel.caption = countCaption(tickers_.size(), " tickers found");
     } else {
         message("No Tickers selected");
         enter(Phase::NoList);
@@ -281,8 +280,7 @@ void WindowController::rankLists()
 {
     RankingShown shown(*this);
     const RankListsOutcome outcome =
-        veltrop::rankLists(web(), {tickers_, tickerCount_, limits_, cancelRequested_, resultsGrid, programFolder_},
-                           shown);
+        veltrop::rankLists(web(), {tickers_, limits_, cancelRequested_}, shown);
     if (outcome.end == RankListsEnd::NoSourceTicked)
         return;
     clearReports(rankBoxes, "rankBox");
@@ -295,15 +293,18 @@ void WindowController::rankLists()
 
 void WindowController::deleteBottomQuarter()
 {
-    veltrop::deleteBottomQuarter(tickers_, tickerCount_, resultsGrid, programFolder_);
-    progressLabel.caption = rankedCaption(resultsGrid);
+    // The grid's rows are what the user sees and what is cut.
+    RankedRows rows = veltrop::deleteBottomQuarter(resultsGrid.ranked());
+    tickers_ = listFromRows(rows);
+    progressLabel.caption = rankedCaption(rows.size());
+    resultsGrid.showCut(std::move(rows), programFolder_);
 }
 
 void WindowController::clearAll()
 {
-    tickerCount_ = 0;
+    tickers_.clear();
     clearReports(rankBoxes, "rankBox");
-    clearResultsGrid(resultsGrid);
+    resultsGrid.clear();
     enter(Phase::NoList);
     tickersFoundLabel.caption.clear();
     progressLabel.caption.clear();
@@ -312,7 +313,7 @@ void WindowController::clearAll()
 void WindowController::opinion()
 {
     statusLabel.caption = "Getting opinion...";
-    opinionTicker_ = resultsGrid.text();
+    opinionTicker_ = resultsGrid.currentText();
     if (opinionTicker_.empty()) {
         message("Select a ticker and try again.");
         statusLabel.caption = "Idle...";
@@ -342,13 +343,10 @@ void WindowController::test()
 
 void WindowController::setTickerList(const std::vector<std::string>& tickers)
 {
-    tickers_ = {};
-    tickerCount_ = 0;
-    for (const std::string& ticker : tickers) {
-        if (tickerCount_ >= maxTickers)
+    tickers_.clear();
+    for (const std::string& ticker : tickers)
+        if (!tickers_.add(ticker))
             break;
-        tickers_[++tickerCount_][0] = ticker;
-    }
 }
 
 void WindowController::loadList()
@@ -368,23 +366,22 @@ void WindowController::loadListFrom(const std::string& path)
 
     clearAll();
     for (const std::string& ticker : *tickers) {
-        ++tickerCount_;
         getListsButton.caption = ticker;
-        tickers_[tickerCount_][0] = ticker;
+        tickers_.add(ticker);
     }
     getListsButton.caption = "Get Lists";
-    if (tickerCount_ == 0) {
+    if (tickers_.empty()) {
         message("No Tickers selected");
         enter(Phase::NoList);
     } else {
         enter(Phase::ListFromFile);
-        tickersFoundLabel.caption = countCaption(tickerCount_, " tickers found");
+        tickersFoundLabel.caption = countCaption(tickers_.size(), " tickers found");
     }
 }
 
 void WindowController::saveList()
 {
-    if (tickerCount_ == 0) {
+    if (tickers_.empty()) {
         message("No tickers to save");
         return;
     }
@@ -396,7 +393,7 @@ void WindowController::saveListTo(const std::string& path)
 {
     // The old file is replaced only by a complete new one, so a failed save
     // loses nothing; the user is told, as the list is not on disk.
-    const std::string failure = writeListFile(path, tickers_, tickerCount_);
+    const std::string failure = writeListFile(path, tickers_);
     if (!failure.empty())
         message("The list could not be saved.\n" + failure);
 }

@@ -10,9 +10,9 @@
 
 #include "app/buttonstates.h"
 #include "app/controls.h"
+#include "app/resultsgrid.h"
 #include "domain/tickers.h"
 #include "filter/filter.h"
-#include "results/flexgrid.h"
 #include "web/pagefetcher.h"
 
 namespace veltrop {
@@ -53,12 +53,11 @@ public:
     RichTextBox testPageBox;     // the Test command's quote page
     RichTextBox opinionBox;
     CheckBoxArray listBoxes, rankBoxes;
-    FlexGrid resultsGrid;
+    ResultsGrid resultsGrid;
     FileDialogState fileDialog;
 
     // ---- Start-up and typing ----------------------------------------------
-    // Probes for a connection, sets up the grid and puts the buttons in their
-    // start states.
+    // Probes for a connection and puts the buttons in their start states.
     void load();
     void priceLimitTyped();
     void volumeLimitTyped();
@@ -86,8 +85,7 @@ public:
     bool closing() const { return closing_; }
 
     // ---- What outlives a command -------------------------------------------
-    const TickerTable& tickerTable() const { return tickers_; }
-    Count tickerCount() const { return tickerCount_; }
+    const TickerList& tickerList() const { return tickers_; }
     const Limits& limits() const { return limits_; }
     // Cancel was clicked and no filter or ranking run has ended since.
     bool cancelRequested() const { return cancelRequested_; }
@@ -144,8 +142,7 @@ private:
     std::unique_ptr<FetchPool> pool_;
     std::unique_ptr<PageFetcher> fetcher_;  // the single pages: Test, Opinion
 
-    TickerTable tickers_{};
-    Count tickerCount_ = 0;
+    TickerList tickers_;
     Limits limits_{0, 0};
     bool cancelRequested_ = false;
     std::string opinionTicker_;

@@ -127,7 +127,7 @@ public:
             progress_.show(source_ + ":" + text);
     }
     void recorded(Whole) override {}
-    void resultsShown(const std::string&) override { cancellable = false; }
+    void resultsShown(const RankedRows&) override { cancellable = false; }
     void message(const std::string& text) override { progress_.say(text); }
 
 private:
@@ -170,20 +170,19 @@ int runLists(const Options& o, Progress& progress)
     bool cancel = false;
     Lists observer(chosen(listSources(), o.lists.empty() ? std::vector<std::string>{"all"} : o.lists, "list"),
                    progress);
-    TickerTable table{};
-    Count count = 0;
-    const std::vector<ListReport> reports = getLists(access(engine, cancel), listSources(), table, count, observer);
+    TickerList list;
+    const std::vector<ListReport> reports = getLists(access(engine, cancel), listSources(), list, observer);
     progress.end();
     if (o.report)
         std::cerr << reportTable(reports);
     if (o.output.empty() || o.output == "-") {
-        for (int i = 1; i <= count; ++i)
-            std::cout << cellText(table[i][0]) << "\n";
-    } else if (const std::string failure = writeListFile(o.output, table, count); !failure.empty()) {
+        for (const ListedTicker& listed : list)
+            std::cout << listed.ticker << "\n";
+    } else if (const std::string failure = writeListFile(o.output, list); !failure.empty()) {
         std::cerr << "veltrop-cli: " << o.output << ": " << failure << "\n";
         return usageError;
     }
-    return count > 0 ? 0 : 1;
+    return list.empty() ? 1 : 0;
 }
 
 int runRank(const Options& o, Progress& progress)
@@ -195,8 +194,7 @@ int runRank(const Options& o, Progress& progress)
 
     FetchPool engine;
     bool cancel = false;
-    TickerTable table{};
-    Count count = 0;
+    TickerList list;
     if (!o.input.empty()) {
         std::optional<std::vector<std::string>> tickers;
         if (o.input == "-")
@@ -208,22 +206,16 @@ int runRank(const Options& o, Progress& progress)
             return usageError;
         }
         for (const std::string& t : *tickers)
-            table[++count][0] = t;
+            list.add(t);
     } else {
         Lists gathering(chosen(listSources(), o.lists, "list"), progress);
-        getLists(access(engine, cancel), listSources(), table, count, gathering);
+        getLists(access(engine, cancel), listSources(), list, gathering);
         progress.end();
     }
 
-    FlexGrid grid;
-    prepareResultsGrid(grid);
-    const RankListsOutcome outcome =
-        rankLists(access(engine, cancel), {table, count, limits, cancel, grid, std::string()}, observer);
+    const RankListsOutcome outcome = rankLists(access(engine, cancel), {list, limits, cancel}, observer);
     progress.end();
-    if (o.deleteBottom && outcome.end != RankListsEnd::NoSourceTicked)
-        deleteBottomQuarter(table, count, grid, std::string());
-
-    const std::vector<RankedRow> rows = rankedRows(grid);
+    const RankedRows rows = o.deleteBottom ? deleteBottomQuarter(outcome.rows) : outcome.rows;
     if (o.format == "csv")
         std::cout << csv(rows);
     else if (o.format == "json")

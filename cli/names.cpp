@@ -85,7 +85,7 @@ std::string csv(const std::vector<RankedRow>& rows)
 {
     std::string out = "ticker,score,band\r\n";
     for (const RankedRow& row : rows)
-        out += csvField(row.ticker) + "," + csvField(row.score) + "," + std::to_string(row.band) + "\r\n";
+        out += csvField(row.ticker) + "," + scoreText(row.score) + "," + std::to_string(row.band) + "\r\n";
     return out;
 }
 
@@ -93,7 +93,7 @@ std::string table(const std::vector<RankedRow>& rows)
 {
     std::vector<std::vector<std::string>> lines{{"TICKER", "SCORE", "BAND"}};
     for (const RankedRow& row : rows)
-        lines.push_back({row.ticker, row.score, std::to_string(row.band)});
+        lines.push_back({row.ticker, scoreText(row.score), std::to_string(row.band)});
     return columns(lines);
 }
 
@@ -105,7 +105,7 @@ std::string json(const std::vector<RankedRow>& rows, const std::vector<std::stri
                                   {"sources", nlohmann::json::array()}};
     for (const RankedRow& row : rows)
         out["tickers"].push_back(
-            {{"ticker", row.ticker}, {"score", floorWhole(leadingNumber(row.score))}, {"band", row.band}});
+            {{"ticker", row.ticker}, {"score", row.score}, {"band", row.band}});
     for (const SourceReport& s : sources) {
         nlohmann::ordered_json source = {{"name", nameOf(s.source->caption)},
                                          {"caption", std::string(s.source->caption)},

@@ -32,4 +32,12 @@ double cellNumber(const CellValue& value)
     return 0;
 }
 
+bool TickerList::add(std::string ticker)
+{
+    if (full())
+        return false;
+    rows_.push_back({std::move(ticker), {}});
+    return true;
+}
+
 } // namespace veltrop

@@ -27,11 +27,11 @@ std::vector<std::string> readTickers(std::istream& in)
     return tickers;
 }
 
-std::string writeListFile(const std::string& path, const TickerTable& table, Count count)
+std::string writeListFile(const std::string& path, const TickerList& list)
 {
     std::string content;
-    for (int i = 1; i <= count; ++i) {
-        content += encode1252(cellText(table[i][0]));
+    for (const ListedTicker& listed : list) {
+        content += encode1252(listed.ticker);
         content += "\r\n";
     }
     return listfile::replaceFile(path, content);

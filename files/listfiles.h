@@ -17,9 +17,9 @@ std::optional<std::vector<std::string>> readListFile(const std::string& path);
 // The tickers of a list read from `in`, as readListFile reads a file's.
 std::vector<std::string> readTickers(std::istream& in);
 
-// Writes the `count` tickers of `table` to the list file at `path`, one a
+// Writes the tickers of `list` to the list file at `path`, one a
 // line. The old file is replaced only by a complete new one; returns the
 // empty text, else why the list could not be saved.
-std::string writeListFile(const std::string& path, const TickerTable& table, Count count);
+std::string writeListFile(const std::string& path, const TickerList& list);
 
 } // namespace veltrop

@@ -161,19 +161,20 @@ BatchResult testBatch(const PageView& page, const std::vector<std::string>& tick
 
 } // namespace
 
-void filterTickers(const WebAccess& web, TickerTable& table, Count& count, const Limits& limits, bool& cancel,
+void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, bool& cancel,
                    FilterObserver& observer)
 {
-    if (count == 0)
+    if (list.empty())
         return;
 
-    const int tickerCount = count;
+    const int tickerCount = list.size();
     const int batches = tickerCount / batchSize + 1;
     observer.filtering();
 
+    // Numbered from 1, as the batches count them.
     std::vector<std::string> tickers{std::string()};
-    for (int i = 1; i <= tickerCount; ++i)
-        tickers.push_back(cellText(table[i][0]));
+    for (const ListedTicker& listed : list)
+        tickers.push_back(listed.ticker);
 
     // The requests, first to last. Tickers go into the address
     // percent-encoded, so a blank or an "&" in one cannot break the query;
@@ -223,18 +224,16 @@ void filterTickers(const WebAccess& web, TickerTable& table, Count& count, const
     }
 
     const std::string failure = std::string("Could not open Filtering site.. please write ") + supportAddress;
-    TickerTable kept{};
-    int keptCount = 0;
+    TickerList kept;
     for (const BatchResult& result : results) {
         if (!result.opened) {
             observer.message(failure);
             continue;
         }
         for (int i : result.kept)
-            kept[std::size_t(++keptCount)][0] = table[i][0];
+            kept.add(list[i - 1].ticker);
     }
-    count = Count(keptCount);
-    table = kept;
+    list = std::move(kept);
     cancel = false;
 }
 

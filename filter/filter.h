@@ -1,7 +1,7 @@
 #pragma once
 // The price and volume filter: one quote page (or one per batch of 80
 // tickers) gives each ticker's price and volume; only the tickers above both
-// limits stay in the table.
+// limits stay in the list.
 #include <string>
 #include <string_view>
 
@@ -31,12 +31,12 @@ public:
     virtual void filtering() = 0;
 };
 
-// Keeps the tickers of `table` that pass `limits`, in their order, and
-// empties every other cell and every score. A batch whose page does not open
-// keeps none of its tickers and says so. An empty table is left as it is;
+// Keeps the tickers of `list` that pass `limits`, in their order, each
+// without a score. A batch whose page does not open keeps none of its
+// tickers and says so. An empty list is left as it is;
 // otherwise `cancel` is cleared at the end, so a Cancel clicked while the
 // quotes loaded does not stop the ranking that follows.
-void filterTickers(const WebAccess& web, TickerTable& table, Count& count, const Limits& limits, bool& cancel,
+void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, bool& cancel,
                    FilterObserver& observer);
 
 // The quote page for `query`, tickers as the site takes them.

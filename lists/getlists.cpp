@@ -50,8 +50,8 @@ private:
 // Shows the pages of list `key` as they come, in order: while the next one
 // loads the window shows the last ticker taken, as reading one page after
 // another would.
-void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerTable& table, Count& count,
-              ListsObserver& observer, ListReport& report)
+void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerList& list, ListsObserver& observer,
+              ListReport& report)
 {
     const auto reader = std::static_pointer_cast<ListReader>(pages.readerOf(key));
     for (std::size_t seen = 0; reader; ++seen) {
@@ -59,7 +59,7 @@ void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerTa
             break;
         report.pages = int(seen) + 1;
         for (const std::string& ticker : reader->page(seen)) {
-            if (count + 1 > maxTickers) {
+            if (list.full()) {
                 // Full: no list's next page can be used any more, so none
                 // is read while the message shows, or after.
                 pages.stopFurtherPages();
@@ -68,10 +68,9 @@ void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerTa
                 observer.message("Only 500 tickers allowed");
                 return;
             }
-            ++count;
             ++report.tickers;
             observer.tickerTaken(ticker);
-            table[count][0] = ticker;
+            list.add(ticker);
         }
     }
     FetchPool::Failure why;
@@ -98,8 +97,8 @@ std::string ListReport::summary() const
     return line + ".";
 }
 
-std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table,
-                                 Count& count, ListsObserver& observer)
+std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSource> sources, TickerList& list,
+                                 ListsObserver& observer)
 {
     std::vector<ListReport> reports;
     PagePlan pages(web.engine, web.lookahead);
@@ -124,7 +123,7 @@ std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSourc
         // offer a ticker, which then says so.
         ListReport& report = reports.emplace_back();
         report.source = &sources[position];
-        readList(pages, position, turn, table, count, observer, report);
+        readList(pages, position, turn, list, observer, report);
         observer.listEnded();
         pages.drop(position, position);
     }

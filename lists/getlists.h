@@ -1,6 +1,6 @@
 #pragma once
 // Get Lists: the tickers of every ticked list, page after page, into the
-// ticker table.
+// ticker list.
 #include <span>
 #include <string>
 #include <vector>
@@ -18,7 +18,7 @@ public:
     // to ask for every ticked list's first page at once, and again at the
     // source's turn: the user may tick or clear a box while a page loads.
     virtual bool ticked(const ListSource& source) = 0;
-    // A ticker went into the table; the window shows it while the next page
+    // A ticker went into the list; the window shows it while the next page
     // loads.
     virtual void tickerTaken(const std::string& ticker) = 0;
     // One list's walk ended.
@@ -28,7 +28,7 @@ public:
 // What one ticked list gave in a run.
 struct ListReport {
     const ListSource* source = nullptr;
-    int tickers = 0;        // tickers taken into the table
+    int tickers = 0;        // tickers taken into the list
     int pages = 0;          // pages read
     int stoppedOnPage = 0;  // the page it ended on early, counted from 1; 0 when it did not
     std::string reason;     // why it ended early; empty when it did not
@@ -39,12 +39,12 @@ struct ListReport {
 };
 
 // Appends the tickers of every ticked source of `sources`, in their order,
-// to the `count` tickers of `table`. The table holds 500: the ticker that
-// would be the 501st ends the run with "Only 500 tickers allowed". A list
+// to `list`. The list holds 500: the ticker that would be the 501st ends
+// the run with "Only 500 tickers allowed". A list
 // whose first page does not open says "Couldn't connect. Clear list and try
 // again." and the run goes on with the next. Returns what each ticked list
 // gave, in their order.
-std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSource> sources, TickerTable& table, Count& count,
-              ListsObserver& observer);
+std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSource> sources, TickerList& list,
+                                 ListsObserver& observer);
 
 } // namespace veltrop

@@ -10,9 +10,9 @@ namespace {
 
 class RankRun {
 public:
-    RankRun(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Count count,
-            Count stepsToGo, const bool& cancel, RankObserver& observer)
-        : web_(web), sources_(sources), table_(table), count_(count), stepsToGo_(stepsToGo), cancel_(cancel),
+    RankRun(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,
+            const bool& cancel, RankObserver& observer)
+        : web_(web), sources_(sources), list_(list), count_(list.size()), stepsToGo_(stepsToGo), cancel_(cancel),
           observer_(observer), pages_(web.engine, web.lookahead), turn_(web.turnsFor(pages_))
     {
     }
@@ -52,7 +52,7 @@ private:
     void plan(const RankSource& source)
     {
         for (int row = 1; row <= count_; ++row)
-            if (const auto address = rankAddress(source, cellText(table_[row][0])))
+            if (const auto address = rankAddress(source, list_[row - 1].ticker))
                 pages_.plan(key(source, row), *address, readerFor(source));
     }
 
@@ -86,7 +86,7 @@ private:
         };
         const auto cancelled = [this] { return cancel_ || (web_.closing && web_.closing()); };
         for (int row = 1; row <= count_; ++row) {
-            const std::string ticker = cellText(table_[row][0]);
+            const std::string ticker = list_[row - 1].ticker;
             if (cancel_) {
                 stop(row, ticker, "Cancel");
                 break;
@@ -134,7 +134,7 @@ private:
     {
         if (points.kind == Points::Kind::Nothing)
             return;
-        CellValue& score = table_[row][1];
+        CellValue& score = list_[row - 1].score;
         const double* old = std::get_if<double>(&score);
         const double sum = (old ? *old : 0.0) + static_cast<double>(points.value);
         score = sum;
@@ -150,7 +150,7 @@ private:
 
     const WebAccess& web_;
     std::span<const RankSource> sources_;
-    TickerTable& table_;
+    TickerList& list_;
     const Count count_;
     Count stepsToGo_;
     const bool& cancel_;
@@ -172,10 +172,10 @@ std::string SourceReport::summary() const
     return line + ".";
 }
 
-RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Count count,
-                      Count stepsToGo, const bool& cancel, RankObserver& observer)
+RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,
+                      const bool& cancel, RankObserver& observer)
 {
-    return RankRun(web, sources, table, count, stepsToGo, cancel, observer).run();
+    return RankRun(web, sources, list, stepsToGo, cancel, observer).run();
 }
 
 } // namespace veltrop

@@ -1,6 +1,6 @@
 #pragma once
 // A ranking run: every ticked rank source applied to every ticker of the
-// table, page by page, each page's points added to the ticker's score.
+// list, page by page, each page's points added to the ticker's score.
 #include <span>
 #include <string>
 #include <vector>
@@ -58,12 +58,12 @@ struct RankTally {
     std::vector<SourceReport> sources;
 };
 
-// Rates the `count` tickers of `table` by every ticked source of `sources`,
+// Rates the tickers of `list` by every ticked source of `sources`,
 // in their order, adding to each ticker's score. `stepsToGo` counts the
 // pages still to come down as the progress line shows them. A source stops
 // at a ticker whose page does not open; the run stops where it is once
 // `cancel` reads true.
-RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerTable& table, Count count,
-                      Count stepsToGo, const bool& cancel, RankObserver& observer);
+RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,
+                      const bool& cancel, RankObserver& observer);
 
 } // namespace veltrop

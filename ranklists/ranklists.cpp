@@ -1,7 +1,5 @@
 #include "ranklists/ranklists.h"
 
-#include "results/results.h"
-
 namespace veltrop {
 
 RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer)
@@ -17,16 +15,16 @@ RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, Ra
     }
     observer.started();
 
-    filterTickers(web, input.table, input.count, input.limits, input.cancel, observer);
-    const RankTally tally = rankTickers(web, sources, input.table, input.count, Count(input.count * ticked),
-                                        input.cancel, observer);
-    const Count ranked = showRanks(input.table, input.count, tally, input.grid, input.pictureFolder);
-    observer.resultsShown(rankedCaption(input.grid));
+    filterTickers(web, input.list, input.limits, input.cancel, observer);
+    const RankTally tally = rankTickers(web, sources, input.list, input.list.size() * ticked, input.cancel, observer);
+    RankedRows rows = rankScores(input.list, tally);
+    input.list = listFromRows(rows);
+    observer.resultsShown(rows);
 
-    if (ranked < 1)
+    if (rows.empty())
         observer.message("No tickers ranked.  Clear and try again.");
     input.cancel = false;
-    return {ranked < 1 ? RankListsEnd::NothingRanked : RankListsEnd::Ranked, tally.sources};
+    return {rows.empty() ? RankListsEnd::NothingRanked : RankListsEnd::Ranked, tally.sources, std::move(rows)};
 }
 
 } // namespace veltrop

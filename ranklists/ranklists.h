@@ -7,7 +7,7 @@
 
 #include "filter/filter.h"
 #include "rank/rankrun.h"
-#include "results/flexgrid.h"
+#include "results/results.h"
 
 namespace veltrop {
 
@@ -15,8 +15,8 @@ class RankListsObserver : public FilterObserver, public RankObserver {
 public:
     // A rank source is ticked and the run begins: the filter comes next.
     virtual void started() = 0;
-    // The ranked tickers are in the grid, before the run's last message.
-    virtual void resultsShown(const std::string& rankedCaption) = 0;
+    // The ranked tickers, best first, before the run's last message.
+    virtual void resultsShown(const RankedRows& rows) = 0;
 };
 
 enum class RankListsEnd {
@@ -26,20 +26,19 @@ enum class RankListsEnd {
 };
 
 struct RankListsInput {
-    TickerTable& table;
-    Count& count;
+    TickerList& list;
     Limits limits;
     // Read at every ticker: true ends the run where it is. Cleared once the
     // filter and once the run have ended.
     bool& cancel;
-    FlexGrid& grid;
-    std::string pictureFolder;  // where the band pictures are
 };
 
 struct RankListsOutcome {
     RankListsEnd end = RankListsEnd::NoSourceTicked;
     // What each ticked source did; empty when none was ticked.
     std::vector<SourceReport> sources;
+    // The ranked tickers best first, which the list now holds too.
+    RankedRows rows;
 };
 
 RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer);

@@ -1,9 +1,5 @@
 #include "results/rankbands.h"
 
-#include <algorithm>
-
-#include "web/text.h"
-
 namespace veltrop {
 
 RankBands rankBands(Whole lowest, Whole highest)
@@ -32,36 +28,6 @@ int rankBand(const RankBands& bands, double v)
             return rankBandCount;
     }
     return 1;
-}
-
-std::string rankPicturePath(const std::string& folder, int band)
-{
-    return folder + "/vp" + std::to_string(band) + ".bmp";
-}
-
-void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValue& value)
-{
-    grid.addItem("");
-    grid.setCol(0);
-    grid.setTextMatrix(r, 0, cellText(ticker));
-    grid.setTextMatrix(r, 2, cellText(value));
-    grid.setCol(1);
-    grid.setRow(r);
-}
-
-Count tableFromGrid(FlexGrid& grid, TickerTable& table)
-{
-    for (auto& row : table)
-        row = {};
-    const Count count = Count(std::clamp(grid.rows() - 2, 0, maxTickers));
-    for (int i = 1; i <= count; ++i) {
-        grid.setRow(i);
-        grid.setCol(0);
-        table[i][0] = grid.text();
-        grid.setCol(2);
-        table[i][1] = grid.text();
-    }
-    return count;
 }
 
 } // namespace veltrop

@@ -1,13 +1,9 @@
 #pragma once
-// The 17 rank bands between the lowest and the highest combined value, and the
-// picture file that shows each band. Both the display of ranks and Delete
-// bottom 25% work the bands out the same way.
+// The 17 rank bands between the lowest and the highest combined value. Both
+// the display of ranks and Delete bottom 25% work the bands out the same way.
 #include <array>
-#include <cstdint>
-#include <string>
 
 #include "domain/tickers.h"
-#include "results/flexgrid.h"
 
 namespace veltrop {
 
@@ -32,19 +28,5 @@ RankBands rankBands(Whole lowest, Whole highest);
 // still get band 17 rather than falling through to band 1. Values outside the
 // bands get band 1.
 int rankBand(const RankBands& bands, double v);
-
-// The picture file of band k in the program's folder: folder + "/vp" + k + ".bmp".
-std::string rankPicturePath(const std::string& folder, int band);
-
-// Lists a ranked ticker as row r of the grid: appends a row, so the grid
-// keeps its one empty row at the end, puts the ticker in column 0 and its
-// value in column 2, and leaves the cursor on column 1 of row r, where the
-// band picture goes.
-void addRankedRow(FlexGrid& grid, int r, const CellValue& ticker, const CellValue& value);
-
-// Rewrites the ticker table from the grid's listed rows (all but the heading
-// and the empty last row, at most maxTickers): ticker and value, best first
-// as the grid holds them. Returns how many rows it took.
-Count tableFromGrid(FlexGrid& grid, TickerTable& table);
 
 } // namespace veltrop

@@ -5,24 +5,13 @@
 #include <QPixmapCache>
 #include <QStyledItemDelegate>
 
-#include <algorithm>
 
-#include "results/flexgrid.h"
+#include "app/resultsgrid.h"
 
 namespace veltrop::gui {
 namespace {
 
 QString qstr(const std::string& s) { return QString::fromStdString(s); }
-
-Qt::Alignment headerAlignment(FlexGrid::Align align)
-{
-    switch (align) {
-    case FlexGrid::Align::Centre: return Qt::AlignCenter;
-    case FlexGrid::Align::Right: return Qt::AlignRight | Qt::AlignVCenter;
-    case FlexGrid::Align::Left: break;
-    }
-    return Qt::AlignLeft | Qt::AlignVCenter;
-}
 
 // Null when the file is missing or not a picture; a missing picture file
 // leaves its cell blank rather than failing the display.
@@ -43,7 +32,7 @@ public:
                const QModelIndex& index) const override
     {
         QStyledItemDelegate::paint(painter, option, index);
-        const QString path = index.data(FlexGridModel::PictureRole).toString();
+        const QString path = index.data(ResultsGridModel::PictureRole).toString();
         if (path.isEmpty())
             return;
         const QPixmap picture = loadPicture(path);
@@ -58,68 +47,61 @@ public:
 
 } // namespace
 
-FlexGridModel::FlexGridModel(FlexGrid& grid, QObject* parent)
-    : QAbstractTableModel(parent), grid_(grid),
-      shownRows_(grid.rows() - firstRow()), shownCols_(grid.cols())
+ResultsGridModel::ResultsGridModel(const ResultsGrid& grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid), shownRows_(grid.rows() - 1)
 {
 }
 
-int FlexGridModel::firstRow() const { return grid_.fixedRows() > 0 ? 1 : 0; }
-
-void FlexGridModel::refresh()
+void ResultsGridModel::refresh()
 {
-    const int rows = grid_.rows() - firstRow();
-    const int cols = grid_.cols();
-    if (rows != shownRows_ || cols != shownCols_) {
+    const int rows = grid_.rows() - 1;
+    if (rows != shownRows_) {
         beginResetModel();
         shownRows_ = rows;
-        shownCols_ = cols;
         endResetModel();
         return;
     }
-    if (rows > 0 && cols > 0)
-        emit dataChanged(index(0, 0), index(rows - 1, cols - 1));
-    if (cols > 0)
-        emit headerDataChanged(Qt::Horizontal, 0, cols - 1);
+    emit dataChanged(index(0, 0), index(rows - 1, ResultsGrid::columns - 1));
+    emit headerDataChanged(Qt::Horizontal, 0, ResultsGrid::columns - 1);
 }
 
-// The counts the view was last told, so that it never asks for cells of a
+// The count the view was last told, so that it never asks for cells of a
 // shape it has not been told about yet.
-int FlexGridModel::rowCount(const QModelIndex& parent) const
+int ResultsGridModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : shownRows_;
 }
 
-int FlexGridModel::columnCount(const QModelIndex& parent) const
+int ResultsGridModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : shownCols_;
+    return parent.isValid() ? 0 : ResultsGrid::columns;
 }
 
-QVariant FlexGridModel::data(const QModelIndex& index, int role) const
+QVariant ResultsGridModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
         return {};
-    const int row = index.row() + firstRow();
+    const int row = index.row() + 1;
     switch (role) {
-    case Qt::DisplayRole: return qstr(grid_.textMatrix(row, index.column()));
+    case Qt::DisplayRole: return qstr(grid_.text(row, index.column()));
     case PictureRole: return qstr(grid_.picture(row, index.column()));
     case Qt::TextAlignmentRole: return int(Qt::AlignLeft | Qt::AlignVCenter);
     default: return {};
     }
 }
 
-QVariant FlexGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant ResultsGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || firstRow() == 0)
+    if (orientation != Qt::Horizontal)
         return {};
     switch (role) {
-    case Qt::DisplayRole: return qstr(grid_.textMatrix(0, section));
-    case Qt::TextAlignmentRole: return int(headerAlignment(grid_.headerAlign(section)));
+    case Qt::DisplayRole: return qstr(grid_.text(0, section));
+    case Qt::TextAlignmentRole: return int(Qt::AlignCenter);
     default: return {};
     }
 }
 
-FlexGridView::FlexGridView(FlexGrid& grid, Twips twips, QWidget* parent)
+ResultsGridView::ResultsGridView(ResultsGrid& grid, Twips twips, QWidget* parent)
     : QTableView(parent), grid_(grid), model_(grid), twips_(twips),
       shownRevision_(grid.revision())
 {
@@ -142,7 +124,7 @@ FlexGridView::FlexGridView(FlexGrid& grid, Twips twips, QWidget* parent)
             [this](const QModelIndex& current) { cellChosen(current); });
 }
 
-void FlexGridView::sync()
+void ResultsGridView::sync()
 {
     if (grid_.revision() == shownRevision_)
         return;
@@ -154,43 +136,36 @@ void FlexGridView::sync()
     syncing_ = false;
 }
 
-void FlexGridView::applyColumnWidths()
+void ResultsGridView::applyColumnWidths()
 {
-    for (int c = 0; c < grid_.cols(); ++c) {
-        const int width = grid_.colWidth(c);
+    for (int c = 0; c < ResultsGrid::columns; ++c) {
+        const int width = ResultsGrid::colWidth(c);
         setColumnHidden(c, width == 0);
         if (width > 0)
             setColumnWidth(c, twips_.x(width));
     }
 }
 
-void FlexGridView::showCurrentCell()
+void ResultsGridView::showCurrentCell()
 {
-    const int first = model_.firstRow();
-    const int top = std::min(grid_.row(), grid_.rowSel()) - first;
-    const int bottom = std::max(grid_.row(), grid_.rowSel()) - first;
-    const int left = std::min(grid_.col(), grid_.colSel());
-    const int right = std::max(grid_.col(), grid_.colSel());
-    const QModelIndex current = model_.index(grid_.row() - first, grid_.col());
+    // The current cell is the whole selection.
+    const QModelIndex current = model_.index(grid_.row() - 1, grid_.col());
     QItemSelectionModel* selection = selectionModel();
     if (current.isValid()) {
         selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-        selection->select(QItemSelection(model_.index(std::max(top, 0), left),
-                                         model_.index(bottom, right)),
-                          QItemSelectionModel::ClearAndSelect);
+        selection->select(current, QItemSelectionModel::ClearAndSelect);
     } else {
         selection->clear();
     }
 }
 
-void FlexGridView::cellChosen(const QModelIndex& current)
+void ResultsGridView::cellChosen(const QModelIndex& current)
 {
     if (syncing_ || !current.isValid())
         return;
-    grid_.setRow(current.row() + model_.firstRow());
-    grid_.setCol(current.column());
+    grid_.setCurrent(current.row() + 1, current.column());
     // The view already shows the cell the user chose as current and selected,
-    // which is just what the model now holds; nothing to redraw.
+    // which is just what the grid now holds; nothing to redraw.
     shownRevision_ = grid_.revision();
 }
 

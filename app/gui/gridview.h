@@ -1,7 +1,7 @@
 #pragma once
-// The results grid on screen: a table view over the FlexGrid model. Row 0 of
-// the model, its fixed row, is the view's header; the other rows are the
-// view's rows. A click on a cell makes it the model's current cell.
+// The results grid on screen: a table view over the window's ResultsGrid.
+// Its heading row is the view's header; the other rows are the view's rows.
+// A click on a cell makes it the grid's current cell.
 #include <QAbstractTableModel>
 #include <QTableView>
 
@@ -10,21 +10,19 @@
 #include "app/gui/twips.h"
 
 namespace veltrop {
-class FlexGrid;
+class ResultsGrid;
 }
 
 namespace veltrop::gui {
 
-class FlexGridModel : public QAbstractTableModel {
+class ResultsGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // Data role holding a cell's picture file path.
     static constexpr int PictureRole = Qt::UserRole + 1;
 
-    explicit FlexGridModel(FlexGrid& grid, QObject* parent = nullptr);
+    explicit ResultsGridModel(const ResultsGrid& grid, QObject* parent = nullptr);
 
-    // The first model row shown as a view row (1 with a header row, else 0).
-    int firstRow() const;
     // Tells the view the model changed: a reset when the shape changed,
     // otherwise a plain repaint of every cell.
     void refresh();
@@ -35,18 +33,17 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    FlexGrid& grid_;
-    int shownRows_, shownCols_;
+    const ResultsGrid& grid_;
+    int shownRows_;
 };
 
-class FlexGridView : public QTableView {
+class ResultsGridView : public QTableView {
     Q_OBJECT
 public:
     // `twips` converts the model's column widths and the row height.
-    FlexGridView(FlexGrid& grid, Twips twips, QWidget* parent = nullptr);
+    ResultsGridView(ResultsGrid& grid, Twips twips, QWidget* parent = nullptr);
 
-    // Mirrors the model; does nothing unless the model changed since the
-    // last call.
+    // Mirrors the grid; does nothing unless it changed since the last call.
     void sync();
 
 private:
@@ -54,8 +51,8 @@ private:
     void showCurrentCell();
     void cellChosen(const QModelIndex& current);
 
-    FlexGrid& grid_;
-    FlexGridModel model_;
+    ResultsGrid& grid_;
+    ResultsGridModel model_;
     Twips twips_;
     std::uint64_t shownRevision_;
     bool syncing_ = false;

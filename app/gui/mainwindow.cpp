@@ -185,7 +185,7 @@ QWidget* MainWindow::makeControl(const layout::Control& control, QWidget* parent
     case layout::Kind::Grid:
         if (control.name != "resultsGrid")
             noModel(control.name);
-        grid_ = new FlexGridView(controller_.resultsGrid, twips_, parent);
+        grid_ = new ResultsGridView(controller_.resultsGrid, twips_, parent);
         return grid_;
     case layout::Kind::TabControl: break;
     }

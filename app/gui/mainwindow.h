@@ -20,7 +20,7 @@ class QPushButton;
 
 namespace veltrop::gui {
 
-class FlexGridView;
+class ResultsGridView;
 class TabControl;
 
 class MainWindow : public QWidget {
@@ -88,7 +88,7 @@ private:
     WindowController controller_;
     Twips twips_;
     TabControl* tabs_ = nullptr;
-    FlexGridView* grid_ = nullptr;
+    ResultsGridView* grid_ = nullptr;
     std::vector<ButtonView> buttons_;
     std::vector<LabelView> labels_;
     std::vector<CheckBoxView> checkBoxes_;

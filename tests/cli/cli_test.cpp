@@ -81,16 +81,17 @@ TEST(CommandLineNames, AreCaptionsInLowerCaseJoinedByDashes)
 
 TEST(CommandLineCsv, QuotesWhatCouldBreakAFieldAndEndsLinesWithCrLf)
 {
-    EXPECT_EQ(cli::csv({{"IBM", "12", 17}, {"A,B", "3", 1}, {"SAY \"HI\"", "2", 1}, {" X", "1", 1}}),
+    EXPECT_EQ(cli::csv({{"IBM", 12, 17}, {"A,B", 3, 1}, {"SAY \"HI\"", 2, 1}, {" X", 1, 1}}),
               "ticker,score,band\r\nIBM,12,17\r\n\"A,B\",3,1\r\n\"SAY \"\"HI\"\"\",2,1\r\n\" X\",1,1\r\n");
 }
 
-TEST(CommandLineJson, ScoresAreWholeNumbersAsTheGridHoldsThem)
+TEST(CommandLineJson, ScoresAreWholeNumbersAndTheLargestSaturates)
 {
-    // A page's "1e999" scores the largest whole number, which the grid
-    // writes in exponent form.
-    const nlohmann::json json = nlohmann::json::parse(
-        cli::json({{"BIG", "9.22337203685478e+18", 17}, {"IBM", "12", 1}}, {"a message"}, {}));
+    // A page's "1e999" scores the largest whole number, which the table and
+    // CSV write in exponent form.
+    const nlohmann::json json =
+        nlohmann::json::parse(cli::json({{"BIG", INT64_MAX, 17}, {"IBM", 12, 1}}, {"a message"}, {}));
+    EXPECT_EQ(cli::csv({{"BIG", INT64_MAX, 17}}), "ticker,score,band\r\nBIG,9.22337203685478e+18,17\r\n");
     EXPECT_EQ(json["tickers"][0]["score"].get<long long>(), INT64_MAX);
     EXPECT_EQ(json["tickers"][1]["score"].get<long long>(), 12);
     EXPECT_EQ(json["messages"], nlohmann::json::array({"a message"}));

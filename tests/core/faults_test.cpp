@@ -273,8 +273,8 @@ protected:
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= window.tickerCount(); ++i)
-            v.push_back(cellText(window.tickerTable()[i][0]));
+        for (int i = 1; i <= window.tickerList().size(); ++i)
+            v.push_back(window.tickerList()[i - 1].ticker);
         return v;
     }
     std::vector<std::string> requestsStartingWith(const std::string& prefix) const
@@ -290,8 +290,8 @@ protected:
     {
         std::map<std::string, std::string> values;
         for (int r = 1; r < window.resultsGrid.rows(); ++r)
-            if (!window.resultsGrid.textMatrix(r, 0).empty())
-                values[window.resultsGrid.textMatrix(r, 0)] = window.resultsGrid.textMatrix(r, 2);
+            if (!window.resultsGrid.text(r, 0).empty())
+                values[window.resultsGrid.text(r, 0)] = window.resultsGrid.text(r, 2);
         return values;
     }
     std::vector<std::string> messages()
@@ -364,9 +364,8 @@ TEST_F(FaultCommands, AStalledPageThatFailsIsAPageThatDidNotOpen)
         // The opinion report shown before stays.
         web.clearFaults();
         web.setFault(opinionPage, fault);
-        window.resultsGrid.setTextMatrix(1, 0, kept[0]);
-        window.resultsGrid.setRow(1);
-        window.resultsGrid.setCol(0);
+        window.resultsGrid.showRanked({{kept[0], 1, 1}}, "");
+        window.resultsGrid.setCurrent(1, 0);
         window.opinionButton.enabled = true;
         window.opinionBox.text = "the report before";
         window.click(Command::Opinion);
@@ -396,7 +395,7 @@ TEST_F(FaultCommands, ABrokenOrHugeListPageGivesNoTickers)
         tickLists({3});
         window.click(Command::GetLists);
         EXPECT_EQ(messages(), (std::vector<std::string>{couldntConnect, noTickers}));
-        EXPECT_EQ(window.tickerCount(), 0);
+        EXPECT_EQ(window.tickerList().size(), 0);
         EXPECT_EQ(window.getListsButton.caption, "Get Lists");
     }
 }
@@ -529,8 +528,8 @@ TEST_F(FaultCommands, NextPageChainsEndInTheFundCount)
         EXPECT_LT(msSince(start), 20000);
         EXPECT_EQ(requestsStartingWith(first).size(), chain.read);
         // Two holdings a page, one source: the grid shows the count itself.
-        EXPECT_EQ(window.resultsGrid.textMatrix(1, 0), ticker);
-        EXPECT_EQ(window.resultsGrid.textMatrix(1, 2), std::to_string(2 * chain.read));
+        EXPECT_EQ(window.resultsGrid.text(1, 0), ticker);
+        EXPECT_EQ(window.resultsGrid.text(1, 2), std::to_string(2 * chain.read));
         messages();
     }
 }
@@ -774,15 +773,14 @@ TEST(FaultProxy, RefusingOrAskingForCredentialsOrNoNetworkEveryCommandReportsAnd
         dialogs.nextFileNames = {file.path.string()};
         window.click(Command::LoadList);
         dialogs.messages.clear();
-        ASSERT_EQ(window.tickerCount(), 2);
+        ASSERT_EQ(window.tickerList().size(), 2);
         window.rankBoxes[0].value = 1;
         window.click(Command::RankLists);
         EXPECT_EQ(dialogs.messages, (std::vector<std::string>{filterFailed, noneRanked}));
         dialogs.messages.clear();
 
-        window.resultsGrid.setTextMatrix(1, 0, "IBM");
-        window.resultsGrid.setRow(1);
-        window.resultsGrid.setCol(0);
+        window.resultsGrid.showRanked({{"IBM", 1, 1}}, "");
+        window.resultsGrid.setCurrent(1, 0);
         window.opinionButton.enabled = true;
         window.opinionBox.text = "kept";
         window.click(Command::Opinion);

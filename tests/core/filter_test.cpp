@@ -65,8 +65,7 @@ std::string quotePage(const std::vector<QuoteLine>& lines)
 
 class Filter : public WebUnitTest, public FilterObserver {
 protected:
-    TickerTable table{};
-    Count count = 0;
+    TickerList list;
     Limits limits;
     bool cancel = false;
     std::string progress;
@@ -74,34 +73,30 @@ protected:
     void filtering() override { progress = "Filtering..."; }
     void message(const std::string& text) override { messages.push_back(text); }
 
-    void filter() { filterTickers(access(), table, count, limits, cancel, *this); }
+    void filter() { filterTickers(access(), list, limits, cancel, *this); }
 
     void load(const std::vector<std::string>& tickers)
     {
-        count = Count(tickers.size());
-        for (std::size_t i = 0; i < tickers.size(); ++i) {
-            table[i + 1][0] = tickers[i];
-            table[i + 1][1] = 3.0;  // a score left over from an earlier run
+        list.clear();
+        for (const std::string& ticker : tickers) {
+            list.add(ticker);
+            list[list.size() - 1].score = 3.0;  // a score left over from an earlier run
         }
     }
 
     std::vector<std::string> kept() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= count; ++i)
-            v.push_back(cellText(table[i][0]));
+        for (const ListedTicker& listed : list)
+            v.push_back(listed.ticker);
         return v;
     }
 
-    // Every cell past the kept tickers, and every score, is empty.
+    // Every score is empty.
     void expectRestEmpty() const
     {
-        for (int i = 0; i <= maxTickers; ++i) {
-            EXPECT_TRUE(isEmpty(table[i][1])) << "score of row " << i;
-            if (i == 0 || i > count) {
-                EXPECT_TRUE(isEmpty(table[i][0])) << "row " << i;
-            }
-        }
+        for (int i = 0; i < list.size(); ++i)
+            EXPECT_TRUE(isEmpty(list[i].score)) << "score of row " << i;
     }
 };
 
@@ -173,7 +168,7 @@ TEST_F(Filter, AnEmptyListOpensNoPageAndChangesNothing)
     progress = "before";
     filter();
     EXPECT_TRUE(web.requests().empty());
-    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(list.empty());
     EXPECT_EQ(progress, "before");
     EXPECT_TRUE(cancel);
 }
@@ -268,7 +263,7 @@ TEST_F(Filter, AFailedSingleRequestKeepsNothingWithOneMessage)
     cancel = true;
     filter();
     EXPECT_EQ(messages, std::vector<std::string>{failureText});
-    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(list.empty());
     EXPECT_FALSE(cancel);
     expectRestEmpty();
 }
@@ -294,7 +289,7 @@ TEST_F(Filter, EveryFailedBatchHasItsOwnMessage)
     load(universe(170));
     filter();
     EXPECT_EQ(messages, std::vector<std::string>(3, failureText));
-    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(list.empty());
 }
 
 struct GapCase {

@@ -231,9 +231,9 @@ protected:
     Observed observe() const
     {
         Observed o;
-        const FlexGrid& grid = window.resultsGrid;
+        const ResultsGrid& grid = window.resultsGrid;
         for (int r = 1; r <= grid.rows() - 2; ++r) {
-            o.listed.push_back({grid.textMatrix(r, 0), std::atoll(grid.textMatrix(r, 2).c_str())});
+            o.listed.push_back({grid.text(r, 0), std::atoll(grid.text(r, 2).c_str())});
             int band = 0;
             for (int k = 1; k <= 17; ++k)
                 if (grid.picture(r, 1) == picturePath(k))
@@ -320,40 +320,35 @@ TEST_P(FullRun, FiveHundredTickersAndEverySourceGiveTheGridTheModelsDescribe)
 
     // The grid: header, one row per listed ticker best first with its hidden
     // value and its picture, one empty row after them.
-    const FlexGrid& grid = window.resultsGrid;
+    const ResultsGrid& grid = window.resultsGrid;
     const int n = static_cast<int>(want.listed.size());
     ASSERT_EQ(grid.rows(), n + 2);
-    EXPECT_EQ(grid.textMatrix(0, 0), "Ticker");
-    EXPECT_EQ(grid.textMatrix(0, 1), "Rank");
+    EXPECT_EQ(grid.text(0, 0), "Ticker");
+    EXPECT_EQ(grid.text(0, 1), "Rank");
     for (int r = 1; r <= n; ++r) {
         const Listed& l = want.listed[static_cast<std::size_t>(r - 1)];
         const std::string where = "grid row " + std::to_string(r);
-        EXPECT_EQ(grid.textMatrix(r, 0), l.ticker) << where;
-        EXPECT_EQ(grid.textMatrix(r, 1), "") << where;
-        EXPECT_EQ(grid.textMatrix(r, 2), std::to_string(l.value)) << where << ", " << l.ticker;
+        EXPECT_EQ(grid.text(r, 0), l.ticker) << where;
+        EXPECT_EQ(grid.text(r, 1), "") << where;
+        EXPECT_EQ(grid.text(r, 2), std::to_string(l.value)) << where << ", " << l.ticker;
         EXPECT_EQ(grid.picture(r, 1), picturePath(want.bands[static_cast<std::size_t>(r - 1)]))
             << where << ", " << l.ticker << " at " << l.value;
     }
     for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(grid.textMatrix(n + 1, c), "") << "last row, column " << c;
+        EXPECT_EQ(grid.text(n + 1, c), "") << "last row, column " << c;
         EXPECT_EQ(grid.picture(n + 1, c), "") << "last row, column " << c;
     }
     EXPECT_EQ(grid.row(), 1);
     EXPECT_EQ(grid.col(), 1);
 
     // The table holds the listed tickers in grid order, each value as text.
-    EXPECT_EQ(window.tickerCount(), n);
-    for (int i = 0; i <= maxTickers; ++i) {
-        const std::string where = "table row " + std::to_string(i);
-        if (i >= 1 && i <= n) {
-            const Listed& l = want.listed[static_cast<std::size_t>(i - 1)];
-            EXPECT_EQ(cellText(window.tickerTable()[i][0]), l.ticker) << where;
-            ASSERT_TRUE(std::holds_alternative<std::string>(window.tickerTable()[i][1])) << where;
-            EXPECT_EQ(std::get<std::string>(window.tickerTable()[i][1]), std::to_string(l.value)) << where;
-        } else {
-            EXPECT_TRUE(isEmpty(window.tickerTable()[i][0])) << where;
-            EXPECT_TRUE(isEmpty(window.tickerTable()[i][1])) << where;
-        }
+    EXPECT_EQ(window.tickerList().size(), n);
+    for (int i = 0; i < window.tickerList().size(); ++i) {
+        const std::string where = "list row " + std::to_string(i);
+        const Listed& l = want.listed[static_cast<std::size_t>(i)];
+        EXPECT_EQ(window.tickerList()[i].ticker, l.ticker) << where;
+        ASSERT_TRUE(std::holds_alternative<std::string>(window.tickerList()[i].score)) << where;
+        EXPECT_EQ(std::get<std::string>(window.tickerList()[i].score), std::to_string(l.value)) << where;
     }
 
     // Captions, counters and buttons.

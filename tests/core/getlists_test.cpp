@@ -40,8 +40,7 @@ std::string nextLink(const std::string& href, const std::string& text = "Next Pa
 // tickers in column 1, paged through the first cell of table 2.
 class ListWalk : public WebUnitTest, public ListsObserver {
 protected:
-    TickerTable table{};
-    Count count = 0;
+    TickerList list;
     std::string caption = "Get Lists";  // the button's, as the window shows it
 
     bool ticked(const ListSource&) override { return true; }
@@ -54,7 +53,7 @@ protected:
         const std::string host = url.substr(7, url.find('/', 7) - 7);
         const std::string path = url.substr(7 + host.size());
         const ListSource source{0, "Walk", host.c_str(), path.c_str(), nullptr, 1, 1, 1, step, paging, 2, 1, 1, "Next Page"};
-        const std::vector<ListReport> reports = getLists(access(), {&source, 1}, table, count, *this);
+        const std::vector<ListReport> reports = getLists(access(), {&source, 1}, list, *this);
         report = reports.size() == 1 ? reports[0].summary() : "reports: " + std::to_string(reports.size());
     }
     std::string report;  // the walk's report line
@@ -62,8 +61,8 @@ protected:
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= count; ++i)
-            v.push_back(cellText(table[i][0]));
+        for (const ListedTicker& listed : list)
+            v.push_back(listed.ticker);
         return v;
     }
 };
@@ -85,8 +84,8 @@ protected:
     std::vector<std::string> taken() const
     {
         std::vector<std::string> v;
-        for (int i = 1; i <= window.tickerCount(); ++i)
-            v.push_back(cellText(window.tickerTable()[i][0]));
+        for (int i = 1; i <= window.tickerList().size(); ++i)
+            v.push_back(window.tickerList()[i - 1].ticker);
         return v;
     }
 
@@ -136,8 +135,8 @@ TEST_F(ListWalk, APageGivesAtMost500RowsThenTheLimitStopsTheWalk)
     web.setPage(base + "big", listPage(1, 1, 1, tickers("T", 520), nextLink("more")));
     web.setPage(base + "more", listPage(1, 1, 1, {"LATE"}));
     walk(base + "big");
-    EXPECT_EQ(count, 500);
-    EXPECT_EQ(cellText(table[500][0]), "T500");
+    EXPECT_EQ(list.size(), 500);
+    EXPECT_EQ(list[499].ticker, "T500");
     ASSERT_EQ(messages.size(), 1u) << "the next page offers the 501st";
     EXPECT_EQ(messages[0], "Only 500 tickers allowed");
     EXPECT_EQ(caption, "Get Lists");
@@ -167,7 +166,7 @@ TEST_F(ListWalk, AFirstPageThatFailsIsReported)
     web.setFault(base + "down", simweb::Fault::Drop);
     caption = "XYZ";
     walk(base + "down");
-    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(list.empty());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Couldn't connect. Clear list and try again.");
     EXPECT_EQ(caption, "Get Lists");
@@ -189,7 +188,7 @@ TEST_F(GetLists, AnEndlessChainStopsAfterAHundredPages)
     tickOnly({0});
     window.click(Command::GetLists);
     EXPECT_EQ(web.requests().size(), 100u);
-    EXPECT_GT(window.tickerCount(), 0);
+    EXPECT_GT(window.tickerList().size(), 0);
     EXPECT_EQ(window.statusLabel.caption, "Idle...");
 }
 
@@ -229,7 +228,7 @@ TEST_F(GetLists, EveryPageFailingReportsEachThenNoTickers)
                                                           "No Tickers selected"}));
     EXPECT_TRUE(window.getListsButton.enabled);
     EXPECT_FALSE(window.saveListButton.enabled);
-    EXPECT_EQ(window.tickerCount(), 0);
+    EXPECT_EQ(window.tickerList().size(), 0);
 }
 
 TEST_F(GetLists, SourcesAreReadInTheirFixedOrderAndDuplicatesKept)
@@ -276,10 +275,10 @@ TEST_F(GetLists, MoreThan500AcrossSourcesKeepsTheFirst500)
     web.setPage(signal, listPage(11, 1, 1, tickers("B", 100)));
     tickOnly({3, 8, 2});  // Nasdaq, Barchart signals, then the S&P 500
     window.click(Command::GetLists);
-    EXPECT_EQ(window.tickerCount(), 500);
-    EXPECT_EQ(cellText(window.tickerTable()[450][0]), "N450");
-    EXPECT_EQ(cellText(window.tickerTable()[451][0]), "B1");
-    EXPECT_EQ(cellText(window.tickerTable()[500][0]), "B50");
+    EXPECT_EQ(window.tickerList().size(), 500);
+    EXPECT_EQ(window.tickerList()[449].ticker, "N450");
+    EXPECT_EQ(window.tickerList()[450].ticker, "B1");
+    EXPECT_EQ(window.tickerList()[499].ticker, "B50");
     // The source that first offers a 501st ticker, and every later one.
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Only 500 tickers allowed",
                                                           "Only 500 tickers allowed"}));
@@ -338,10 +337,10 @@ TEST_F(GetLists, EveryBuiltInSourceGivesTickers)
         one.load();
         one.listBoxes[index].value = 1;
         one.click(Command::GetLists);
-        EXPECT_GT(one.tickerCount(), 0) << "List box " << index;
+        EXPECT_GT(one.tickerList().size(), 0) << "List box " << index;
         EXPECT_TRUE(fresh.messages.empty()) << "List box " << index << ": " << fresh.messages.front();
-        for (int i = 1; i <= one.tickerCount(); ++i) {
-            std::string t = cellText(one.tickerTable()[i][0]);
+        for (int i = 1; i <= one.tickerList().size(); ++i) {
+            std::string t = one.tickerList()[i - 1].ticker;
             ASSERT_FALSE(t.empty());
             ASSERT_LE(t.size(), 6u) << "List box " << index << " row " << i << ": " << t;
         }
@@ -425,8 +424,8 @@ TEST_F(GetLists, AheadTheWalkShowsWhatOnePageAfterAnotherShows)
         for (auto& [index, box] : fresh.listBoxes)
             box.value = 1;
         fresh.click(Command::GetLists);
-        for (int i = 1; i <= fresh.tickerCount(); ++i)
-            seen.table.push_back(cellText(fresh.tickerTable()[i][0]));
+        for (int i = 1; i <= fresh.tickerList().size(); ++i)
+            seen.table.push_back(fresh.tickerList()[i - 1].ticker);
         seen.messages = recorded.messages;
         seen.labels = fresh.tickersFoundLabel.caption + "|" + fresh.statusLabel.caption + "|" + fresh.getListsButton.caption;
         return seen;

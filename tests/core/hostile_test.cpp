@@ -229,7 +229,7 @@ protected:
         PageFetcher fetcher;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             SCOPED_TRACE(rows[i].ticker);
-            EXPECT_EQ(cellText(ran.table[i + 1][1]), rows[i].score);
+            EXPECT_EQ(cellText(ran.list[int(i)].score), rows[i].score);
             EXPECT_TRUE(fetcher.OpenPage(momentumUrl(rows[i].ticker)));
             EXPECT_EQ(fetcher.GetCellText(14, 2, 2), rows[i].cellText);
         }
@@ -320,9 +320,9 @@ TEST_F(HostileRank, NewsDatesNoCalendarHasGiveNoPoints)
     const veltrop::testing::OneSourceRun ran = veltrop::testing::rankBy(news, tickers);
 
     for (int row = 1; row <= 4; ++row)
-        EXPECT_TRUE(isEmpty(ran.table[row][1])) << dates[row - 1].first;
+        EXPECT_TRUE(isEmpty(ran.list[row - 1].score)) << dates[row - 1].first;
     // More than twenty years ago, whatever today is.
-    const auto* days = std::get_if<double>(&ran.table[5][1]);
+    const auto* days = std::get_if<double>(&ran.list[4].score);
     ASSERT_NE(days, nullptr);
     EXPECT_GT(*days, 20 * 365);
     EXPECT_TRUE(ran.messages.empty());
@@ -406,8 +406,8 @@ TEST_F(HostileFiles, FiftyMegabytesOfShortLinesGiveTheFirstFiveHundredQuickly)
     const auto start = std::chrono::steady_clock::now();
     load(path);
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(window.tickerCount(), 500);
-    EXPECT_EQ(cellText(window.tickerTable()[500][0]), "AB");
+    EXPECT_EQ(window.tickerList().size(), 500);
+    EXPECT_EQ(window.tickerList()[499].ticker, "AB");
     EXPECT_EQ(window.tickersFoundLabel.caption, " 500 tickers found");
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
 }

@@ -48,7 +48,7 @@ protected:
     void gatheredList()
     {
         setList({"AAA", "BBB"});
-        window.resultsGrid.addItem("AAA\t");
+        window.resultsGrid.showRanked({{"AAA", 1, 1}}, "");
         window.tickersFoundLabel.caption = " 2 tickers found";
         window.getListsButton.enabled = false;
         window.saveListButton.enabled = true;
@@ -60,7 +60,7 @@ protected:
     {
         EXPECT_EQ(tickers(), (std::vector<std::string>{"AAA", "BBB"}));
         EXPECT_EQ(window.resultsGrid.rows(), 3);
-        EXPECT_EQ(window.resultsGrid.textMatrix(2, 0), "AAA");
+        EXPECT_EQ(window.resultsGrid.text(1, 0), "AAA");
         EXPECT_EQ(window.tickersFoundLabel.caption, " 2 tickers found");
         EXPECT_FALSE(window.getListsButton.enabled);
         EXPECT_TRUE(window.saveListButton.enabled);
@@ -125,7 +125,7 @@ TEST_F(ListFiles, AnEmptyFileClearsTheListAndSaysSo)
     gatheredList();
     load(file("empty.vel", ""));
     EXPECT_EQ(dialogs.messages, (std::vector<std::string>{formatMessage, "No Tickers selected"}));
-    EXPECT_EQ(window.tickerCount(), 0);
+    EXPECT_EQ(window.tickerList().size(), 0);
     EXPECT_EQ(window.resultsGrid.rows(), 2);
     EXPECT_EQ(window.tickersFoundLabel.caption, "");
     EXPECT_TRUE(window.getListsButton.enabled);
@@ -140,8 +140,8 @@ TEST_F(ListFiles, SixHundredLinesLoadTheFirstFiveHundred)
     for (int i = 1; i <= 600; ++i)
         bytes += "t" + std::to_string(i) + "\r\n";
     load(file("long.vel", bytes));
-    EXPECT_EQ(window.tickerCount(), 500);
-    EXPECT_EQ(cellText(window.tickerTable()[500][0]), "T500");
+    EXPECT_EQ(window.tickerList().size(), 500);
+    EXPECT_EQ(window.tickerList()[499].ticker, "T500");
     EXPECT_EQ(window.tickersFoundLabel.caption, " 500 tickers found");
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{formatMessage});
 }
@@ -239,12 +239,11 @@ TEST_F(ListFiles, SavedListsLoadBackTheSameInTheSameOrder)
     load(folder / "list");
     EXPECT_EQ(tickers(), (std::vector<std::string>{"MSFT", "", "BRK.B", " IBM ", "INTC"}));
 
-    // Only the rows of the list are written, whatever the table holds after
-    // them.
-    TickerTable table{};
-    table[1][0] = std::string("A");
-    table[2][0] = std::string("NOT SAVED");
-    EXPECT_EQ(writeListFile((folder / "one").string(), table, 1), "");
+    // Only the tickers are written, not their scores.
+    TickerList list;
+    list.add("A");
+    list[0].score = 12.0;
+    EXPECT_EQ(writeListFile((folder / "one").string(), list), "");
     EXPECT_EQ(readBytes(folder / "one"), "A\r\n");
 }
 
@@ -303,7 +302,7 @@ TEST_F(ListFiles, AFailedSaveSaysWhyAndLeavesWhatWasThere)
     EXPECT_EQ(dialogs.messages[0], prefix + std::strerror(EISDIR));
     EXPECT_TRUE(fs::is_directory(folder / "taken.vel"));
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"taken.vel"});
-    EXPECT_EQ(window.tickerCount(), 1);
+    EXPECT_EQ(window.tickerList().size(), 1);
 }
 
 // Runs `body` as an ordinary user: in a child process that gives up root,

@@ -56,11 +56,8 @@ protected:
     // click on it.
     void clickTickerCell(const std::string& ticker)
     {
-        window.resultsGrid.setRows(3);
-        window.resultsGrid.setTextMatrix(1, 0, ticker);
-        window.resultsGrid.setTextMatrix(2, 0, "ZZZ");
-        window.resultsGrid.setRow(1);
-        window.resultsGrid.setCol(0);
+        window.resultsGrid.showRanked({{ticker, 1, 1}, {"ZZZ", 1, 1}}, window.programFolder());
+        window.resultsGrid.setCurrent(1, 0);
         window.opinionButton.enabled = true;
     }
 
@@ -120,8 +117,7 @@ TEST_F(Opinion, TheCellIsSentAsItHoldsIt)
 TEST_F(Opinion, ThePictureCellAfterARunAsksForATicker)
 {
     clickTickerCell("IBM");
-    window.resultsGrid.setCol(1);
-    window.resultsGrid.setCellPicture(window.programFolder() + "/vp17.bmp");
+    window.resultsGrid.setCurrent(1, 1);
     window.opinionBox.text = "kept";
     EXPECT_EQ(opinion(), "kept");
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Select a ticker and try again."});

@@ -268,21 +268,18 @@ TEST(PinnedTables, StartUpWithoutAConnectionLeavesEveryStartValue)
 
     // The results grid: a header row and one empty row, three columns.
     EXPECT_EQ(window.resultsGrid.rows(), 2);
-    EXPECT_EQ(window.resultsGrid.cols(), 3);
-    EXPECT_EQ(window.resultsGrid.fixedRows(), 1);
-    EXPECT_EQ(window.resultsGrid.textMatrix(0, 0), "Ticker");
-    EXPECT_EQ(window.resultsGrid.textMatrix(0, 1), "Rank");
-    EXPECT_EQ(window.resultsGrid.textMatrix(1, 0), "");
+    EXPECT_EQ(ResultsGrid::columns, 3);
+    EXPECT_EQ(window.resultsGrid.text(0, 0), "Ticker");
+    EXPECT_EQ(window.resultsGrid.text(0, 1), "Rank");
+    EXPECT_EQ(window.resultsGrid.text(1, 0), "");
     EXPECT_EQ(window.resultsGrid.colWidth(0), 1000);
     EXPECT_EQ(window.resultsGrid.colWidth(1), 3350);
     EXPECT_EQ(window.resultsGrid.colWidth(2), 0);
-    EXPECT_EQ(window.resultsGrid.fillStyle(), FlexGrid::FillStyle::Repeat);
+    EXPECT_EQ(window.resultsGrid.row(), 1);
+    EXPECT_EQ(window.resultsGrid.col(), 1);
 
     // What outlives a command.
-    for (int row = 0; row <= maxTickers; ++row)
-        for (int column = 0; column < 2; ++column)
-            EXPECT_TRUE(isEmpty(window.tickerTable()[row][column])) << row << "," << column;
-    EXPECT_EQ(window.tickerCount(), 0);
+    EXPECT_TRUE(window.tickerList().empty());
     EXPECT_FALSE(window.cancelRequested());
     EXPECT_EQ(window.limits().price, 5);
     EXPECT_EQ(window.limits().volume, 25000);

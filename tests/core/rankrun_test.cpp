@@ -63,11 +63,10 @@ std::string reportOf(const RankTally& tally)
 }
 
 
-// One rank source over a ticker table, as a ranking run takes it.
+// One rank source over a ticker list, as a ranking run takes it.
 class RankLoop : public veltrop::testing::WebUnitTest, public RankObserver {
 protected:
-    TickerTable table{};
-    Count count = 0;
+    TickerList list;
     bool cancel = false;
     RankTally tally;
     std::string progressLine;             // the progress line as the window would show it
@@ -94,12 +93,11 @@ protected:
     }
     std::function<void()> duringTurn;
 
-    void tickers(std::initializer_list<const char*> list)
+    void tickers(std::initializer_list<const char*> names)
     {
-        table = {};
-        count = 0;
-        for (const char* t : list)
-            table[++count][0] = std::string(t);
+        list.clear();
+        for (const char* t : names)
+            list.add(t);
     }
 
     void momentum(const std::string& ticker, const std::string& cell)
@@ -109,11 +107,12 @@ protected:
 
     void run(int index)
     {
-        tally = rankTickers(access(), {rankSourceByIndex(index), 1}, table, count, count, cancel, *this);
+        tally = rankTickers(access(), {rankSourceByIndex(index), 1}, list, list.size(), cancel, *this);
     }
 
-    std::string score(int row) const { return cellText(table[row][1]); }
-    bool untouched(int row) const { return isEmpty(table[row][1]); }
+    // Rows counted from 1, as the list shows them.
+    std::string score(int row) const { return cellText(list[row - 1].score); }
+    bool untouched(int row) const { return isEmpty(list[row - 1].score); }
 };
 
 TEST(RankSourceTable, AsTheSitesAddressThem)
@@ -187,7 +186,7 @@ TEST_F(RankLoop, PointsAddedAndRecorded)
     momentum("CCC", "0");
     momentum("DDD", "-3");
     momentum("EEE", "");
-    table[1][1] = 3.0;
+    list[0].score = 3.0;
     run(0);
     EXPECT_EQ(score(1), "60");
     EXPECT_EQ(score(2), "12");

@@ -137,7 +137,7 @@ protected:
         const veltrop::testing::OneSourceRun ran = veltrop::testing::rankBy(source, tickers, 1);
         Outcome out;
         for (std::size_t i = 0; i < tickers.size(); ++i) {
-            const CellValue& score = ran.table[i + 1][1];
+            const CellValue& score = ran.list[int(i)].score;
             if (std::holds_alternative<double>(score))
                 out.scores.emplace_back(static_cast<long long>(std::get<double>(score)));
             else if (std::holds_alternative<std::monostate>(score))

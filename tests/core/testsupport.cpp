@@ -81,13 +81,12 @@ public:
 OneSourceRun rankBy(const RankSource& source, const std::vector<std::string>& tickers, int lookahead)
 {
     OneSourceRun run;
-    Count count = 0;
     for (const std::string& ticker : tickers)
-        run.table[++count][0] = ticker;
+        run.list.add(ticker);
     FetchPool engine;
     Recorder recorder(run.messages);
     const bool cancel = false;
-    run.tally = rankTickers({engine, lookahead, {}, {}}, {&source, 1}, run.table, count, count, cancel, recorder);
+    run.tally = rankTickers({engine, lookahead, {}, {}}, {&source, 1}, run.list, run.list.size(), cancel, recorder);
     run.recorded = recorder.recordedScore;
     return run;
 }
@@ -95,17 +94,16 @@ OneSourceRun rankBy(const RankSource& source, const std::vector<std::string>& ti
 std::vector<std::string> filterBy(const std::vector<std::string>& tickers, std::vector<std::string>& messages,
                                   const Limits& limits)
 {
-    TickerTable table{};
-    Count count = 0;
+    TickerList list;
     for (const std::string& ticker : tickers)
-        table[++count][0] = ticker;
+        list.add(ticker);
     FetchPool engine;
     Recorder recorder(messages);
     bool cancel = false;
-    filterTickers({engine, 0, {}, {}}, table, count, limits, cancel, recorder);
+    filterTickers({engine, 0, {}, {}}, list, limits, cancel, recorder);
     std::vector<std::string> kept;
-    for (int i = 1; i <= count; ++i)
-        kept.push_back(cellText(table[i][0]));
+    for (const ListedTicker& listed : list)
+        kept.push_back(listed.ticker);
     return kept;
 }
 

@@ -114,7 +114,7 @@ protected:
 // One rank source over `tickers`, as a ranking run takes it, on whatever
 // route http_proxy names.
 struct OneSourceRun {
-    TickerTable table{};
+    TickerList list;
     RankTally tally;
     std::string recorded;  // the last score recorded, as the rank button shows it
     std::vector<std::string> messages;
@@ -179,8 +179,8 @@ protected:
     std::vector<std::string> tickers() const
     {
         std::vector<std::string> out;
-        for (int row = 1; row <= window.tickerCount(); ++row)
-            out.push_back(cellText(window.tickerTable()[row][0]));
+        for (int row = 1; row <= window.tickerList().size(); ++row)
+            out.push_back(window.tickerList()[row - 1].ticker);
         return out;
     }
 };

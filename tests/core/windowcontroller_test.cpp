@@ -44,7 +44,7 @@ TEST(StartUp, WithoutAConnectionWarnsOnceAndStartsNormally)
 
 TEST_F(WindowControllerTest, StartStatesOfStateAndButtons)
 {
-    EXPECT_EQ(window.tickerCount(), 0);
+    EXPECT_EQ(window.tickerList().size(), 0);
     EXPECT_FALSE(window.cancelRequested());
     EXPECT_EQ(window.limits().price, 5);
     EXPECT_EQ(window.limits().volume, 25000);
@@ -60,8 +60,8 @@ TEST_F(WindowControllerTest, StartStatesOfStateAndButtons)
         EXPECT_EQ(r.button->enabled, r.enabled) << r.button->caption;
 
     EXPECT_EQ(window.resultsGrid.rows(), 2);
-    EXPECT_EQ(window.resultsGrid.textMatrix(0, 0), "Ticker");
-    EXPECT_EQ(window.resultsGrid.textMatrix(0, 1), "Rank");
+    EXPECT_EQ(window.resultsGrid.text(0, 0), "Ticker");
+    EXPECT_EQ(window.resultsGrid.text(0, 1), "Rank");
     EXPECT_EQ(window.resultsGrid.colWidth(0), 1000);
     EXPECT_EQ(window.resultsGrid.colWidth(1), 3350);
     EXPECT_EQ(window.resultsGrid.colWidth(2), 0);
@@ -141,15 +141,12 @@ TEST_F(WindowControllerTest, NumbersTooLargeForTheirTypeWarnWithoutWrapping)
 
 TEST_F(WindowControllerTest, ClearAllCutsTheGridBackToTheHeaderAndOneEmptyRow)
 {
-    FlexGrid& g = window.resultsGrid;
-    for (int i = 1; i <= 10; ++i) {
-        g.addItem("");
-        g.setTextMatrix(i, 0, "T" + std::to_string(i));
-        g.setTextMatrix(i, 2, std::to_string(100 - i));
-        g.setCol(1);
-        g.setRow(i);
-        g.setCellPicture("vp17.bmp");
-    }
+    ResultsGrid& g = window.resultsGrid;
+    RankedRows rows;
+    for (int i = 1; i <= 10; ++i)
+        rows.push_back({"T" + std::to_string(i), 100 - i, 17});
+    g.showRanked(rows, "");
+    g.setCurrent(10, 0);
     window.setTickerList({"KEEP", "T2", "T3", "T4", "T5", "T6", "T7", "T8", "T9", "T10"});
     window.clearAllButton.enabled = true;
     window.rankListsButton.enabled = window.deleteBottomButton.enabled = window.opinionButton.enabled = true;
@@ -162,14 +159,13 @@ TEST_F(WindowControllerTest, ClearAllCutsTheGridBackToTheHeaderAndOneEmptyRow)
     EXPECT_TRUE(window.click(Command::ClearAll));
 
     EXPECT_EQ(g.rows(), 2);
-    EXPECT_EQ(g.textMatrix(0, 0), "Ticker");
-    EXPECT_EQ(g.textMatrix(1, 0), "");
+    EXPECT_EQ(g.text(0, 0), "Ticker");
+    EXPECT_EQ(g.text(1, 0), "");
     EXPECT_EQ(g.picture(1, 1), "");
-    EXPECT_EQ(g.textMatrix(1, 2), "99") << "row 1's hidden value is kept";
+    EXPECT_EQ(g.text(1, 2), "");
     EXPECT_EQ(g.row(), 1);
     EXPECT_EQ(g.col(), 1);
-    EXPECT_EQ(window.tickerCount(), 0);
-    EXPECT_EQ(cellText(window.tickerTable()[1][0]), "KEEP") << "rows keep their contents";
+    EXPECT_EQ(window.tickerList().size(), 0);
     EXPECT_TRUE(window.getListsButton.enabled);
     EXPECT_FALSE(window.clearAllButton.enabled);
     EXPECT_FALSE(window.rankListsButton.enabled);
@@ -184,16 +180,13 @@ TEST_F(WindowControllerTest, ClearAllCutsTheGridBackToTheHeaderAndOneEmptyRow)
 
 TEST_F(WindowControllerTest, ClearAllOnTwoRowsStillEmptiesRowOne)
 {
-    FlexGrid& g = window.resultsGrid;
-    g.setTextMatrix(1, 0, "IBM");
-    g.setCol(1);
-    g.setRow(1);
-    g.setCellPicture("vp1.bmp");
-    g.setCol(0);
+    ResultsGrid& g = window.resultsGrid;
+    g.showRanked({{"IBM", 1, 1}}, "");
+    g.setCurrent(1, 0);
     window.clearAllButton.enabled = true;
     window.click(Command::ClearAll);
     EXPECT_EQ(g.rows(), 2);
-    EXPECT_EQ(g.textMatrix(1, 0), "");
+    EXPECT_EQ(g.text(1, 0), "");
     EXPECT_EQ(g.picture(1, 1), "");
 }
 
@@ -235,7 +228,7 @@ TEST_F(WindowControllerTest, DisabledButtonsDoNothing)
 {
     window.setTickerList({"A", "B", "C"});
     EXPECT_FALSE(window.click(Command::ClearAll));
-    EXPECT_EQ(window.tickerCount(), 3);
+    EXPECT_EQ(window.tickerList().size(), 3);
 }
 
 } // namespace

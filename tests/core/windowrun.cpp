@@ -31,11 +31,11 @@ RankRunResult runRankLists(const std::vector<std::string>& tickers, std::initial
     window.rankListsButton.enabled = true;
     window.click(Command::RankLists);
 
-    for (int i = 1; i <= window.tickerCount(); ++i)
-        seen.table.push_back(cellText(window.tickerTable()[i][0]) + "=" + cellText(window.tickerTable()[i][1]));
-    const FlexGrid& grid = window.resultsGrid;
+    for (int i = 1; i <= window.tickerList().size(); ++i)
+        seen.table.push_back(window.tickerList()[i - 1].ticker + "=" + cellText(window.tickerList()[i - 1].score));
+    const ResultsGrid& grid = window.resultsGrid;
     for (int r = 0; r < grid.rows(); ++r)
-        seen.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 1) + "|" + grid.textMatrix(r, 2) + "|" +
+        seen.grid.push_back(grid.text(r, 0) + "|" + grid.text(r, 1) + "|" + grid.text(r, 2) + "|" +
                             grid.picture(r, 1));
     seen.messages = dialogs.messages;
     seen.labels = window.tickersFoundLabel.caption + "|" + window.progressLabel.caption + "|" + window.statusLabel.caption;

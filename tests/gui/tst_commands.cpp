@@ -112,7 +112,7 @@ private slots:
 
         QCOMPARE(messages(), QStringList());
         QVERIFY(requested(*web, nasdaqList));
-        QCOMPARE(controller().tickerCount(), Count(100));
+        QCOMPARE(controller().tickerList().size(), Count(100));
         QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 100 tickers found"));
         QCOMPARE(button("getListsButton")->text(), QStringLiteral("Get Lists"));
         QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
@@ -176,7 +176,7 @@ private slots:
         QVERIFY(flagAtHandling);
         QVERIFY2(delayMs < 100, qPrintable(QStringLiteral("Cancel took %1 ms").arg(delayMs)));
         // Get Lists itself does not stop for Cancel.
-        QCOMPARE(controller().tickerCount(), Count(100));
+        QCOMPARE(controller().tickerList().size(), Count(100));
         QVERIFY(controller().cancelRequested());
     }
 
@@ -197,7 +197,7 @@ private slots:
         QVERIFY(!requested(*web, "portfolio_quick_quotes"));
         QCOMPARE(messages(), QStringList());
         QCOMPARE(find<QPlainTextEdit>("testPageBox")->toPlainText(), QString());
-        QCOMPARE(controller().tickerCount(), Count(100));
+        QCOMPARE(controller().tickerList().size(), Count(100));
     }
 
     void boxTickedDuringARunCountsForItsOwnSource()
@@ -208,7 +208,7 @@ private slots:
         QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
         QCOMPARE(controller().listBoxes[8].value, 1);
         QVERIFY(requested(*web, signalList));
-        QCOMPARE(controller().tickerCount(), Count(200));
+        QCOMPARE(controller().tickerList().size(), Count(200));
         QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 200 tickers found"));
     }
 

@@ -77,10 +77,10 @@ class FaultsTest : public veltrop::testing::WindowTest {
     std::map<std::string, std::string> gridValues()
     {
         std::map<std::string, std::string> values;
-        const FlexGrid& grid = controller().resultsGrid;
+        const ResultsGrid& grid = controller().resultsGrid;
         for (int r = 1; r < grid.rows(); ++r)
-            if (!grid.textMatrix(r, 0).empty())
-                values[grid.textMatrix(r, 0)] = grid.textMatrix(r, 2);
+            if (!grid.text(r, 0).empty())
+                values[grid.text(r, 0)] = grid.text(r, 2);
         return values;
     }
 
@@ -220,9 +220,8 @@ private slots:
     void closingMidOpinionEndsPromptly()
     {
         web->setFault(opinionPage, simweb::Fault::Drip);
-        controller().resultsGrid.setTextMatrix(1, 0, keptTickers(1).front());
-        controller().resultsGrid.setRow(1);
-        controller().resultsGrid.setCol(0);
+        controller().resultsGrid.showRanked({{keptTickers(1).front(), 1, 1}}, "");
+        controller().resultsGrid.setCurrent(1, 0);
         controller().opinionButton.enabled = true;
         controller().opinionBox.text = "the report before";
         window->refresh();

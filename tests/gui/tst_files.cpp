@@ -44,15 +44,15 @@ class FilesTest : public veltrop::testing::WindowTest {
     {
         tick("listBox_3");
         click("getListsButton");
-        QCOMPARE(controller().tickerCount(), Count(100));
+        QCOMPARE(controller().tickerList().size(), Count(100));
         QCOMPARE(messages(), QStringList());
     }
 
     std::vector<std::string> tickers()
     {
         std::vector<std::string> out;
-        for (int row = 1; row <= controller().tickerCount(); ++row)
-            out.push_back(cellText(controller().tickerTable()[row][0]));
+        for (int row = 1; row <= controller().tickerList().size(); ++row)
+            out.push_back(controller().tickerList()[row - 1].ticker);
         return out;
     }
 
@@ -92,7 +92,7 @@ private slots:
         QVERIFY(enabled("saveListButton"));
 
         click("clearAllButton");
-        QCOMPARE(controller().tickerCount(), Count(0));
+        QCOMPARE(controller().tickerList().size(), Count(0));
         QtDialogs::queueFileName(path);
         click("loadListButton");
         QCOMPARE(messages(), QStringList{formatMessage});
@@ -151,13 +151,8 @@ private slots:
     void opinionOnAClickedTickerCell()
     {
         // A ranked grid as a run leaves it: the picture cell of row 1 current.
-        FlexGrid& grid = controller().resultsGrid;
-        grid.setRows(4);
-        const QStringList shownTickers{"MSFT", "IBM", "INTC"};
-        for (int row = 1; row <= 3; ++row)
-            grid.setTextMatrix(row, 0, shownTickers[row - 1].toStdString());
-        grid.setRow(1);
-        grid.setCol(1);
+        ResultsGrid& grid = controller().resultsGrid;
+        grid.showRanked({{"MSFT", 3, 17}, {"IBM", 2, 9}, {"INTC", 1, 1}}, controller().programFolder());
         controller().opinionButton.enabled = true;
         window->refresh();
         showPage(layout::ResultsPage);

@@ -1,6 +1,6 @@
-// The results grid on screen follows its model: shape, header, widths,
-// texts, pictures and current cell; a click on a cell moves the model's
-// current cell.
+// The results grid on screen follows the window's grid: shape, header,
+// widths, texts, pictures and current cell; a click on a cell moves the
+// grid's current cell.
 #include <QHeaderView>
 #include <QImage>
 #include <QTableView>
@@ -20,20 +20,17 @@ class GridViewTest : public QObject {
     std::unique_ptr<MainWindow> window;
     QTableView* view = nullptr;
 
-    FlexGrid& grid() { return window->controller().resultsGrid; }
+    ResultsGrid& grid() { return window->controller().resultsGrid; }
     int pxX(int twips) const { return qRound(twips * window->logicalDpiX() / 1440.0); }
 
-    // The grid as start-up sets it up, with `tickers` data rows.
-    void fill(const QStringList& tickers)
+    // `tickers` ranked, the first scoring 0, the next 1 and so on, with
+    // pictures from `folder`.
+    void fill(const QStringList& tickers, const QString& folder = {})
     {
-        grid().setFormatString("^Ticker|^Rank");
-        grid().setColWidth(0, 1000);
-        grid().setColWidth(1, 3350);
-        grid().setColWidth(2, 0);
-        grid().setRows(2);
-        grid().setTextMatrix(1, 0, tickers.value(0).toStdString());
-        for (qsizetype i = 1; i < tickers.size(); ++i)
-            grid().addItem(tickers[i].toStdString() + "\t\t" + std::to_string(i));
+        RankedRows rows;
+        for (qsizetype i = 0; i < tickers.size(); ++i)
+            rows.push_back({tickers[i].toStdString(), Whole(i), int(9 + i)});
+        grid().showRanked(rows, folder.toStdString());
         window->refresh();
     }
 
@@ -76,32 +73,33 @@ private slots:
         QVERIFY(view->isColumnHidden(2));
         QVERIFY(!view->isColumnHidden(1));
 
-        // The header row is not a data row: one data row shows.
-        QCOMPARE(view->model()->rowCount(), 1);
+        // The header row is not a data row: one data row and the empty row
+        // after it show.
+        QCOMPARE(view->model()->rowCount(), 2);
         QCOMPARE(shown(0, 0), QStringLiteral("IBM"));
     }
 
     void rowsGrowAndShrinkWithTheModel()
     {
         fill({"AA", "BB", "CC", "DD"});
-        QCOMPARE(view->model()->rowCount(), 4);
+        QCOMPARE(view->model()->rowCount(), 5);
         QCOMPARE(shown(3, 0), QStringLiteral("DD"));
         QCOMPARE(shown(2, 2), QStringLiteral("2"));
 
-        QVERIFY(grid().removeItem(2));  // "BB"
+        grid().showCut({{"AA", 3, 1}, {"CC", 2, 1}, {"DD", 1, 1}}, "");
         window->refresh();
-        QCOMPARE(view->model()->rowCount(), 3);
+        QCOMPARE(view->model()->rowCount(), 4);
         QCOMPARE(shown(1, 0), QStringLiteral("CC"));
 
         // Same shape, new text: still shown.
-        grid().setTextMatrix(1, 0, "ZZ");
+        grid().showCut({{"ZZ", 3, 1}, {"CC", 2, 1}, {"DD", 1, 1}}, "");
         window->refresh();
         QCOMPARE(shown(0, 0), QStringLiteral("ZZ"));
 
-        grid().setRows(2);
+        grid().clear();
         window->refresh();
         QCOMPARE(view->model()->rowCount(), 1);
-        QCOMPARE(shown(0, 0), QStringLiteral("ZZ"));
+        QCOMPARE(shown(0, 0), QString());
     }
 
     void cellPicturesAreDrawnAndMissingOnesLeftBlank()
@@ -110,17 +108,10 @@ private slots:
         QVERIFY(dir.isValid());
         QImage red(20, 8, QImage::Format_RGB32);
         red.fill(Qt::red);
-        const QString picture = dir.filePath("vp9.bmp");
-        QVERIFY(red.save(picture, "BMP"));
+        QVERIFY(red.save(dir.filePath("vp9.bmp"), "BMP"));
 
-        fill({"AA", "BB"});
-        grid().setCol(1);
-        grid().setRow(1);
-        grid().setCellPicture(picture.toStdString());
-        grid().setRow(2);
-        grid().setCellPicture(dir.filePath("vp10.bmp").toStdString());  // not there
-        grid().setRow(1);
-        grid().setCol(0);  // the selection away from the picture cells
+        fill({"AA", "BB"}, dir.path());  // BB's vp10.bmp is not there
+        grid().setCurrent(1, 0);         // the selection away from the picture cells
         window->refresh();
         QTest::qWait(50);
 
@@ -131,8 +122,7 @@ private slots:
     void currentCellFollowsTheModel()
     {
         fill({"AA", "BB", "CC"});
-        grid().setRow(3);
-        grid().setCol(1);
+        grid().setCurrent(3, 1);
         window->refresh();
         QCOMPARE(view->currentIndex().row(), 2);
         QCOMPARE(view->currentIndex().column(), 1);
@@ -148,28 +138,24 @@ private slots:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(target).center());
         QCOMPARE(grid().row(), 2);
         QCOMPARE(grid().col(), 1);
-        QCOMPARE(grid().rowSel(), 2);
-        QCOMPARE(grid().colSel(), 1);
+        QCOMPARE(view->selectionModel()->selectedIndexes(), QModelIndexList{target});
 
-        // A later change of the model still shows, and the click stays.
-        grid().setTextMatrix(2, 0, "XX");
+        // A later change of the grid still shows, and the current cell with it.
+        grid().showRanked({{"AA", 3, 1}, {"XX", 2, 1}}, "");
         window->refresh();
         QCOMPARE(shown(1, 0), QStringLiteral("XX"));
-        QCOMPARE(view->currentIndex(), target);
-        QCOMPARE(grid().row(), 2);
+        QCOMPARE(view->currentIndex(), view->model()->index(0, 1));
     }
 
     void commandsMovingTheCurrentCellDoNotCountAsClicks()
     {
         fill({"AA", "BB", "CC"});
-        // A command walking the rows, as the ranking display does.
+        // A command moving the current cell row by row.
         for (int r = 1; r <= 3; ++r) {
-            grid().setRow(r);
-            grid().setCol(0);
+            grid().setCurrent(r, 0);
             window->refresh();
         }
-        grid().setRow(1);
-        grid().setCol(1);
+        grid().setCurrent(1, 1);
         window->refresh();
         QCOMPARE(grid().row(), 1);
         QCOMPARE(grid().col(), 1);

@@ -108,14 +108,14 @@ class RankTest : public veltrop::testing::WindowTest {
         }
         std::stable_sort(ranked.begin(), ranked.end(), [](auto& a, auto& b) { return a.value > b.value; });
 
-        const FlexGrid& grid = controller().resultsGrid;
+        const ResultsGrid& grid = controller().resultsGrid;
         QCOMPARE(grid.rows(), int(ranked.size()) + 2);
-        QCOMPARE(controller().tickerCount(), Count(ranked.size()));
+        QCOMPARE(controller().tickerList().size(), Count(ranked.size()));
         for (std::size_t r = 0; r < ranked.size(); ++r) {
             const int row = int(r) + 1;
-            QCOMPARE(grid.textMatrix(row, 0), ranked[r].ticker);
-            QCOMPARE(grid.textMatrix(row, 1), std::string());
-            QCOMPARE(grid.textMatrix(row, 2), std::to_string(ranked[r].value));
+            QCOMPARE(grid.text(row, 0), ranked[r].ticker);
+            QCOMPARE(grid.text(row, 1), std::string());
+            QCOMPARE(grid.text(row, 2), std::to_string(ranked[r].value));
             const std::string picture = "/vp" + std::to_string(band(double(ranked[r].value), lowest, highest)) + ".bmp";
             QVERIFY2(grid.picture(row, 1).ends_with(picture), grid.picture(row, 1).c_str());
         }

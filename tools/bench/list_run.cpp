@@ -62,8 +62,8 @@ Outcome timeRun(simweb::Server& web, int lookahead)
     window.click(veltrop::Command::GetLists);
     o.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     o.requests = web.requests();
-    for (int i = 1; i <= window.tickerCount(); ++i)
-        o.shown.table.push_back(veltrop::cellText(window.tickerTable()[i][0]));
+    for (const veltrop::ListedTicker& listed : window.tickerList())
+        o.shown.table.push_back(listed.ticker);
     o.shown.messages = dialogs.shown;
     o.shown.labels = window.tickersFoundLabel.caption + "|" + window.statusLabel.caption + "|" + window.getListsButton.caption;
     return o;

@@ -110,12 +110,16 @@ Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool 
     o.requests = web.requests().size();
     o.workSeconds = window.fetchpool().counters().workSeconds;
 
-    for (int i = 1; i <= window.tickerCount(); ++i)
-        o.shown.table.push_back(veltrop::cellText(window.tickerTable()[i][0]) + "=" +
-                                veltrop::cellText(window.tickerTable()[i][1]));
-    const veltrop::FlexGrid& grid = window.resultsGrid;
-    for (int r = 0; r < grid.rows(); ++r)
-        o.shown.grid.push_back(grid.textMatrix(r, 0) + "|" + grid.textMatrix(r, 2) + "|" + grid.picture(r, 1));
+    for (const veltrop::ListedTicker& listed : window.tickerList())
+        o.shown.table.push_back(listed.ticker + "=" + veltrop::cellText(listed.score));
+    const veltrop::ResultsGrid& grid = window.resultsGrid;
+    for (int r = 0; r < grid.rows(); ++r) {
+        std::string row;
+        for (int c = 0; c < veltrop::ResultsGrid::columns; ++c)
+            row += grid.text(r, c) + "|" + grid.picture(r, c) + "|";
+        o.shown.grid.push_back(row);
+    }
+    o.shown.grid.push_back("current " + std::to_string(grid.row()) + "," + std::to_string(grid.col()));
     o.shown.messages = dialogs.shown;
     o.shown.labels = window.tickersFoundLabel.caption + "|" + window.progressLabel.caption + "|" + window.statusLabel.caption + "|" +
                      window.rankListsButton.caption;
