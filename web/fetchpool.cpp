@@ -1,6 +1,7 @@
 #include "web/fetchpool.h"
 
 #include "web/charset.h"
+#include "web/retrypolicy.h"
 
 #include <curl/curl.h>
 
@@ -171,59 +172,21 @@ bool succeeded(const Answer& answer)
     return answer.result == CURLE_OK && answer.status >= 200 && answer.status <= 299;
 }
 
-// The longest pause a Retry-After may name here: far longer than the program
-// gives any page, so the caller refuses the retry and the page fails now
-// rather than after a wait that could not end in time; short enough that
-// adding it to a clock cannot overflow.
-constexpr long longestRetryPauseMilliseconds = 24L * 60 * 60 * 1000;
-
-// The pause a Retry-After value names: a number of seconds, or an HTTP date
-// (the time until then, nothing once it has passed); nullopt for anything
-// else, which leaves the caller's usual pause.
-std::optional<long> namedPause(const char* value)
+// How the transfer on `easy` ended, for the retry rules; the attempt and
+// the time left are the caller's to fill in.
+TransferEnd endOf(CURL* easy, CURLcode result)
 {
-    char* end = nullptr;
-    const long long seconds = std::strtoll(value, &end, 10);  // an overflow saturates into the cap
-    if (end != value && *end == '\0') {
-        if (seconds < 0)
-            return std::nullopt;
-        return long(std::min<long long>(seconds, longestRetryPauseMilliseconds / 1000) * 1000);
-    }
-    const time_t date = curl_getdate(value, nullptr);
-    if (date == -1)
-        return std::nullopt;
-    // Both in milliseconds since the epoch, so that a date a second ahead
-    // does not round to nothing.
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::system_clock::now().time_since_epoch()).count();
-    const long long until = static_cast<long long>(date) * 1000 - now;
-    return long(std::clamp<long long>(until, 0, longestRetryPauseMilliseconds));
-}
-
-// How long to pause before asking again for a page whose transfer ended this
-// way, when the failure says nothing of the page itself: the connection
-// closed or reset before any byte of an answer, or the site answered 502,
-// 503, 504 or 429 (busy, or a proxy that could not reach it). The pause is
-// the one the answer's Retry-After names, else `usual`. nullopt for every
-// other ending: a page that is missing, broken or too slow stays so.
-std::optional<long> retryPause(CURL* easy, CURLcode result, long usual)
-{
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status == 0) {
-        long headerBytes = 0;
-        curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
-        const bool closedUnanswered =
-            result == CURLE_GOT_NOTHING || result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR;
-        return closedUnanswered && headerBytes == 0 ? std::optional<long>(usual) : std::nullopt;
-    }
-    if (status != 502 && status != 503 && status != 504 && status != 429)
-        return std::nullopt;
+    TransferEnd end;
+    end.result = result;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &end.status);
+    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &end.headerBytes);
     curl_header* header = nullptr;
     if (curl_easy_header(easy, "Retry-After", 0, CURLH_HEADER, -1, &header) == CURLHE_OK && header &&
         header->value)
-        return namedPause(header->value).value_or(usual);
-    return usual;
+        end.retryAfter = header->value;
+    end.nowMilliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::system_clock::now().time_since_epoch()).count();
+    return end;
 }
 
 // The page of a complete 2xx answer, decoded from its charset and indexed;
@@ -475,10 +438,11 @@ struct FetchPool::Impl {
     // With the lock held: a transfer ended.
     void ended(Item& item, CURLcode result)
     {
-        const std::optional<long> pause =
-            transfer::retryPause(item.easy.get(), result, limits.retryPauseMilliseconds);
-        if (pause && item.attempts <= limits.retries &&
-            Clock::now() + std::chrono::milliseconds(*pause) < item.deadline) {
+        TransferEnd end = transfer::endOf(item.easy.get(), result);
+        end.attempt = item.attempts;
+        end.millisecondsLeft = millisecondsUntil(item.deadline);
+        if (const std::optional<long> pause =
+                retryPause({limits.retries, limits.retryPauseMilliseconds}, end)) {
             try {
                 pausing.push_back(item.id);
                 detach(item);
