@@ -128,9 +128,6 @@ public:
     };
     Counters counters() const;
 
-    // The host of an http or https address, in lower case.
-    static std::string hostOf(const std::string& url);
-
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
