@@ -315,6 +315,7 @@ struct FetchPool::Impl {
                 handler = std::move(item->handler);
                 failure.reason = item->reason;
                 failure.retries = std::max(0, item->attempts - 1);
+                failure.timeLimitMilliseconds = item->request.timeLimitMilliseconds;
             }
             // The item stays in `items` until this worker erases it, and no
             // other thread touches its answer or request meanwhile.
@@ -352,8 +353,6 @@ void* FetchPool::defaultMulti()
     transfer::initCurlOnce();
     return curl_multi_init();
 }
-
-FetchPool::FetchPool() : FetchPool(Limits{}) {}
 
 FetchPool::FetchPool(Limits limits, MultiFactory makeMulti) : d(std::make_unique<Impl>())
 {

@@ -79,6 +79,7 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
         read.failure.reason = failure.reason;
         read.failure.status = failure.status;
         read.failure.retries = failure.retries;
+        read.failure.timeLimitMilliseconds = failure.timeLimitMilliseconds;
         try {
             read.failure.detail = failure.detail;
         } catch (...) {

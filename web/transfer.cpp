@@ -160,29 +160,3 @@ FetchPool::Arrival arrivalOf(Answer& answer, const BodySink& sink, FetchPool::Fa
 }
 
 } // namespace veltrop::transfer
-
-namespace veltrop {
-
-std::string FetchPool::Failure::describe() const
-{
-    std::string text;
-    switch (reason) {
-    case Reason::None: text = "opened"; break;
-    case Reason::Status: text = "HTTP " + std::to_string(status); break;
-    case Reason::TimedOut: text = "timed out"; break;
-    case Reason::Refused: text = "connection refused"; break;
-    case Reason::Reset: text = "connection closed before a complete answer"; break;
-    case Reason::NotFound: text = "host not found"; break;
-    case Reason::TooLarge: text = "page too large"; break;
-    case Reason::Unreadable: text = "page could not be read"; break;
-    case Reason::NoNetwork: text = "no network"; break;
-    case Reason::OutOfMemory: text = "out of memory"; break;
-    case Reason::Cancelled: text = "cancelled"; break;
-    case Reason::Other: text = detail.empty() ? "transfer failed" : detail; break;
-    }
-    if (retries > 0)
-        text += " after " + std::to_string(retries) + (retries == 1 ? " retry" : " retries");
-    return text;
-}
-
-} // namespace veltrop
