@@ -34,8 +34,8 @@ void HostQueue::add(const std::string& name, Key key)
     auto it = hosts.find(name);
     if (it == hosts.end()) {
         it = hosts.try_emplace(name).first;
-        it->second.name = name;
         try {
+            it->second.name = name;
             // An empty host sorts after every other, and no two share a name.
             it->second.place = eligible.extract(eligible.insert(&it->second).first);
         } catch (...) {
