@@ -8,7 +8,11 @@ std::string whyNotOpened(const FetchPool::Failure& failure)
     std::string text;
     switch (failure.reason) {
     case Status: text = "the page answered " + std::to_string(failure.status); break;
-    case TimedOut: text = "no answer in 60 s"; break;
+    case TimedOut:
+        text = "no answer in " + (failure.timeLimitMilliseconds % 1000 == 0
+                                      ? std::to_string(failure.timeLimitMilliseconds / 1000) + " s"
+                                      : std::to_string(failure.timeLimitMilliseconds) + " ms");
+        break;
     case Refused:
     case NotFound:
     case NoNetwork: text = "could not connect"; break;

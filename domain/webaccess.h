@@ -36,8 +36,8 @@ struct WebAccess {
 };
 
 // Why a page did not open, for a person: "the page answered 500",
-// "no answer in 60 s", "could not connect", "the page answered 503,
-// retried twice".
+// "no answer in 60 s" (the page's own time limit), "could not connect",
+// "the page answered 503, retried twice".
 std::string whyNotOpened(const FetchPool::Failure& failure);
 
 // Where a command tells the user something: a message box, in the window.

@@ -219,8 +219,8 @@ void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits,
                                                      limits.volume));
         pages.release();
         for (std::size_t b = 0; b < requests.size(); ++b)
-            if (const std::shared_ptr<PageReader> read = pages.take(b, turn))
-                results[b] = static_cast<const BatchReader&>(*read).result;
+            if (const auto read = pages.take<BatchReader>(b, turn))
+                results[b] = read->result;
     }
 
     const std::string failure = std::string("Could not open Filtering site.. please write ") + supportAddress;

@@ -53,7 +53,7 @@ private:
 void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerList& list, ListsObserver& observer,
               ListReport& report)
 {
-    const auto reader = std::static_pointer_cast<ListReader>(pages.readerOf(key));
+    const auto reader = pages.readerOf<ListReader>(key);
     for (std::size_t seen = 0; reader; ++seen) {
         if (pages.awaitPages(key, seen, turn) <= seen)
             break;
@@ -74,7 +74,7 @@ void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerLi
         }
     }
     FetchPool::Failure why;
-    const bool opened = pages.take(key, turn, {}, &why) != nullptr;
+    const bool opened = pages.take<ListReader>(key, turn, {}, &why) != nullptr;
     if (why.reason != FetchPool::Failure::Reason::None) {
         report.stoppedOnPage = report.pages + 1;
         report.reason = whyNotOpened(why);

@@ -109,14 +109,14 @@ private:
             // shows and Cancel is seen even when every result is already in.
             giveTurn(turn_);
             FetchPool::Failure why;
-            const std::shared_ptr<PageReader> read = pages_.take(key(source, row), turn_, cancelled, &why);
+            const auto read = pages_.take<RankReader>(key(source, row), turn_, cancelled, &why);
             if (!read) {
                 stop(row, ticker, cancelled() || why.reason == FetchPool::Failure::Reason::Cancelled
                                       ? "Cancel"
                                       : whyNotOpened(why));
                 break;
             }
-            const auto& reader = static_cast<const RankReader&>(*read);
+            const RankReader& reader = *read;
             report.pages += reader.pagesRead();
             const Points points = reader.points(presentDayNumber());
             ++(points.kind == Points::Kind::Nothing ? report.noPoints : report.rated);

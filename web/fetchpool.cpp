@@ -1,241 +1,23 @@
 #include "web/fetchpool.h"
 
-#include "web/charset.h"
+#include "web/hostqueue.h"
+#include "web/retrypolicy.h"
+#include "web/transfer.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <ctime>
 #include <list>
-#include <map>
 #include <mutex>
-#include <new>
-#include <set>
 #include <thread>
-#include <tuple>
 #include <unordered_map>
 #include <vector>
 
 namespace veltrop {
 namespace {
-
-// ---- One HTTP transfer ------------------------------------------------------
-// Every page of the program is read this way: libcurl set up for the web's
-// two protocols only, a bounded number of redirects, a whole-transfer time
-// limit and a capped body.
-namespace transfer {
-
-// The cap applies to the body after decompression, so a small compressed
-// answer cannot blow up in memory either.
-inline constexpr std::size_t maxBodyBytes = std::size_t{8} << 20;
-
-struct Request {
-    std::string url;
-    long timeLimitMilliseconds;
-    bool followRedirects;
-    std::size_t bodyLimit;
-};
-
-struct Answer {
-    CURLcode result = CURLE_OK;
-    long status = 0;  // 0 when no answer arrived
-    std::string body;
-    std::string contentType;
-    std::string finalUrl;
-};
-
-struct BodySink {
-    std::string data;
-    std::size_t limit;
-    bool overflowed = false;   // the body passed `limit`
-    bool outOfMemory = false;  // no memory to hold what came
-};
-
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-
-constexpr const char* userAgent = "PellamysVeltrop/1.4";
-constexpr const char* webProtocols = "http,https";
-constexpr long maxRedirects = 10;
-
-// Past the limit the write fails, which ends the transfer with an error: a
-// chunked body has no announced size for libcurl to refuse beforehand. No
-// exception may cross libcurl's C frames, so running out of memory fails the
-// write the same way.
-std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* userdata)
-{
-    auto& sink = *static_cast<BodySink*>(userdata);
-    const std::size_t bytes = size * count;
-    if (bytes > sink.limit - sink.data.size()) {
-        sink.overflowed = true;
-        return 0;
-    }
-    try {
-        sink.data.append(data, bytes);
-    } catch (...) {
-        sink.outOfMemory = true;
-        return 0;
-    }
-    return bytes;
-}
-
-
-void initCurlOnce()
-{
-    static const CURLcode initialized = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)initialized;
-}
-
-// Sets `easy` up for `request`, writing the body into `sink` (which must
-// outlive the transfer). False when libcurl refuses an option.
-bool configure(CURL* easy, const Request& request, BodySink& sink)
-{
-    if (!easy)
-        return false;
-    bool ok = true;
-    auto set = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(easy, option, value) == CURLE_OK; };
-    set(CURLOPT_URL, request.url.c_str());
-    // libcurl would otherwise also read file: and a dozen other schemes, from
-    // the address and from a redirect alike.
-    set(CURLOPT_PROTOCOLS_STR, webProtocols);
-    set(CURLOPT_REDIR_PROTOCOLS_STR, webProtocols);
-    set(CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
-    set(CURLOPT_MAXREDIRS, maxRedirects);
-    set(CURLOPT_TIMEOUT_MS, request.timeLimitMilliseconds);
-    set(CURLOPT_ACCEPT_ENCODING, "");
-    set(CURLOPT_USERAGENT, userAgent);
-    set(CURLOPT_NOSIGNAL, 1L);
-    set(CURLOPT_WRITEFUNCTION, writeBody);
-    set(CURLOPT_WRITEDATA, &sink);
-    return ok;
-}
-
-Answer collect(CURL* easy, CURLcode result, BodySink& sink)
-{
-    Answer answer;
-    answer.result = result;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &answer.status);
-    // The body first: it is the one part that is moved, not copied, so an
-    // answer that cannot copy its headers still has what it read.
-    answer.body = std::move(sink.data);
-    const char* text = nullptr;
-    if (curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &text) == CURLE_OK && text)
-        answer.contentType = text;
-    text = nullptr;
-    if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text)
-        answer.finalUrl = text;
-    return answer;
-}
-
-// Why a transfer that ended with `result` and `status` gave no page; reason
-// None when it answered 2xx (whether its page can be read is the worker's to
-// say).
-FetchPool::Failure::Reason reasonOf(CURLcode result, long status)
-{
-    using Reason = FetchPool::Failure::Reason;
-    switch (result) {
-    case CURLE_OK:
-        return status >= 200 && status <= 299 ? Reason::None : Reason::Status;
-    case CURLE_OPERATION_TIMEDOUT:
-        return Reason::TimedOut;
-    case CURLE_COULDNT_CONNECT:
-        return Reason::Refused;
-    case CURLE_GOT_NOTHING:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-    case CURLE_PARTIAL_FILE:
-        return Reason::Reset;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-        return Reason::NotFound;
-    case CURLE_WRITE_ERROR:
-    case CURLE_FILESIZE_EXCEEDED:
-        return Reason::TooLarge;
-    case CURLE_OUT_OF_MEMORY:
-        return Reason::OutOfMemory;
-    case CURLE_FAILED_INIT:
-        return Reason::NoNetwork;
-    default:
-        // A proxy's refusal to tunnel still carries the status it sent.
-        return status != 0 && (status < 200 || status > 299) ? Reason::Status : Reason::Other;
-    }
-}
-
-bool succeeded(const Answer& answer)
-{
-    return answer.result == CURLE_OK && answer.status >= 200 && answer.status <= 299;
-}
-
-// The longest pause a Retry-After may name here: far longer than the program
-// gives any page, so the caller refuses the retry and the page fails now
-// rather than after a wait that could not end in time; short enough that
-// adding it to a clock cannot overflow.
-constexpr long longestRetryPauseMilliseconds = 24L * 60 * 60 * 1000;
-
-// The pause a Retry-After value names: a number of seconds, or an HTTP date
-// (the time until then, nothing once it has passed); nullopt for anything
-// else, which leaves the caller's usual pause.
-std::optional<long> namedPause(const char* value)
-{
-    char* end = nullptr;
-    const long long seconds = std::strtoll(value, &end, 10);  // an overflow saturates into the cap
-    if (end != value && *end == '\0') {
-        if (seconds < 0)
-            return std::nullopt;
-        return long(std::min<long long>(seconds, longestRetryPauseMilliseconds / 1000) * 1000);
-    }
-    const time_t date = curl_getdate(value, nullptr);
-    if (date == -1)
-        return std::nullopt;
-    // Both in milliseconds since the epoch, so that a date a second ahead
-    // does not round to nothing.
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::system_clock::now().time_since_epoch()).count();
-    const long long until = static_cast<long long>(date) * 1000 - now;
-    return long(std::clamp<long long>(until, 0, longestRetryPauseMilliseconds));
-}
-
-// How long to pause before asking again for a page whose transfer ended this
-// way, when the failure says nothing of the page itself: the connection
-// closed or reset before any byte of an answer, or the site answered 502,
-// 503, 504 or 429 (busy, or a proxy that could not reach it). The pause is
-// the one the answer's Retry-After names, else `usual`. nullopt for every
-// other ending: a page that is missing, broken or too slow stays so.
-std::optional<long> retryPause(CURL* easy, CURLcode result, long usual)
-{
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status == 0) {
-        long headerBytes = 0;
-        curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headerBytes);
-        const bool closedUnanswered =
-            result == CURLE_GOT_NOTHING || result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR;
-        return closedUnanswered && headerBytes == 0 ? std::optional<long>(usual) : std::nullopt;
-    }
-    if (status != 502 && status != 503 && status != 504 && status != 429)
-        return std::nullopt;
-    curl_header* header = nullptr;
-    if (curl_easy_header(easy, "Retry-After", 0, CURLH_HEADER, -1, &header) == CURLHE_OK && header &&
-        header->value)
-        return namedPause(header->value).value_or(usual);
-    return usual;
-}
-
-// The page of a complete 2xx answer, decoded from its charset and indexed;
-// nullopt when the answer failed or the page is refused.
-std::optional<PageIndex> openedPage(const Answer& answer)
-{
-    if (!succeeded(answer))
-        return std::nullopt;
-    return PageIndex::build(decodePage(answer.body, answer.contentType), answer.finalUrl);
-}
-
-} // namespace transfer
 
 using Clock = std::chrono::steady_clock;
 constexpr long pollMilliseconds = 100;
@@ -271,8 +53,7 @@ struct Item {
     Clock::time_point deadline;  // the time limit, from the first start
     Clock::time_point retryAt;
     transfer::EasyHandle easy;
-    transfer::BodySink sink{{}, transfer::maxBodyBytes};
-    char errorText[CURL_ERROR_SIZE] = {};
+    transfer::BodySink sink;
     // What the page ended with, from Finished on.
     transfer::Answer answer;
     FetchPool::Failure::Reason reason = FetchPool::Failure::Reason::None;
@@ -283,37 +64,10 @@ struct Item {
     std::list<FetchPool::Id>::iterator finishedAt;
 
     // Hurried pages first, then by order, then first come first served.
-    std::tuple<bool, std::uint64_t, FetchPool::Id> key() const { return {!hurried, request.order, id}; }
-};
-
-struct Host {
-    std::set<std::tuple<bool, std::uint64_t, FetchPool::Id>> queue;
-    int active = 0;
+    HostQueue::Key key() const { return {!hurried, request.order, id}; }
 };
 
 } // namespace
-
-std::string FetchPool::Failure::describe() const
-{
-    std::string text;
-    switch (reason) {
-    case Reason::None: text = "opened"; break;
-    case Reason::Status: text = "HTTP " + std::to_string(status); break;
-    case Reason::TimedOut: text = "timed out"; break;
-    case Reason::Refused: text = "connection refused"; break;
-    case Reason::Reset: text = "connection closed before a complete answer"; break;
-    case Reason::NotFound: text = "host not found"; break;
-    case Reason::TooLarge: text = "page too large"; break;
-    case Reason::Unreadable: text = "page could not be read"; break;
-    case Reason::NoNetwork: text = "no network"; break;
-    case Reason::OutOfMemory: text = "out of memory"; break;
-    case Reason::Cancelled: text = "cancelled"; break;
-    case Reason::Other: text = detail.empty() ? "transfer failed" : detail; break;
-    }
-    if (retries > 0)
-        text += " after " + std::to_string(retries) + (retries == 1 ? " retry" : " retries");
-    return text;
-}
 
 struct FetchPool::Impl {
     Limits limits;
@@ -321,18 +75,19 @@ struct FetchPool::Impl {
 
     // Guards everything below. Invariants while it is free: an item is in
     // `items` from fetch until its handler has returned or it was dropped;
-    // a Queued item's key is in exactly its host's queue, a Running item's
-    // easy handle is on `multi` and counted in `active` and its host's
-    // active, a Finished item's id is in `finished` at its `finishedAt`, a
-    // Pausing item's id is in `pausing`; `stopping` in flight counts the
-    // Running items cancelled and not yet taken off the network. Only the
+    // a Queued item's key is in `hosts` under its host, and only then; a
+    // Running item's easy handle is on `multi` and counted in `active` and
+    // in its host's active count; a Finished item's id is in `finished` at
+    // its `finishedAt`, a Pausing item's id is in `pausing`;
+    // `cancelledInFlight` counts the Running items cancelled and not yet
+    // taken off the network. Only the
     // network thread touches `multi` and the easy handles. active +
     // finished.size() exceeds total + waiting only by pages that failed
     // without a body.
     mutable std::mutex mutex;
     std::condition_variable workReady;  // `finished` grew, or stopping
     std::unordered_map<Id, std::unique_ptr<Item>> items;
-    std::map<std::string, Host> hosts;
+    HostQueue hosts{1};
     int cancelledInFlight = 0;
     std::vector<Id> pausing;
     std::list<Id> finished;
@@ -358,8 +113,7 @@ struct FetchPool::Impl {
             item.easy.reset();
         }
         --active;
-        if (auto host = hosts.find(item.host); host != hosts.end())
-            --host->second.active;
+        hosts.ended(item.host);
     }
 
     // With the lock held: hands the item's answer to the workers. Never
@@ -400,31 +154,21 @@ struct FetchPool::Impl {
     void startTransfers()
     {
         while (roomForTransfer() && !stopping) {
-            Host* best = nullptr;
-            for (auto& [name, host] : hosts)
-                if (host.active < limits.perHost && !host.queue.empty() &&
-                    (!best || host.queue.size() > best->queue.size()))
-                    best = &host;
-            if (!best)
+            const std::optional<Id> next = hosts.take();
+            if (!next)
                 return;
-            const Id id = std::get<2>(*best->queue.begin());
-            best->queue.erase(best->queue.begin());
-            Item& item = *items.at(id);
+            Item& item = *items.at(*next);
             if (item.attempts == 0)
                 item.deadline = Clock::now() + std::chrono::milliseconds(item.request.timeLimitMilliseconds);
             ++item.attempts;
             bool started = false;
             bool threw = false;
             try {
-                item.sink = {{}, item.request.wantsPage ? transfer::maxBodyBytes : 0, false, false};
+                item.sink = {{}, item.request.wantsPage ? transfer::maxBodyBytes : 0};
                 item.easy.reset(curl_easy_init());
                 // A limit of 0 would mean "no limit" to libcurl.
                 const long left = std::max(1L, millisecondsUntil(item.deadline));
-                const transfer::Request request{item.request.url, left, item.request.followRedirects,
-                                                item.sink.limit};
-                item.errorText[0] = '\0';
-                started = transfer::configure(item.easy.get(), request, item.sink) &&
-                          curl_easy_setopt(item.easy.get(), CURLOPT_ERRORBUFFER, item.errorText) == CURLE_OK &&
+                started = transfer::configure(item.easy.get(), item.request, left, item.sink) &&
                           curl_easy_setopt(item.easy.get(), CURLOPT_PRIVATE, &item) == CURLE_OK &&
                           curl_multi_add_handle(multi, item.easy.get()) == CURLM_OK;
             } catch (...) {
@@ -437,9 +181,9 @@ struct FetchPool::Impl {
             }
             item.state = Item::State::Running;
             ++active;
-            ++best->active;
+            hosts.started(item.host);
             ++counters.started;
-            counters.peakPerHost = std::max(counters.peakPerHost, best->active);
+            counters.peakPerHost = std::max(counters.peakPerHost, hosts.active(item.host));
             counters.peakTotal = std::max(counters.peakTotal, active);
             counters.peakHeld = std::max(counters.peakHeld, active + int(finished.size()));
         }
@@ -462,7 +206,7 @@ struct FetchPool::Impl {
             }
             item.hurried = true;
             try {
-                hosts[item.host].queue.insert(item.key());
+                hosts.add(item.host, item.key());
                 item.state = Item::State::Queued;
             } catch (...) {
                 fail(item, FetchPool::Failure::Reason::OutOfMemory);
@@ -475,10 +219,9 @@ struct FetchPool::Impl {
     // With the lock held: a transfer ended.
     void ended(Item& item, CURLcode result)
     {
-        const std::optional<long> pause =
-            transfer::retryPause(item.easy.get(), result, limits.retryPauseMilliseconds);
-        if (pause && item.attempts <= limits.retries &&
-            Clock::now() + std::chrono::milliseconds(*pause) < item.deadline) {
+        const TransferEnd end =
+            transfer::endOf(item.easy.get(), result, item.attempts, millisecondsUntil(item.deadline));
+        if (const std::optional<long> pause = retryPause({limits.retries, limits.retryPauseMilliseconds}, end)) {
             try {
                 pausing.push_back(item.id);
                 detach(item);
@@ -514,15 +257,13 @@ struct FetchPool::Impl {
                 if (stopping)
                     return;
                 if (cancelledInFlight > 0) {
-                    for (auto it = items.begin(); it != items.end();) {
-                        Item& item = *it->second;
-                        if (item.state == Item::State::Running && item.cancelled) {
+                    std::erase_if(items, [&](auto& entry) {
+                        Item& item = *entry.second;
+                        const bool drop = item.state == Item::State::Running && item.cancelled;
+                        if (drop)
                             detach(item);
-                            it = items.erase(it);
-                        } else {
-                            ++it;
-                        }
-                    }
+                        return drop;
+                    });
                     cancelledInFlight = 0;
                 }
                 wait = resumePaused();
@@ -550,43 +291,13 @@ struct FetchPool::Impl {
         }
     }
 
-    // On a worker: what the page's answer gives. Never throws; a page that
-    // cannot be read for want of memory is one that did not open.
-    static Arrival arrivalOf(Item& item, bool wantsPage, int retries)
-    {
-        Arrival arrival;
-        transfer::Answer& answer = item.answer;
-        arrival.status = answer.status;
-        arrival.failure.status = answer.status;
-        arrival.failure.retries = retries;
-        arrival.failure.reason = item.reason;
-        try {
-            if (item.reason != Failure::Reason::None && item.errorText[0] != '\0')
-                arrival.failure.detail = item.errorText;
-            if (wantsPage && item.reason == Failure::Reason::None) {
-                arrival.page = transfer::openedPage(answer);
-                if (!arrival.page)
-                    arrival.failure.reason = Failure::Reason::Unreadable;
-            }
-        } catch (...) {
-            // A page too large for the memory left is one that did not open.
-            arrival.page.reset();
-            arrival.failure.reason = Failure::Reason::OutOfMemory;
-        }
-        // Moved only now: the page's links are made absolute against it.
-        arrival.finalUrl = std::move(answer.finalUrl);
-        answer = {};
-        return arrival;
-    }
-
     void runWorker()
     {
         for (;;) {
             Item* item = nullptr;
             Id id = 0;
             Handler handler;
-            bool wantsPage = true;
-            int retries = 0;
+            Failure failure;
             {
                 std::unique_lock lock(mutex);
                 workReady.wait(lock, [&] { return stopping || !finished.empty(); });
@@ -602,18 +313,19 @@ struct FetchPool::Impl {
                 item = it->second.get();
                 item->state = Item::State::Handling;
                 handler = std::move(item->handler);
-                wantsPage = item->request.wantsPage;
-                retries = std::max(0, item->attempts - 1);
+                failure.reason = item->reason;
+                failure.retries = std::max(0, item->attempts - 1);
+                failure.timeLimitMilliseconds = item->request.timeLimitMilliseconds;
             }
             // The item stays in `items` until this worker erases it, and no
-            // other thread touches its answer meanwhile.
+            // other thread touches its answer or request meanwhile.
             const double startedAt = threadSeconds();
-            Arrival arrival = arrivalOf(*item, wantsPage, retries);
-            bool call = false;
-            {
+            Arrival arrival =
+                transfer::arrivalOf(item->answer, item->sink, std::move(failure), item->request.wantsPage);
+            const bool call = [&] {
                 std::lock_guard lock(mutex);
-                call = !item->cancelled;
-            }
+                return !item->cancelled;
+            }();
             bool threw = false;
             if (call) {
                 try {
@@ -642,8 +354,6 @@ void* FetchPool::defaultMulti()
     return curl_multi_init();
 }
 
-FetchPool::FetchPool() : FetchPool(Limits{}) {}
-
 FetchPool::FetchPool(Limits limits, MultiFactory makeMulti) : d(std::make_unique<Impl>())
 {
     d->limits = limits;
@@ -651,6 +361,7 @@ FetchPool::FetchPool(Limits limits, MultiFactory makeMulti) : d(std::make_unique
     d->limits.total = std::max(1, limits.total);
     d->limits.waiting = std::max(0, limits.waiting);
     d->limits.retries = std::max(0, limits.retries);
+    d->hosts = HostQueue(d->limits.perHost);
     transfer::initCurlOnce();
     d->multi = makeMulti ? static_cast<CURLM*>(makeMulti()) : nullptr;
     if (d->multi) {
@@ -661,7 +372,6 @@ FetchPool::FetchPool(Limits limits, MultiFactory makeMulti) : d(std::make_unique
         curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, long(d->limits.total));
         d->network = std::thread([this] { d->runNetwork(); });
     }
-    d->workers.reserve(std::size_t(std::max(1, limits.workers)));
     for (int i = 0; i < std::max(1, limits.workers); ++i)
         d->workers.emplace_back([this] { d->runWorker(); });
 }
@@ -691,7 +401,7 @@ FetchPool::Id FetchPool::fetch(Request request, Handler handler)
     // Everything that needs memory comes first, so that a page either is
     // wholly taken or leaves nothing behind.
     auto item = std::make_unique<Item>();
-    item->host = hostOf(request.url);
+    item->host = HostQueue::hostOf(request.url);
     item->finishedNode.push_back(0);
     // A limit of 0 would mean "no limit" to libcurl; every wait ends.
     request.timeLimitMilliseconds = std::max(1000L, request.timeLimitMilliseconds);
@@ -702,7 +412,6 @@ FetchPool::Id FetchPool::fetch(Request request, Handler handler)
     Item& taken = *item;
     const Id id = taken.id = d->nextId;
     taken.finishedNode.front() = id;
-    Host& host = d->hosts[taken.host];
     d->items.emplace(id, std::move(item));
     ++d->nextId;
     if (!d->multi) {
@@ -710,7 +419,7 @@ FetchPool::Id FetchPool::fetch(Request request, Handler handler)
         return id;
     }
     try {
-        host.queue.insert(taken.key());
+        d->hosts.add(taken.host, taken.key());
     } catch (...) {
         d->items.erase(id);
         throw;
@@ -726,12 +435,8 @@ void FetchPool::hurry(Id id)
     if (it == d->items.end() || it->second->state != Item::State::Queued || it->second->hurried)
         return;
     Item& item = *it->second;
-    Host& host = d->hosts[item.host];
-    // Extract and put back the same node: no memory is needed.
-    auto node = host.queue.extract(item.key());
+    d->hosts.hurry(item.host, item.key());
     item.hurried = true;
-    node.value() = item.key();
-    host.queue.insert(std::move(node));
     d->wake();
 }
 
@@ -744,7 +449,7 @@ void FetchPool::cancel(Id id)
     Item& item = *it->second;
     switch (item.state) {
     case Item::State::Queued:
-        d->hosts[item.host].queue.erase(item.key());
+        d->hosts.remove(item.host, item.key());
         d->items.erase(it);
         return;
     case Item::State::Pausing:
@@ -788,22 +493,6 @@ FetchPool::Counters FetchPool::counters() const
     Counters c = d->counters;
     c.inFlight = d->active;
     return c;
-}
-
-std::string FetchPool::hostOf(const std::string& url)
-{
-    std::size_t start = url.find("://");
-    start = start == std::string::npos ? 0 : start + 3;
-    std::size_t end = url.find_first_of("/?#", start);
-    std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (const std::size_t at = authority.rfind('@'); at != std::string::npos)
-        authority.erase(0, at + 1);
-    if (const std::size_t colon = authority.rfind(':');
-        colon != std::string::npos && authority.find(']', colon) == std::string::npos)
-        authority.erase(colon);
-    std::transform(authority.begin(), authority.end(), authority.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return authority;
 }
 
 } // namespace veltrop

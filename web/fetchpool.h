@@ -67,9 +67,7 @@ public:
         long status = 0;    // the last answer's status; 0 when none came
         int retries = 0;    // times the page was asked for again before this
         std::string detail; // libcurl's own words, when it had any
-
-        // One line for a person: "HTTP 500", "timed out after 2 retries".
-        std::string describe() const;
+        long timeLimitMilliseconds = 60'000;  // the page's own, as the engine kept it
     };
 
     // What a request brought, on a worker thread. The handler may move the
@@ -88,7 +86,7 @@ public:
     using MultiFactory = std::function<void*()>;
     static void* defaultMulti();
 
-    FetchPool();
+    FetchPool() : FetchPool(Limits{}) {}
     explicit FetchPool(Limits limits, MultiFactory makeMulti = defaultMulti);
     ~FetchPool();  // ends every transfer and joins the threads
     FetchPool(const FetchPool&) = delete;
@@ -127,9 +125,6 @@ public:
         double workSeconds = 0;    // processor time spent decoding, indexing and in handlers
     };
     Counters counters() const;
-
-    // The host of an http or https address, in lower case.
-    static std::string hostOf(const std::string& url);
 
 private:
     struct Impl;

@@ -2,11 +2,14 @@
 // Pages read ahead of the loop that takes them. A command plans reads: each
 // starts at one address and may go on page after page (a list's next pages,
 // a fund count's further holdings). Their pages are asked of the fetch
-// engine at most `lookahead` at a time ahead of the loop (one: one page after
-// another, the next asked for when the loop asks for its read); each page is read on the worker that indexed it, by the reader
-// of every read that wants it, and only what the reader keeps outlives the
-// page. The loop on the window's thread takes the reads in its own order, so
-// what it shows does not depend on how far ahead the pages were read.
+// engine at most `lookahead` asked for and not yet taken at a time, the
+// lowest key first (0: as many as the engine allows; one: one page after
+// another, the next asked for when the loop asks for its read, and a read's
+// further pages as soon as the page before is read). Each page is read on
+// the worker that indexed it, by the reader of every read that wants it, and
+// only what the reader keeps outlives the page. The loop on the window's
+// thread takes the reads in its own order, so what it shows does not depend
+// on how far ahead the pages were read.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -43,9 +46,14 @@ public:
     // Plans read `key` from `url`. Reads planned for the same first address
     // share its one fetch, each reading the page with its own reader.
     void plan(Key key, const std::string& url, std::shared_ptr<PageReader> reader);
-    // The reader planned for read `key`; nullptr when there is none. It is
-    // shared with the worker reading its pages.
-    std::shared_ptr<PageReader> readerOf(Key key) const;
+    // The reader planned for read `key`, of the type it was planned with;
+    // nullptr when there is none. It is shared with the worker reading its
+    // pages.
+    template <class Reader>
+    std::shared_ptr<Reader> readerOf(Key key) const
+    {
+        return std::static_pointer_cast<Reader>(anyReaderOf(key));
+    }
 
     // Whether a read between `from` and `to` (both included) was planned and
     // not dropped.
@@ -63,8 +71,13 @@ public:
     // `cancelled` reads true every other read ends where it is, and this one
     // after the page in flight. `why`, when given, learns why the read's
     // last page asked for did not open (reason None when every page did).
-    std::shared_ptr<PageReader> take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled = {},
-                                     FetchPool::Failure* why = nullptr);
+    // The reader comes as the type read `key` was planned with.
+    template <class Reader>
+    std::shared_ptr<Reader> take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled = {},
+                                 FetchPool::Failure* why = nullptr)
+    {
+        return std::static_pointer_cast<Reader>(takeAny(key, wait, cancelled, why));
+    }
 
     // For a loop that shows a read page by page: waits until read `key` has
     // read more than `seen` pages, or has ended, and gives how many it has
@@ -90,6 +103,10 @@ public:
     std::string inconsistency() const;
 
 private:
+    std::shared_ptr<PageReader> anyReaderOf(Key key) const;
+    std::shared_ptr<PageReader> takeAny(Key key, const WaitHook& wait, const std::function<bool()>& cancelled,
+                                        FetchPool::Failure* why);
+
     struct State;
     std::shared_ptr<State> state_;
 };

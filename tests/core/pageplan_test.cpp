@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <functional>
 #include <optional>
 #include <string>
@@ -82,10 +85,10 @@ protected:
     }
     static std::optional<Points> take(PagePlan& pages, const RankSource& source, int row)
     {
-        const std::shared_ptr<PageReader> read = pages.take(rankKey(source, row), {});
+        const auto read = pages.take<RankReader>(rankKey(source, row), {});
         if (!read)
             return std::nullopt;
-        return static_cast<const RankReader&>(*read).points(0);
+        return read->points(0);
     }
 };
 
@@ -134,11 +137,12 @@ TEST_F(PagePlanTest, AWalkCountsEveryPageAndAbortEndsEverything)
 
 // Takes a read, but gives up (aborting the plan) after `limit`, so that a
 // take that would wait for ever fails the test instead of hanging it.
-std::shared_ptr<PageReader> takeWithin(PagePlan& pages, PagePlan::Key key, std::chrono::seconds limit, bool& hung,
-                                       const std::function<bool()>& cancelled = {}, FetchPool::Failure* why = nullptr)
+template <class Reader = PageReader>
+std::shared_ptr<Reader> takeWithin(PagePlan& pages, PagePlan::Key key, std::chrono::seconds limit, bool& hung,
+                                   const std::function<bool()>& cancelled = {}, FetchPool::Failure* why = nullptr)
 {
     const auto start = std::chrono::steady_clock::now();
-    return pages.take(
+    return pages.take<Reader>(
         key,
         [&] {
             if (!hung && std::chrono::steady_clock::now() - start > limit) {
@@ -180,9 +184,124 @@ TEST_F(PagePlanTest, AReaderThatThrowsAnythingFailsItsPageAndTheOthersGoOn)
     EXPECT_FALSE(takeWithin(pages, 1, 10s, hung, {}, &why));
     EXPECT_FALSE(hung);
     EXPECT_EQ(why.reason, FetchPool::Failure::Reason::Unreadable);
-    const std::shared_ptr<PageReader> read = takeWithin(pages, 2, 10s, hung);
+    const auto read = takeWithin<RankReader>(pages, 2, 10s, hung);
     ASSERT_TRUE(read);
-    EXPECT_EQ(static_cast<const RankReader&>(*read).points(0), Points::record(7));
+    EXPECT_EQ(read->points(0), Points::record(7));
+}
+
+
+// Logs each page its read reads, and walks on to the next of `further`, if any.
+struct Logged : PageReader {
+    struct Log {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<std::string> urls;
+        bool waitFor(std::size_t n, std::chrono::milliseconds limit)
+        {
+            std::unique_lock lock(mutex);
+            return changed.wait_for(lock, limit, [&] { return urls.size() >= n; });
+        }
+    };
+    Logged(std::shared_ptr<Log> log, std::vector<std::string> further = {}) : log(std::move(log)), further(further) {}
+    std::string read(const PageView&, const std::string& url) override
+    {
+        std::lock_guard lock(log->mutex);
+        log->urls.push_back(url);
+        log->changed.notify_all();
+        return next < further.size() ? further[next++] : std::string();
+    }
+    std::shared_ptr<Log> log;
+    std::vector<std::string> further;
+    std::size_t next = 0;
+};
+
+std::string numbered(simweb::Server& web, int n)
+{
+    const std::string url = "http://www.nasdaq.com/p" + std::to_string(n) + ".html";
+    web.setPage(url, "<p>" + std::to_string(n) + "</p>");
+    return url;
+}
+
+TEST(PagePlanLookahead, AtMostThatManyPagesAskedAndNotYetTakenTheLowestKeyFirst)
+{
+    struct Row {
+        int lookahead;
+        std::vector<int> planned;  // in this order
+        std::vector<int> readFirst;
+        std::vector<int> takenFirst;  // then taken, in this order
+        std::vector<int> readThen;
+        int peak;  // most asked of the site at once
+    };
+    const Row rows[] = {
+        // One page after another: the next once the loop asks for the next read.
+        {1, {1, 3, 2}, {1}, {1}, {1}, 1},
+        // A place goes to the lowest key waiting, not to the first planned.
+        {2, {1, 4, 3, 2}, {1, 4}, {1, 4}, {1, 2, 4}, 2},
+        {0, {0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}, {}, {0, 1, 2, 3, 4, 5}, 6},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.lookahead);
+        simweb::Server web;
+        veltrop::testing::ProxyRoute route{web.proxyUrl()};
+        web.setLatency(100);
+        FetchPool engine;
+        auto log = std::make_shared<Logged::Log>();
+        const auto expectRead = [&](const std::vector<int>& keys) {
+            ASSERT_TRUE(log->waitFor(keys.size(), 5s));
+            EXPECT_FALSE(log->waitFor(keys.size() + 1, 300ms)) << "a page past the look-ahead was asked for";
+            std::vector<std::string> read = log->urls, expected;
+            std::sort(read.begin(), read.end());
+            for (int key : keys)
+                expected.push_back(numbered(web, key));
+            EXPECT_EQ(read, expected);
+        };
+        PagePlan pages(engine, row.lookahead);
+        for (int key : row.planned)
+            pages.plan(PagePlan::Key(key), numbered(web, key), std::make_shared<Logged>(log));
+        expectRead(row.readFirst);
+        for (int key : row.takenFirst)
+            EXPECT_TRUE(pages.take<Logged>(PagePlan::Key(key), {}));
+        expectRead(row.readThen);
+        std::vector<int> rest = row.planned;
+        std::sort(rest.begin(), rest.end());
+        for (int key : rest)
+            if (std::find(row.takenFirst.begin(), row.takenFirst.end(), key) == row.takenFirst.end())
+                EXPECT_TRUE(pages.take<Logged>(PagePlan::Key(key), {}));
+        if (row.lookahead == 1) {
+            EXPECT_EQ(log->urls, (std::vector<std::string>{numbered(web, 1), numbered(web, 2), numbered(web, 3)}));
+        }
+        EXPECT_EQ(web.peakConcurrentRequests("www.nasdaq.com"), row.peak);
+    }
+}
+
+TEST(PagePlanLookahead, TheLoopsPageGoesPastTheLimitAWalkedPageFreesItsPlaceADroppedOneIsNotRead)
+{
+    simweb::Server web;
+    veltrop::testing::ProxyRoute route{web.proxyUrl()};
+    FetchPool engine;
+    auto log = std::make_shared<Logged::Log>();
+    {
+        PagePlan pages(engine, 1);
+        pages.plan(1, numbered(web, 1), std::make_shared<Logged>(log));
+        pages.plan(9, numbered(web, 9), std::make_shared<Logged>(log));
+        ASSERT_TRUE(log->waitFor(1, 5s));
+        EXPECT_TRUE(pages.take<Logged>(9, {})) << "page 1, not yet taken, holds the one place";
+    }
+    {
+        PagePlan pages(engine, 1);
+        pages.plan(20, numbered(web, 20),
+                   std::make_shared<Logged>(log, std::vector{numbered(web, 21), numbered(web, 22), numbered(web, 23)}));
+        EXPECT_TRUE(log->waitFor(6, 5s)) << "a page its read walked on from needs no take to free its place";
+    }
+    {
+        web.setLatency(100);
+        PagePlan pages(engine, 0);
+        for (int n = 30; n <= 36; ++n)
+            pages.plan(PagePlan::Key(n), numbered(web, n), std::make_shared<Logged>(log));
+        pages.drop(36, 36);
+        ASSERT_TRUE(log->waitFor(12, 5s));
+        EXPECT_FALSE(log->waitFor(13, 300ms));
+    }
 }
 
 } // namespace

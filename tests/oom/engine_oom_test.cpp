@@ -155,7 +155,7 @@ Walk walk(FetchPool& engine, int lookahead)
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < std::size(lists); ++i) {
         try {
-            const auto read = pages->take(i, [&] {
+            const auto read = pages->take<ListPages>(i, [&] {
                 if (!result.hung && std::chrono::steady_clock::now() - start > 20s) {
                     result.hung = true;
                     pages->abort();
@@ -163,7 +163,7 @@ Walk walk(FetchPool& engine, int lookahead)
             });
             if (read) {
                 ++result.opened;
-                result.tickers += static_cast<const ListPages&>(*read).tickers;
+                result.tickers += read->tickers;
             }
             if (result.inconsistency.empty())
                 result.inconsistency = pages->inconsistency();

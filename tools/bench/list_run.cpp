@@ -24,6 +24,7 @@
 #include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
 #include "web/fetchpool.h"
+#include "web/hostqueue.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ double floorSeconds(const std::vector<std::string>& requests, int latencyMs)
     std::map<std::string, int> chains, hosts;
     for (const std::string& url : requests) {
         ++chains[listOf(url)];
-        ++hosts[veltrop::FetchPool::hostOf(url)];
+        ++hosts[veltrop::HostQueue::hostOf(url)];
     }
     int longestChain = 0, busiestHost = 0;
     for (const auto& [list, pages] : chains)

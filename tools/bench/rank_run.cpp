@@ -23,6 +23,7 @@
 #include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
 #include "web/fetchpool.h"
+#include "web/hostqueue.h"
 
 namespace {
 
@@ -131,7 +132,7 @@ double latencyFloor(const std::vector<std::string>& requests, int latencyMs)
 {
     std::map<std::string, std::set<std::string>> byHost;
     for (const std::string& url : requests)
-        byHost[veltrop::FetchPool::hostOf(url)].insert(url);
+        byHost[veltrop::HostQueue::hostOf(url)].insert(url);
     double floor = 0;
     for (const auto& [host, urls] : byHost)
         floor = std::max(floor, double(urls.size()) * latencyMs / 1000.0 / 6.0);
