@@ -20,6 +20,7 @@
 
 #include "app/windowcontroller.h"
 #include "tools/simweb/market.h"
+#include "tools/bench/floors.h"
 #include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
 #include "web/fetchpool.h"
@@ -127,17 +128,6 @@ Outcome timeRun(simweb::Server& web, const std::vector<std::string>& list, bool 
     return o;
 }
 
-// The slowest host sets the pace: its distinct addresses, six at a time.
-double latencyFloor(const std::vector<std::string>& requests, int latencyMs)
-{
-    std::map<std::string, std::set<std::string>> byHost;
-    for (const std::string& url : requests)
-        byHost[veltrop::HostQueue::hostOf(url)].insert(url);
-    double floor = 0;
-    for (const auto& [host, urls] : byHost)
-        floor = std::max(floor, double(urls.size()) * latencyMs / 1000.0 / 6.0);
-    return floor;
-}
 
 // Cancel while the second source runs, once the ticker in progress has its
 // result and transfers are in flight.

@@ -19,8 +19,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,6 +29,7 @@
 #include "app/gui/dialogs.h"
 #include "app/gui/mainwindow.h"
 #include "app/windowcontroller.h"
+#include "tools/bench/floors.h"
 #include "tools/bench/silentdialogs.h"
 #include "tools/simweb/server.h"
 #include "web/fetchpool.h"
@@ -145,17 +144,6 @@ Outcome headless(simweb::Server& web, const std::string& listFile, const std::st
     return o;
 }
 
-// The slowest host sets the pace: its distinct addresses, six at a time.
-double latencyFloor(const std::vector<std::string>& requests, int latencyMs)
-{
-    std::map<std::string, std::set<std::string>> byHost;
-    for (const std::string& url : requests)
-        byHost[veltrop::FetchPool::hostOf(url)].insert(url);
-    double floor = 0;
-    for (const auto& [host, urls] : byHost)
-        floor = std::max(floor, double(urls.size()) * latencyMs / 1000.0 / 6.0);
-    return floor;
-}
 
 } // namespace
 
