@@ -118,12 +118,12 @@ WindowController::~WindowController()
 
 WebAccess WindowController::web() const
 {
-    return {*pool_, lookahead_, waitHook_, [this] { return closing_; }};
+    return {*pool_, lookahead_, waitHook_, stopping_.token()};
 }
 
 void WindowController::message(const std::string& text)
 {
-    if (closing_)
+    if (closing())
         return;
     if (showHook_)
         showHook_();
@@ -162,7 +162,7 @@ void WindowController::enter(Phase phase)
 void WindowController::load()
 {
     turnTaken();
-    fetcher_ = std::make_unique<PageFetcher>(*pool_);
+    fetcher_ = std::make_unique<PageFetcher>(*pool_, stopping_.token());
     fetcher_->setWaitHook(waitHook_);
 
     {
@@ -174,7 +174,6 @@ void WindowController::load()
 
     enter(Phase::NoList);
     limits_ = Limits{};
-    cancelRequested_ = false;
 }
 
 Button& WindowController::button(Command command)
@@ -199,12 +198,12 @@ bool WindowController::click(Command command)
     if (!button(command).enabled)
         return false;
     if (command == Command::Cancel) {
-        cancelRequested_ = true;
+        stopping_.cancel();
         return true;
     }
     // A click handled while a page loads would otherwise start a second
     // command inside the first, which then reads the page the second opened.
-    if (running_ || closing_)
+    if (running_ || closing())
         return false;
 
     struct Running {
@@ -231,9 +230,7 @@ bool WindowController::click(Command command)
 
 void WindowController::requestClose()
 {
-    closing_ = true;
-    if (fetcher_)
-        fetcher_->abandon();
+    stopping_.stopNow();
 }
 
 // ---- The limits ------------------------------------------------------------
@@ -280,7 +277,7 @@ void WindowController::rankLists()
 {
     RankingShown shown(*this);
     const RankListsOutcome outcome =
-        veltrop::rankLists(web(), {tickers_, limits_, cancelRequested_}, shown);
+        veltrop::rankLists(web(), {tickers_, limits_, stopping_}, shown);
     if (outcome.end == RankListsEnd::NoSourceTicked)
         return;
     clearReports(rankBoxes, "rankBox");

@@ -11,6 +11,7 @@
 #include "app/buttonstates.h"
 #include "app/controls.h"
 #include "app/resultsgrid.h"
+#include "domain/stopping.h"
 #include "domain/tickers.h"
 #include "filter/filter.h"
 #include "web/pagefetcher.h"
@@ -82,13 +83,13 @@ public:
     // page fails at once and no more message boxes are shown, so a running
     // command comes to its end promptly.
     void requestClose();
-    bool closing() const { return closing_; }
+    bool closing() const { return stopping_.stopped(); }
 
     // ---- What outlives a command -------------------------------------------
     const TickerList& tickerList() const { return tickers_; }
     const Limits& limits() const { return limits_; }
-    // Cancel was clicked and no filter or ranking run has ended since.
-    bool cancelRequested() const { return cancelRequested_; }
+    // Cancel was clicked and no ranking loop has begun or ended since.
+    bool cancelRequested() const { return stopping_.cancelRequested(); }
     // The ticker the last Opinion asked for.
     const std::string& opinionTicker() const { return opinionTicker_; }
     // The folder the band pictures are read from, and the file dialogs start
@@ -140,16 +141,17 @@ private:
     WaitHook waitHook_;
     std::function<void()> showHook_;
     std::unique_ptr<FetchPool> pool_;
+    // A close ends the running command at once; Cancel ends the ranking
+    // loops after the ticker in progress.
+    Stopping stopping_;
     std::unique_ptr<PageFetcher> fetcher_;  // the single pages: Test, Opinion
 
     TickerList tickers_;
     Limits limits_{0, 0};
-    bool cancelRequested_ = false;
     std::string opinionTicker_;
     std::string programFolder_;
     int lookahead_ = 0;
     bool running_ = false;
-    bool closing_ = false;
 };
 
 } // namespace veltrop

@@ -1,5 +1,6 @@
 // veltrop-cli: Get Lists, Rank Lists and Opinion from a script, over the
 // same domain the window runs, with no window.
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
@@ -26,16 +28,47 @@ namespace {
 constexpr int usageError = 2;
 constexpr int interruptedStatus = 130;
 
-// Ctrl-C: in the ranking loops it is the window's Cancel; before them, where
-// Cancel does nothing, and at a second press it ends the program at once.
-std::atomic<int> interrupts{0};
-std::atomic<bool> cancellable{false};
+// Ctrl-C, taken on a thread of its own rather than in a signal handler, so
+// that it may stop a run as the window's Cancel and close do: in the ranking
+// loops it is Cancel, and the result read so far is printed; before them,
+// where Cancel does nothing, it ends the program at once; a second press
+// ends every page of the run at once.
+class Interrupts {
+public:
+    // Blocks Ctrl-C in this thread and every thread started after it, so
+    // that only the watcher takes it.
+    Interrupts()
+    {
+        sigemptyset(&signals_);
+        sigaddset(&signals_, SIGINT);
+        sigaddset(&signals_, SIGUSR1);
+        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+        watcher_ = std::thread([this] { watch(); });
+    }
+    ~Interrupts()
+    {
+        pthread_kill(watcher_.native_handle(), SIGUSR1);
+        watcher_.join();
+    }
+    Stopping& stopping() { return stopping_; }
+    bool pressed() const { return presses_.load() > 0; }
 
-extern "C" void onInterrupt(int)
-{
-    if (interrupts.fetch_add(1) > 0 || !cancellable.load())
-        _exit(interruptedStatus);
-}
+private:
+    void watch()
+    {
+        for (int signal = 0; sigwait(&signals_, &signal) == 0 && signal == SIGINT;) {
+            if (presses_.fetch_add(1) > 0)
+                stopping_.stopNow();
+            else if (!stopping_.cancel())
+                _exit(interruptedStatus);
+        }
+    }
+
+    sigset_t signals_;
+    Stopping stopping_;
+    std::atomic<int> presses_{0};
+    std::thread watcher_;
+};
 
 // Where progress goes: one line on standard error, rewritten in place; and
 // the messages, one a line after it.
@@ -119,7 +152,6 @@ public:
     }
     void started() override {}
     void filtering() override { progress_.show("Filtering..."); }
-    void rankingStarted() override { cancellable = true; }
     void sourceStarted(const RankSource& source) override { source_ = std::string(source.caption); }
     void progress(const std::string& text) override
     {
@@ -127,7 +159,7 @@ public:
             progress_.show(source_ + ":" + text);
     }
     void recorded(Whole) override {}
-    void resultsShown(const RankedRows&) override { cancellable = false; }
+    void resultsShown(const RankedRows&) override {}
     void message(const std::string& text) override { progress_.say(text); }
 
 private:
@@ -155,23 +187,13 @@ struct Options {
     std::string ticker;
 };
 
-WebAccess access(FetchPool& engine, bool& cancel)
-{
-    // The window's turn, here: a Ctrl-C in the ranking loops is Cancel.
-    return {engine, 0, [&cancel] {
-                if (interrupts.load() > 0)
-                    cancel = true;
-            }, {}};
-}
-
-int runLists(const Options& o, Progress& progress)
+int runLists(const Options& o, Progress& progress, Interrupts& interrupts)
 {
     FetchPool engine;
-    bool cancel = false;
     Lists observer(chosen(listSources(), o.lists.empty() ? std::vector<std::string>{"all"} : o.lists, "list"),
                    progress);
     TickerList list;
-    const std::vector<ListReport> reports = getLists(access(engine, cancel), listSources(), list, observer);
+    const std::vector<ListReport> reports = getLists({engine, 0, {}, interrupts.stopping().token()}, listSources(), list, observer);
     progress.end();
     if (o.report)
         std::cerr << reportTable(reports);
@@ -185,7 +207,7 @@ int runLists(const Options& o, Progress& progress)
     return list.empty() ? 1 : 0;
 }
 
-int runRank(const Options& o, Progress& progress)
+int runRank(const Options& o, Progress& progress, Interrupts& interrupts)
 {
     const Limits limits{limit(o.price, priceRange, "--price-min"), limit(o.volume, volumeRange, "--volume-min")};
     if (o.input.empty() == o.lists.empty())
@@ -193,7 +215,7 @@ int runRank(const Options& o, Progress& progress)
     Ranking observer(chosen(std::span<const RankSource>(rankSources()), o.ranks, "rank"), progress);
 
     FetchPool engine;
-    bool cancel = false;
+    const WebAccess web{engine, 0, {}, interrupts.stopping().token()};
     TickerList list;
     if (!o.input.empty()) {
         std::optional<std::vector<std::string>> tickers;
@@ -209,11 +231,11 @@ int runRank(const Options& o, Progress& progress)
             list.add(t);
     } else {
         Lists gathering(chosen(listSources(), o.lists, "list"), progress);
-        getLists(access(engine, cancel), listSources(), list, gathering);
+        getLists(web, listSources(), list, gathering);
         progress.end();
     }
 
-    const RankListsOutcome outcome = rankLists(access(engine, cancel), {list, limits, cancel}, observer);
+    const RankListsOutcome outcome = rankLists(web, {list, limits, interrupts.stopping()}, observer);
     progress.end();
     const RankedRows rows = o.deleteBottom ? deleteBottomQuarter(outcome.rows) : outcome.rows;
     if (o.format == "csv")
@@ -225,7 +247,7 @@ int runRank(const Options& o, Progress& progress)
     if (o.report)
         std::cerr << reportTable(outcome.sources);
 
-    if (interrupts.load() > 0)
+    if (interrupts.pressed())
         return interruptedStatus;
     const bool stopped = std::any_of(outcome.sources.begin(), outcome.sources.end(),
                                      [](const SourceReport& s) { return s.stoppedEarly(); });
@@ -261,6 +283,9 @@ int runSources()
 int main(int argc, char** argv)
 {
     using namespace veltrop::cli;
+    // First, before any thread starts: every thread inherits its blocked
+    // Ctrl-C.
+    Interrupts interrupts;
     CLI::App app{"Gathers stock tickers from published lists and ranks them by web-published ratings, "
                  "as Pellamy's Veltrop does in its window.",
                  "veltrop-cli"};
@@ -294,16 +319,15 @@ int main(int argc, char** argv)
     CLI::App* opinion = app.add_subcommand("opinion", "The analyst opinion for one ticker");
     opinion->add_option("ticker", o.ticker, "The ticker")->required();
 
-    std::signal(SIGINT, onInterrupt);
     try {
         app.parse(argc, argv);
         Progress progress(o.progress || ::isatty(STDERR_FILENO));
         if (app.got_subcommand("sources"))
             return runSources();
         if (app.got_subcommand("lists"))
-            return runLists(o, progress);
+            return runLists(o, progress, interrupts);
         if (app.got_subcommand("rank"))
-            return runRank(o, progress);
+            return runRank(o, progress, interrupts);
         return runOpinion(o);
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);

@@ -1,7 +1,7 @@
 #pragma once
 // What a command needs to read the web: the engine, how far it may read
 // ahead, and the window's turns while it waits.
-#include <functional>
+#include <stop_token>
 #include <string>
 
 #include "web/fetchpool.h"
@@ -18,21 +18,9 @@ struct WebAccess {
     int lookahead = 0;
     // The window's turn while a page loads.
     WaitHook wait;
-    // True once the window is closing: every page of the command then fails
-    // at once, so it comes to its end promptly.
-    std::function<bool()> closing;
-
-    // The turn for waits on `pages`: the window's, after which a closing
-    // window stops every page of the plan.
-    WaitHook turnsFor(PagePlan& pages) const
-    {
-        return [this, &pages] {
-            if (wait)
-                wait();
-            if (closing && closing())
-                pages.abort();
-        };
-    }
+    // Requested once the command must end at once (the window is closing):
+    // every page of the command then ends, so it comes to its end promptly.
+    std::stop_token stop;
 };
 
 // Why a page did not open, for a person: "the page answered 500",

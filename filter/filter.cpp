@@ -161,8 +161,7 @@ BatchResult testBatch(const PageView& page, const std::vector<std::string>& tick
 
 } // namespace
 
-void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, bool& cancel,
-                   FilterObserver& observer)
+void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, FilterObserver& observer)
 {
     if (list.empty())
         return;
@@ -209,8 +208,8 @@ void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits,
     // before (an empty last batch) shares its page.
     std::vector<BatchResult> results(requests.size());
     {
-        PagePlan pages(web.engine, web.lookahead);
-        const WaitHook turn = web.turnsFor(pages);
+        PagePlan pages(web.engine, web.lookahead, web.stop);
+        const WaitHook& turn = web.wait;
         pages.hold();
         const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
         for (std::size_t b = 0; b < requests.size(); ++b)
@@ -234,7 +233,6 @@ void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits,
             kept.add(list[i - 1].ticker);
     }
     list = std::move(kept);
-    cancel = false;
 }
 
 } // namespace veltrop

@@ -33,11 +33,10 @@ public:
 
 // Keeps the tickers of `list` that pass `limits`, in their order, each
 // without a score. A batch whose page does not open keeps none of its
-// tickers and says so. An empty list is left as it is;
-// otherwise `cancel` is cleared at the end, so a Cancel clicked while the
-// quotes loaded does not stop the ranking that follows.
-void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, bool& cancel,
-                   FilterObserver& observer);
+// tickers and says so. An empty list is left as it is. Cancel does not stop
+// it: a Cancel clicked while the quotes load is forgotten when the ranking
+// loops begin.
+void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, FilterObserver& observer);
 
 // The quote page for `query`, tickers as the site takes them.
 std::string quotePageAddress(std::string_view query);

@@ -101,8 +101,8 @@ std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSourc
                                  ListsObserver& observer)
 {
     std::vector<ListReport> reports;
-    PagePlan pages(web.engine, web.lookahead);
-    const WaitHook turn = web.turnsFor(pages);
+    PagePlan pages(web.engine, web.lookahead, web.stop);
+    const WaitHook& turn = web.wait;
     const auto plan = [&](std::size_t position) {
         pages.plan(position, sources[position].url(), std::make_shared<ListReader>(walkOf(sources[position])));
     };

@@ -11,9 +11,10 @@ namespace {
 class RankRun {
 public:
     RankRun(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,
-            const bool& cancel, RankObserver& observer)
-        : web_(web), sources_(sources), list_(list), count_(list.size()), stepsToGo_(stepsToGo), cancel_(cancel),
-          observer_(observer), pages_(web.engine, web.lookahead), turn_(web.turnsFor(pages_))
+            std::stop_token cancel, RankObserver& observer)
+        : web_(web), sources_(sources), list_(list), count_(list.size()), stepsToGo_(stepsToGo),
+          cancel_(std::move(cancel)), observer_(observer), pages_(web.engine, web.lookahead, web.stop),
+          turn_(web.wait)
     {
     }
 
@@ -84,10 +85,11 @@ private:
             report.stoppedAt = std::move(ticker);
             report.reason = std::move(reason);
         };
-        const auto cancelled = [this] { return cancel_ || (web_.closing && web_.closing()); };
+        // A closing window ends the run as Cancel does, only at once.
+        const auto cancelled = [this] { return cancel_.stop_requested() || web_.stop.stop_requested(); };
         for (int row = 1; row <= count_; ++row) {
             const std::string ticker = list_[row - 1].ticker;
-            if (cancel_) {
+            if (cancel_.stop_requested()) {
                 stop(row, ticker, "Cancel");
                 break;
             }
@@ -109,7 +111,7 @@ private:
             // shows and Cancel is seen even when every result is already in.
             giveTurn(turn_);
             FetchPool::Failure why;
-            const auto read = pages_.take<RankReader>(key(source, row), turn_, cancelled, &why);
+            const auto read = pages_.take<RankReader>(key(source, row), turn_, cancel_, &why);
             if (!read) {
                 stop(row, ticker, cancelled() || why.reason == FetchPool::Failure::Reason::Cancelled
                                       ? "Cancel"
@@ -153,7 +155,7 @@ private:
     TickerList& list_;
     const Count count_;
     Count stepsToGo_;
-    const bool& cancel_;
+    const std::stop_token cancel_;
     RankObserver& observer_;
     PagePlan pages_;
     const WaitHook turn_;
@@ -173,9 +175,13 @@ std::string SourceReport::summary() const
 }
 
 RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,
-                      const bool& cancel, RankObserver& observer)
+                      Stopping& stopping, RankObserver& observer)
 {
-    return RankRun(web, sources, list, stepsToGo, cancel, observer).run();
+    struct Loops {
+        Stopping& stopping;
+        ~Loops() { stopping.rankingEnds(); }
+    } loops{stopping};
+    return RankRun(web, sources, list, stepsToGo, stopping.rankingBegins(), observer).run();
 }
 
 } // namespace veltrop

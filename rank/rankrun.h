@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "domain/stopping.h"
 #include "domain/tickers.h"
 #include "domain/webaccess.h"
 #include "rank/ranksources.h"
@@ -61,9 +62,10 @@ struct RankTally {
 // Rates the tickers of `list` by every ticked source of `sources`,
 // in their order, adding to each ticker's score. `stepsToGo` counts the
 // pages still to come down as the progress line shows them. A source stops
-// at a ticker whose page does not open; the run stops where it is once
-// `cancel` reads true.
+// at a ticker whose page does not open. The run listens to `stopping`'s
+// Cancel while it runs (one asked before is forgotten) and stops after the
+// ticker in progress once it is asked.
 RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,
-                      const bool& cancel, RankObserver& observer);
+                      Stopping& stopping, RankObserver& observer);
 
 } // namespace veltrop

@@ -15,15 +15,14 @@ RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, Ra
     }
     observer.started();
 
-    filterTickers(web, input.list, input.limits, input.cancel, observer);
-    const RankTally tally = rankTickers(web, sources, input.list, input.list.size() * ticked, input.cancel, observer);
+    filterTickers(web, input.list, input.limits, observer);
+    const RankTally tally = rankTickers(web, sources, input.list, input.list.size() * ticked, input.stopping, observer);
     RankedRows rows = rankScores(input.list, tally);
     input.list = listFromRows(rows);
     observer.resultsShown(rows);
 
     if (rows.empty())
         observer.message("No tickers ranked.  Clear and try again.");
-    input.cancel = false;
     return {rows.empty() ? RankListsEnd::NothingRanked : RankListsEnd::Ranked, tally.sources, std::move(rows)};
 }
 

@@ -28,9 +28,9 @@ enum class RankListsEnd {
 struct RankListsInput {
     TickerList& list;
     Limits limits;
-    // Read at every ticker: true ends the run where it is. Cleared once the
-    // filter and once the run have ended.
-    bool& cancel;
+    // Its Cancel, which the ranking loops read at every ticker, and its stop
+    // at once, which the front end holds.
+    Stopping& stopping;
 };
 
 struct RankListsOutcome {

@@ -53,15 +53,16 @@ struct PageFetcher::Impl {
     std::unique_ptr<FetchPool> own;
     FetchPool* engine = nullptr;
     WaitHook hook;
-    bool abandoned = false;  // the window's thread alone reads and writes it
+    std::stop_token stop;
     bool opening = false;
     std::optional<PageIndex> page;
     std::string url;
 };
 
-PageFetcher::PageFetcher(FetchPool& engine) : d(std::make_unique<Impl>())
+PageFetcher::PageFetcher(FetchPool& engine, std::stop_token stop) : d(std::make_unique<Impl>())
 {
     d->engine = &engine;
+    d->stop = std::move(stop);
 }
 
 PageFetcher::PageFetcher() : d(std::make_unique<Impl>())
@@ -80,7 +81,7 @@ bool PageFetcher::OpenPage(const std::string& url, int timeLimitSeconds, int /*o
         return false;
     d->page.reset();
     d->url.clear();
-    if (d->abandoned)
+    if (d->stop.stop_requested())
         return false;
 
     struct OpeningFlag {
@@ -95,7 +96,7 @@ bool PageFetcher::OpenPage(const std::string& url, int timeLimitSeconds, int /*o
     // A copy, so that a hook replacing itself through setWaitHook stays alive
     // while it runs.
     const WaitHook hook = d->hook;
-    auto arrival = fetchAndWait(*d->engine, std::move(request), hook, [this] { return d->abandoned; });
+    auto arrival = fetchAndWait(*d->engine, std::move(request), hook, [this] { return d->stop.stop_requested(); });
     if (!arrival || !arrival->page)
         return false;
     d->page = std::move(arrival->page);
@@ -132,16 +133,6 @@ std::string PageFetcher::GetPageSource() const
 void PageFetcher::setWaitHook(WaitHook hook)
 {
     d->hook = std::move(hook);
-}
-
-void PageFetcher::abandon()
-{
-    d->abandoned = true;
-}
-
-bool PageFetcher::abandoned() const
-{
-    return d->abandoned;
 }
 
 std::string PageFetcher::pageUrl() const

@@ -8,6 +8,7 @@
 // no_proxy) apply to it exactly as to any other libcurl program.
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "web/wait.h"
@@ -19,12 +20,14 @@ class FetchPool;
 class PageFetcher {
 public:
     // Called at least every 50 ms while OpenPage waits, so that a window can
-    // keep handling input (a Cancel click). The hook may call abandon() but
-    // nothing else of the fetcher; an OpenPage from it fails at once.
+    // keep handling input (a Cancel click, a close). The hook may call
+    // nothing of the fetcher; an OpenPage from it fails at once.
     using WaitHook = veltrop::WaitHook;
 
-    // Over the program's engine, which must outlive the fetcher.
-    explicit PageFetcher(FetchPool& engine);
+    // Over the program's engine, which must outlive the fetcher. Once `stop`
+    // is requested the transfer in flight ends and every later OpenPage fails
+    // at once (the window is closing).
+    explicit PageFetcher(FetchPool& engine, std::stop_token stop = {});
     // Over an engine of its own.
     PageFetcher();
     ~PageFetcher();
@@ -62,11 +65,6 @@ public:
     std::string GetPageSource() const;
 
     void setWaitHook(WaitHook hook);
-
-    // Ends the transfer in flight and makes every later OpenPage fail at once.
-    // Used when the window closes during a command.
-    void abandon();
-    bool abandoned() const;
 
     // The address the current page was finally read from (after redirects).
     std::string pageUrl() const;

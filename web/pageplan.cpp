@@ -6,7 +6,10 @@
 
 namespace veltrop {
 
-PagePlan::PagePlan(FetchPool& engine, int lookahead) : state_(std::make_shared<State>(engine, lookahead)) {}
+PagePlan::PagePlan(FetchPool& engine, int lookahead, std::stop_token stop)
+    : state_(std::make_shared<State>(engine, lookahead)), onStop_(std::move(stop), [this] { abort(); })
+{
+}
 
 PagePlan::~PagePlan() { abort(); }
 
@@ -64,7 +67,7 @@ void PagePlan::release()
     s.held.clear();
 }
 
-std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const WaitHook& wait, const std::function<bool()>& cancelled,
+std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const WaitHook& wait, const std::stop_token& cancel,
                                               FetchPool::Failure* why)
 {
     State& s = *state_;
@@ -84,7 +87,7 @@ std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const WaitHook& wait, con
     const WaitHook hook = s.turnsWaitingFor(key, [&] {
         if (wait)
             wait();
-        if (!othersStopped && cancelled && cancelled())
+        if (!othersStopped && cancel.stop_requested())
             stopAsked = true;
     });
     for (;;) {

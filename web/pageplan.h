@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "web/fetchpool.h"
@@ -37,8 +38,9 @@ public:
     // A read's key is also its place in the order pages are asked for.
     using Key = std::uint64_t;
 
-    // `lookahead` 0: as many pages at once as the engine allows.
-    PagePlan(FetchPool& engine, int lookahead);
+    // `lookahead` 0: as many pages at once as the engine allows. Once `stop`
+    // is requested the plan stops everything, as abort() does.
+    PagePlan(FetchPool& engine, int lookahead, std::stop_token stop = {});
     ~PagePlan();  // stops every transfer of the plan
     PagePlan(const PagePlan&) = delete;
     PagePlan& operator=(const PagePlan&) = delete;
@@ -68,15 +70,15 @@ public:
     // first page did not open (or could not be read), or it was never planned
     // or dropped. A
     // further page that does not open ends the read with what it had. Once
-    // `cancelled` reads true every other read ends where it is, and this one
+    // `cancel` is requested every other read ends where it is, and this one
     // after the page in flight. `why`, when given, learns why the read's
     // last page asked for did not open (reason None when every page did).
     // The reader comes as the type read `key` was planned with.
     template <class Reader>
-    std::shared_ptr<Reader> take(Key key, const WaitHook& wait, const std::function<bool()>& cancelled = {},
+    std::shared_ptr<Reader> take(Key key, const WaitHook& wait, std::stop_token cancel = {},
                                  FetchPool::Failure* why = nullptr)
     {
-        return std::static_pointer_cast<Reader>(takeAny(key, wait, cancelled, why));
+        return std::static_pointer_cast<Reader>(takeAny(key, wait, cancel, why));
     }
 
     // For a loop that shows a read page by page: waits until read `key` has
@@ -104,11 +106,14 @@ public:
 
 private:
     std::shared_ptr<PageReader> anyReaderOf(Key key) const;
-    std::shared_ptr<PageReader> takeAny(Key key, const WaitHook& wait, const std::function<bool()>& cancelled,
+    std::shared_ptr<PageReader> takeAny(Key key, const WaitHook& wait, const std::stop_token& cancel,
                                         FetchPool::Failure* why);
 
     struct State;
     std::shared_ptr<State> state_;
+    // Declared last, so it goes first: a stop requested while the plan goes
+    // finds the plan whole.
+    std::stop_callback<std::function<void()>> onStop_;
 };
 
 } // namespace veltrop

@@ -7,10 +7,13 @@
 #include <csignal>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -256,7 +259,10 @@ namespace {
 
 // Runs veltrop-cli with `args`, sends it SIGINT once its standard error
 // shows `when`, and gives its exit status and standard output.
-Ran interrupted(const std::string& args, const std::string& when)
+// Runs the command line and presses Ctrl-C once standard error shows
+// `when`; a second press follows `again` later, when given.
+Ran interrupted(const std::string& args, const std::string& when,
+                std::optional<std::chrono::milliseconds> again = std::nullopt)
 {
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0)
@@ -279,6 +285,10 @@ Ran interrupted(const std::string& args, const std::string& when)
         ran.err.append(buffer, std::size_t(n));
         if (!sent && ran.err.find(when) != std::string::npos) {
             ::kill(child, SIGINT);
+            if (again) {
+                std::this_thread::sleep_for(*again);
+                ::kill(child, SIGINT);
+            }
             sent = true;
         }
     }
@@ -311,4 +321,14 @@ TEST_F(CommandLine, CtrlCInTheRankingLoopsIsCancelAndBeforeThemEndsAtOnce)
     const Ran early = interrupted("rank -i " + list + " -r cn-momentum --format csv --progress", "Filtering...");
     EXPECT_EQ(early.status, 130);
     EXPECT_EQ(early.out, "");
+
+    // Cancel waits for the ticker in progress, here a page that never
+    // answers; a second press ends every page at once.
+    for (const std::string& ticker : keptTickers(120))
+        web.setFault(rankAddress(0, ticker), simweb::Fault::Stall);
+    const auto start = std::chrono::steady_clock::now();
+    const Ran twice = interrupted("rank -i " + list + " -r cn-momentum --format csv --progress", " to go... ",
+                                  std::chrono::milliseconds(300));
+    EXPECT_EQ(twice.status, 130);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }

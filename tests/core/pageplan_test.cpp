@@ -126,20 +126,27 @@ TEST_F(PagePlanTest, AWalkCountsEveryPageAndAbortEndsEverything)
     plan(pages, funds);
     EXPECT_EQ(take(pages, funds, 1), Points::record(2530));
 
-    PagePlan stopped(engine, 0);
-    plan(stopped, funds);
-    std::this_thread::sleep_for(50ms);
-    const auto start = std::chrono::steady_clock::now();
-    stopped.abort();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-    EXPECT_FALSE(take(stopped, funds, 2));
+    // Ended by abort(), or by the stop it was made with (a closing window).
+    for (const bool byStop : {false, true}) {
+        std::stop_source closing;
+        PagePlan stopped(engine, 0, closing.get_token());
+        plan(stopped, funds);
+        std::this_thread::sleep_for(50ms);
+        const auto start = std::chrono::steady_clock::now();
+        if (byStop)
+            closing.request_stop();
+        else
+            stopped.abort();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+        EXPECT_FALSE(take(stopped, funds, 2)) << byStop;
+    }
 }
 
 // Takes a read, but gives up (aborting the plan) after `limit`, so that a
 // take that would wait for ever fails the test instead of hanging it.
 template <class Reader = PageReader>
 std::shared_ptr<Reader> takeWithin(PagePlan& pages, PagePlan::Key key, std::chrono::seconds limit, bool& hung,
-                                   const std::function<bool()>& cancelled = {}, FetchPool::Failure* why = nullptr)
+                                   std::stop_token cancel = {}, FetchPool::Failure* why = nullptr)
 {
     const auto start = std::chrono::steady_clock::now();
     return pages.take<Reader>(
@@ -150,7 +157,7 @@ std::shared_ptr<Reader> takeWithin(PagePlan& pages, PagePlan::Key key, std::chro
                 pages.abort();
             }
         },
-        cancelled, why);
+        cancel, why);
 }
 
 TEST_F(PagePlanTest, ACancelledTakeEndsEveryOtherReadAndLeavesThePlanWhole)
@@ -161,7 +168,9 @@ TEST_F(PagePlanTest, ACancelledTakeEndsEveryOtherReadAndLeavesThePlanWhole)
     plan(pages, funds);
     EXPECT_EQ(pages.inconsistency(), "");
     bool hung = false;
-    takeWithin(pages, rankKey(momentum, 1), 10s, hung, [] { return true; });
+    std::stop_source cancel;
+    cancel.request_stop();
+    takeWithin(pages, rankKey(momentum, 1), 10s, hung, cancel.get_token());
     EXPECT_EQ(pages.inconsistency(), "");
     // Every other read is still there and ends: none waits on a page nobody
     // asks for any more.

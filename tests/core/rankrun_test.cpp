@@ -67,7 +67,8 @@ std::string reportOf(const RankTally& tally)
 class RankLoop : public veltrop::testing::WebUnitTest, public RankObserver {
 protected:
     TickerList list;
-    bool cancel = false;
+    Stopping stopping;
+    bool cancel = false;  // Cancel is clicked as the loops begin
     RankTally tally;
     std::string progressLine;             // the progress line as the window would show it
     std::string recordedCaption;          // the rank button's: the last recorded score
@@ -77,6 +78,11 @@ protected:
     void progress(const std::string& text) override { progressLine = text; }
     void recorded(Whole score) override { recordedCaption = std::to_string(score); }
     void message(const std::string& text) override { messages.push_back(text); }
+    void rankingStarted() override
+    {
+        if (cancel)
+            stopping.cancel();
+    }
 
     void SetUp() override
     {
@@ -107,7 +113,7 @@ protected:
 
     void run(int index)
     {
-        tally = rankTickers(access(), {rankSourceByIndex(index), 1}, list, list.size(), cancel, *this);
+        tally = rankTickers(access(), {rankSourceByIndex(index), 1}, list, list.size(), stopping, *this);
     }
 
     // Rows counted from 1, as the list shows them.
@@ -220,6 +226,15 @@ TEST_F(RankLoop, NoTickersOrCancelledOnEntry)
     run(0);
     EXPECT_EQ(progressLine, "");
     EXPECT_TRUE(shown.empty()) << "nothing was counted down";
+
+    // A Cancel clicked before the loops begin (during the filter) is
+    // forgotten, and so is one the run left behind.
+    cancel = false;
+    momentum("AAA", "3");
+    stopping.cancel();
+    run(0);
+    EXPECT_EQ(score(1), "3");
+    EXPECT_FALSE(stopping.cancelRequested());
 }
 
 TEST_F(RankLoop, AFailedPageEndsTheSource)
@@ -244,7 +259,7 @@ TEST_F(RankLoop, CancelTakesEffectBetweenTickers)
     web.setLatency(60);
     duringTurn = [this] {
         if (progressLine.ends_with("BBB"))
-            cancel = true;
+            stopping.cancel();
     };
     run(0);
     EXPECT_EQ(score(1), "9");

@@ -85,8 +85,8 @@ OneSourceRun rankBy(const RankSource& source, const std::vector<std::string>& ti
         run.list.add(ticker);
     FetchPool engine;
     Recorder recorder(run.messages);
-    const bool cancel = false;
-    run.tally = rankTickers({engine, lookahead, {}, {}}, {&source, 1}, run.list, run.list.size(), cancel, recorder);
+    Stopping stopping;
+    run.tally = rankTickers({engine, lookahead, {}, {}}, {&source, 1}, run.list, run.list.size(), stopping, recorder);
     run.recorded = recorder.recordedScore;
     return run;
 }
@@ -99,8 +99,7 @@ std::vector<std::string> filterBy(const std::vector<std::string>& tickers, std::
         list.add(ticker);
     FetchPool engine;
     Recorder recorder(messages);
-    bool cancel = false;
-    filterTickers({engine, 0, {}, {}}, list, limits, cancel, recorder);
+    filterTickers({engine, 0, {}, {}}, list, limits, recorder);
     std::vector<std::string> kept;
     for (const ListedTicker& listed : list)
         kept.push_back(listed.ticker);

@@ -159,23 +159,25 @@ TEST_F(PageFetcherTest, WaitHookRunsAtLeastEvery50Milliseconds)
     EXPECT_LT(largestGap, 50);
 }
 
-TEST_F(PageFetcherTest, AbandonFromTheHookEndsTheWaitAndEveryLaterOpen)
+TEST_F(PageFetcherTest, AStopEndsTheWaitAndEveryLaterOpen)
 {
     server.setFault(pageAddress, simweb::Fault::Stall);
+    FetchPool engine;
+    std::stop_source closing;
+    PageFetcher stoppable(engine, closing.get_token());
     const auto start = Clock::now();
-    fetcher.setWaitHook([&] {
+    stoppable.setWaitHook([&] {
         if (millisecondsSince(start) > 100)
-            fetcher.abandon();
+            closing.request_stop();
     });
 
-    EXPECT_FALSE(fetcher.OpenPage(pageAddress, 30));
+    EXPECT_FALSE(stoppable.OpenPage(pageAddress, 30));
     EXPECT_LT(millisecondsSince(start), 500);
-    EXPECT_TRUE(fetcher.abandoned());
 
     server.clearFaults();
     server.setPage(pageAddress, "<p>fine</p>");
     server.clearRequests();
-    EXPECT_FALSE(fetcher.OpenPage(pageAddress, 5));
+    EXPECT_FALSE(stoppable.OpenPage(pageAddress, 5));
     EXPECT_TRUE(server.requests().empty());
 }
 
