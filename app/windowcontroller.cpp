@@ -49,14 +49,25 @@ bool chooseListFile(Dialogs& dialogs, void (Dialogs::*show)(FileDialogState&), F
 
 } // namespace
 
-// Get Lists as the window shows it: the button carries the last ticker taken.
+// Get Lists as the window shows it: the button carries the last ticker
+// taken. It runs on the command's thread and hands everything to the
+// window's.
 class WindowController::ListsShown : public ListsObserver {
 public:
     explicit ListsShown(WindowController& window) : window_(window) {}
-    bool ticked(const ListSource& source) override { return window_.listBoxes[source.box].value == 1; }
-    void tickerTaken(const std::string& ticker) override { window_.getListsButton.caption = ticker; }
-    void listEnded() override { window_.getListsButton.caption = "Get Lists"; }
-    void message(const std::string& text) override { window_.message(text); }
+    bool ticked(const ListSource& source) override
+    {
+        return window_.runner_.ask([&w = window_, box = source.box] { return w.listBoxes[box].value == 1; }, false);
+    }
+    void pageTaken(const std::string& ticker) override
+    {
+        window_.runner_.post([&w = window_, ticker] { w.getListsButton.caption = ticker; });
+    }
+    void listEnded() override
+    {
+        window_.runner_.post([&w = window_] { w.getListsButton.caption = "Get Lists"; });
+    }
+    void message(const std::string& text) override { window_.messageFromCommand(text); }
 
 private:
     WindowController& window_;
@@ -67,24 +78,49 @@ private:
 class WindowController::RankingShown : public RankListsObserver {
 public:
     explicit RankingShown(WindowController& window) : window_(window) {}
-    bool ticked(const RankSource& source) override { return window_.rankBoxes[source.index].value == 1; }
+    bool ticked(const RankSource& source) override
+    {
+        return window_.runner_.ask([&w = window_, box = source.index] { return w.rankBoxes[box].value == 1; },
+                                   false);
+    }
     void started() override
     {
-        window_.statusLabel.caption = "Processing ranks...";
-        window_.enter(Phase::Busy);
+        post([](WindowController& w) {
+            w.statusLabel.caption = "Processing ranks...";
+            w.enter(Phase::Busy);
+        });
     }
-    void filtering() override { window_.progressLabel.caption = "Filtering..."; }
-    void progress(const std::string& text) override { window_.progressLabel.caption = text; }
-    void recorded(Whole score) override { window_.rankListsButton.caption = std::to_string(score); }
+    void filtering() override
+    {
+        post([](WindowController& w) { w.progressLabel.caption = "Filtering..."; });
+    }
+    // Shown before the ticker's page is read, so a Cancel clicked while it
+    // shows finishes that ticker and no other.
+    void progress(const std::string& text) override
+    {
+        window_.runner_.show([&w = window_, text] { w.progressLabel.caption = text; });
+    }
+    void recorded(Whole score) override
+    {
+        post([score](WindowController& w) { w.rankListsButton.caption = std::to_string(score); });
+    }
     void resultsShown(const RankedRows& rows) override
     {
-        window_.resultsGrid.showRanked(rows, window_.programFolder_);
-        window_.progressLabel.caption = rankedCaption(rows.size());
-        window_.enter(Phase::ResultsShown);
+        post([rows](WindowController& w) {
+            w.resultsGrid.showRanked(rows, w.programFolder_);
+            w.progressLabel.caption = rankedCaption(rows.size());
+            w.enter(Phase::ResultsShown);
+        });
     }
-    void message(const std::string& text) override { window_.message(text); }
+    void message(const std::string& text) override { window_.messageFromCommand(text); }
 
 private:
+    template <class Change>
+    void post(Change change)
+    {
+        window_.runner_.post([&w = window_, change = std::move(change)] { change(w); });
+    }
+
     WindowController& window_;
 };
 
@@ -94,7 +130,8 @@ WindowController::WindowController(Dialogs& dialogs)
 }
 
 WindowController::WindowController(Dialogs& dialogs, std::unique_ptr<FetchPool> engine)
-    : dialogs_(dialogs), pool_(std::move(engine))
+    : dialogs_(dialogs), pool_(std::move(engine)),
+      fetcher_(std::make_unique<PageFetcher>(*pool_, stopping_.token()))
 {
     for (const layout::Control& c : layout::controls()) {
         if (c.kind != layout::Kind::CheckBox)
@@ -111,6 +148,7 @@ WindowController::WindowController(Dialogs& dialogs, std::unique_ptr<FetchPool> 
 
 WindowController::~WindowController()
 {
+    requestClose();
     // Whatever reads pages goes before the engine that reads them.
     fetcher_.reset();
     pool_.reset();
@@ -118,7 +156,7 @@ WindowController::~WindowController()
 
 WebAccess WindowController::web() const
 {
-    return {*pool_, lookahead_, waitHook_, stopping_.token()};
+    return {*pool_, lookahead_, stopping_.token()};
 }
 
 void WindowController::message(const std::string& text)
@@ -128,6 +166,16 @@ void WindowController::message(const std::string& text)
     if (showHook_)
         showHook_();
     dialogs_.message(text);
+}
+
+void WindowController::messageFromCommand(const std::string& text)
+{
+    runner_.ask(
+        [this, text] {
+            message(text);
+            return true;
+        },
+        false);
 }
 
 void WindowController::showReport(CheckBoxArray& boxes, const char* array, int index, const std::string& report)
@@ -161,19 +209,16 @@ void WindowController::enter(Phase phase)
 
 void WindowController::load()
 {
-    turnTaken();
-    fetcher_ = std::make_unique<PageFetcher>(*pool_, stopping_.token());
-    fetcher_->setWaitHook(waitHook_);
-
-    {
+    runner_.run([this]() -> CommandRunner::Update {
         // Any answer of the quotes site counts.
-        ConnectionProbe probe(*pool_, std::string("http://") + hosts::quotes + "/", waitHook_);
-        if (!probe.IsConnected())
-            message("No Web connection found.  Please connect to use the program");
-    }
-
-    enter(Phase::NoList);
-    limits_ = Limits{};
+        const bool connected = ConnectionProbe(*pool_, std::string("http://") + hosts::quotes + "/").IsConnected();
+        return [this, connected] {
+            if (!connected)
+                message("No Web connection found.  Please connect to use the program");
+            enter(Phase::NoList);
+            limits_ = Limits{};
+        };
+    });
 }
 
 Button& WindowController::button(Command command)
@@ -201,18 +246,8 @@ bool WindowController::click(Command command)
         stopping_.cancel();
         return true;
     }
-    // A click handled while a page loads would otherwise start a second
-    // command inside the first, which then reads the page the second opened.
-    if (running_ || closing())
+    if (running() || closing())
         return false;
-
-    struct Running {
-        bool& flag;
-        explicit Running(bool& f) : flag(f) { flag = true; }
-        ~Running() { flag = false; }
-    } guard(running_);
-    turnTaken();
-
     switch (command) {
     case Command::GetLists: getLists(); return true;
     case Command::ClearAll: clearAll(); return true;
@@ -231,6 +266,7 @@ bool WindowController::click(Command command)
 void WindowController::requestClose()
 {
     stopping_.stopNow();
+    runner_.abandon();
 }
 
 // ---- The limits ------------------------------------------------------------
@@ -257,35 +293,43 @@ void WindowController::getLists()
     enter(Phase::Busy);
     clearReports(rankBoxes, "rankBox");
 
-    ListsShown shown(*this);
-    const std::vector<ListReport> reports = veltrop::getLists(web(), listSources(), tickers_, shown);
-    clearReports(listBoxes, "listBox");
-    for (const ListReport& report : reports)
-        showReport(listBoxes, "listBox", report.source->box, report.summary());
-
-    if (!tickers_.empty()) {
-        enter(Phase::ListFromWeb);
-        tickersFoundLabel.caption = countCaption(tickers_.size(), " tickers found");
-    } else {
-        message("No Tickers selected");
-        enter(Phase::NoList);
-    }
-    statusLabel.caption = "Idle...";
+    runner_.run([this, web = web(), list = tickers_]() mutable -> CommandRunner::Update {
+        ListsShown shown(*this);
+        std::vector<ListReport> reports = veltrop::getLists(web, listSources(), list, shown);
+        return [this, reports = std::move(reports), list = std::move(list)]() mutable {
+            tickers_ = std::move(list);
+            clearReports(listBoxes, "listBox");
+            for (const ListReport& report : reports)
+                showReport(listBoxes, "listBox", report.source->box, report.summary());
+            if (!tickers_.empty()) {
+                enter(Phase::ListFromWeb);
+                tickersFoundLabel.caption = countCaption(tickers_.size(), " tickers found");
+            } else {
+                message("No Tickers selected");
+                enter(Phase::NoList);
+            }
+            statusLabel.caption = "Idle...";
+        };
+    });
 }
 
 void WindowController::rankLists()
 {
-    RankingShown shown(*this);
-    const RankListsOutcome outcome =
-        veltrop::rankLists(web(), {tickers_, limits_, stopping_}, shown);
-    if (outcome.end == RankListsEnd::NoSourceTicked)
-        return;
-    clearReports(rankBoxes, "rankBox");
-    for (const SourceReport& report : outcome.sources)
-        showReport(rankBoxes, "rankBox", report.source->index, report.summary());
-    enter(outcome.end == RankListsEnd::Ranked ? Phase::Ranked : Phase::NothingRanked);
-    rankListsButton.caption = "Rank Lists";
-    statusLabel.caption = "Idle...";
+    runner_.run([this, web = web(), list = tickers_, limits = limits_]() mutable -> CommandRunner::Update {
+        RankingShown shown(*this);
+        RankListsOutcome outcome = veltrop::rankLists(web, {list, limits, stopping_}, shown);
+        return [this, outcome = std::move(outcome), list = std::move(list)]() mutable {
+            tickers_ = std::move(list);
+            if (outcome.end == RankListsEnd::NoSourceTicked)
+                return;
+            clearReports(rankBoxes, "rankBox");
+            for (const SourceReport& report : outcome.sources)
+                showReport(rankBoxes, "rankBox", report.source->index, report.summary());
+            enter(outcome.end == RankListsEnd::Ranked ? Phase::Ranked : Phase::NothingRanked);
+            rankListsButton.caption = "Rank Lists";
+            statusLabel.caption = "Idle...";
+        };
+    });
 }
 
 void WindowController::deleteBottomQuarter()
@@ -316,11 +360,14 @@ void WindowController::opinion()
         statusLabel.caption = "Idle...";
         return;
     }
-    // A page that does not open leaves the report shown before readable.
-    if (fetcher_)
-        if (std::optional<std::string> report = fetchOpinion(*fetcher_, opinionTicker_))
-            opinionBox.text = std::move(*report);
-    statusLabel.caption = "Idle...";
+    runner_.run([this, &fetcher = *fetcher_, ticker = opinionTicker_]() -> CommandRunner::Update {
+        // A page that does not open leaves the report shown before readable.
+        return [this, report = fetchOpinion(fetcher, ticker)] {
+            if (report)
+                opinionBox.text = *report;
+            statusLabel.caption = "Idle...";
+        };
+    });
 }
 
 std::string WindowController::toolsPageUrl() { return std::string("http://") + hosts::maker + "/tools.htm"; }
@@ -331,9 +378,16 @@ std::string WindowController::testQuoteUrl() { return quotePageAddress("intc+rar
 
 void WindowController::test()
 {
-    if (fetcher_ && fetcher_->OpenPage(testQuoteUrl(), 60, 0))
-        testPageBox.text += fetcher_->GetPageSource();
-    message("Done");
+    runner_.run([this, &fetcher = *fetcher_]() -> CommandRunner::Update {
+        std::optional<std::string> source;
+        if (fetcher.OpenPage(testQuoteUrl(), 60, 0))
+            source = fetcher.GetPageSource();
+        return [this, source = std::move(source)] {
+            if (source)
+                testPageBox.text += *source;
+            message("Done");
+        };
+    });
 }
 
 // ---- The list files ------------------------------------------------------------

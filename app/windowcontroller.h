@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/buttonstates.h"
+#include "app/commandrunner.h"
 #include "app/controls.h"
 #include "app/resultsgrid.h"
 #include "domain/stopping.h"
@@ -64,24 +65,30 @@ public:
     void volumeLimitTyped();
 
     // ---- Dispatch --------------------------------------------------------
-    // Runs the command of a click. While a command runs (the window handles
-    // input during page waits), only Cancel acts: any other click is ignored,
-    // so no command starts inside another. A disabled button does nothing.
-    // Returns whether the command ran.
+    // Runs the command of a click: Get Lists, Rank Lists, Opinion, Test and
+    // the start-up probe on a thread of their own, the others at once. While
+    // a command runs only Cancel acts: any other click is ignored, so no
+    // command starts inside another. A disabled button does nothing. Returns
+    // whether the command started.
     bool click(Command command);
-    bool running() const { return running_; }
+    bool running() const { return runner_.running(); }
     Button& button(Command command);
 
-    // Called while a page loads, so the window can handle input. Set it
-    // before load().
-    void setWaitHook(WaitHook hook) { waitHook_ = std::move(hook); }
+    // How a running command's updates reach the controls (app/commandrunner.h).
+    // A window sets a notifier, called from the command's thread, and then
+    // calls applyUpdates() on its own; without one, click() and load()
+    // return once the command has ended, having applied its updates and
+    // taken the turn hook between them.
+    void setNotifier(std::function<void()> notify) { runner_.setNotifier(std::move(notify)); }
+    void setTurnHook(std::function<void()> hook) { runner_.setTurnHook(std::move(hook)); }
+    void applyUpdates() { runner_.applyPending(); }
     // Called before every message box, so that the window under it shows
     // the state of that moment.
     void setShowHook(std::function<void()> hook) { showHook_ = std::move(hook); }
 
-    // The window is closing: the page in flight is abandoned, every later
-    // page fails at once and no more message boxes are shown, so a running
-    // command comes to its end promptly.
+    // The window is closing: every page of the running command ends at once,
+    // nothing it has still to show is shown, no message box either, and the
+    // call returns once it has ended.
     void requestClose();
     bool closing() const { return stopping_.stopped(); }
 
@@ -129,6 +136,9 @@ private:
     void deleteBottomQuarter();
 
     void message(const std::string& text);
+    // From a command's thread: the message box shows on the window's, and
+    // the command waits until it is closed.
+    void messageFromCommand(const std::string& text);
     // A box's tooltip: the layout's, with a run's report for its source
     // below it when `report` is given.
     void showReport(CheckBoxArray& boxes, const char* array, int index, const std::string& report = {});
@@ -138,7 +148,6 @@ private:
     WebAccess web() const;
 
     Dialogs& dialogs_;
-    WaitHook waitHook_;
     std::function<void()> showHook_;
     std::unique_ptr<FetchPool> pool_;
     // A close ends the running command at once; Cancel ends the ranking
@@ -151,7 +160,8 @@ private:
     std::string opinionTicker_;
     std::string programFolder_;
     int lookahead_ = 0;
-    bool running_ = false;
+    // Last, so that a command still running ends before anything it uses.
+    CommandRunner runner_;
 };
 
 } // namespace veltrop

@@ -131,7 +131,7 @@ public:
     {
         return std::find(wanted_.begin(), wanted_.end(), &source) != wanted_.end();
     }
-    void tickerTaken(const std::string& ticker) override { progress_.show(ticker); }
+    void pageTaken(const std::string& ticker) override { progress_.show(ticker); }
     void listEnded() override {}
     void message(const std::string& text) override { progress_.say(text); }
 
@@ -193,7 +193,7 @@ int runLists(const Options& o, Progress& progress, Interrupts& interrupts)
     Lists observer(chosen(listSources(), o.lists.empty() ? std::vector<std::string>{"all"} : o.lists, "list"),
                    progress);
     TickerList list;
-    const std::vector<ListReport> reports = getLists({engine, 0, {}, interrupts.stopping().token()}, listSources(), list, observer);
+    const std::vector<ListReport> reports = getLists({engine, 0, interrupts.stopping().token()}, listSources(), list, observer);
     progress.end();
     if (o.report)
         std::cerr << reportTable(reports);
@@ -215,7 +215,7 @@ int runRank(const Options& o, Progress& progress, Interrupts& interrupts)
     Ranking observer(chosen(std::span<const RankSource>(rankSources()), o.ranks, "rank"), progress);
 
     FetchPool engine;
-    const WebAccess web{engine, 0, {}, interrupts.stopping().token()};
+    const WebAccess web{engine, 0, interrupts.stopping().token()};
     TickerList list;
     if (!o.input.empty()) {
         std::optional<std::vector<std::string>> tickers;

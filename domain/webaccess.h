@@ -1,12 +1,11 @@
 #pragma once
 // What a command needs to read the web: the engine, how far it may read
-// ahead, and the window's turns while it waits.
+// ahead, and when it must end at once.
 #include <stop_token>
 #include <string>
 
 #include "web/fetchpool.h"
 #include "web/pageplan.h"
-#include "web/wait.h"
 
 namespace veltrop {
 
@@ -16,8 +15,6 @@ struct WebAccess {
     // many as the engine allows, 1 one page after another. What it shows is
     // the same either way.
     int lookahead = 0;
-    // The window's turn while a page loads.
-    WaitHook wait;
     // Requested once the command must end at once (the window is closing):
     // every page of the command then ends, so it comes to its end promptly.
     std::stop_token stop;

@@ -209,7 +209,6 @@ void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits,
     std::vector<BatchResult> results(requests.size());
     {
         PagePlan pages(web.engine, web.lookahead, web.stop);
-        const WaitHook& turn = web.wait;
         pages.hold();
         const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
         for (std::size_t b = 0; b < requests.size(); ++b)
@@ -218,7 +217,7 @@ void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits,
                                                      limits.volume));
         pages.release();
         for (std::size_t b = 0; b < requests.size(); ++b)
-            if (const auto read = pages.take<BatchReader>(b, turn))
+            if (const auto read = pages.take<BatchReader>(b))
                 results[b] = read->result;
     }
 

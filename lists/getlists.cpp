@@ -19,7 +19,7 @@ TableWalk walkOf(const ListSource& source)
 bool isTicker(const std::string& cell) { return !cell.empty(); }
 
 // The pages of one list, read on the engine's workers page after page and
-// shown by the window's thread as each comes.
+// taken by the command's loop as each comes.
 class ListReader : public PageReader {
 public:
     explicit ListReader(const TableWalk& walk) : walker_(walk, isTicker) {}
@@ -41,25 +41,28 @@ public:
 
 private:
     TableWalker walker_;  // only read() touches it, one page at a time
-    // Guards `pages_`: a worker appends a page while the window's thread
-    // shows the ones before it.
+    // Guards `pages_`: a worker appends a page while the command's loop
+    // takes the ones before it.
     mutable std::mutex mutex_;
     std::vector<std::vector<std::string>> pages_;
 };
 
-// Shows the pages of list `key` as they come, in order: while the next one
+// Takes the pages of list `key` as they come, in order: while the next one
 // loads the window shows the last ticker taken, as reading one page after
 // another would.
-void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerList& list, ListsObserver& observer,
+void readList(PagePlan& pages, PagePlan::Key key, TickerList& list, ListsObserver& observer,
               ListReport& report)
 {
     const auto reader = pages.readerOf<ListReader>(key);
     for (std::size_t seen = 0; reader; ++seen) {
-        if (pages.awaitPages(key, seen, turn) <= seen)
+        if (pages.awaitPages(key, seen) <= seen)
             break;
         report.pages = int(seen) + 1;
+        std::string last;  // shown while the next page loads
         for (const std::string& ticker : reader->page(seen)) {
             if (list.full()) {
+                if (!last.empty())
+                    observer.pageTaken(last);
                 // Full: no list's next page can be used any more, so none
                 // is read while the message shows, or after.
                 pages.stopFurtherPages();
@@ -69,12 +72,14 @@ void readList(PagePlan& pages, PagePlan::Key key, const WaitHook& turn, TickerLi
                 return;
             }
             ++report.tickers;
-            observer.tickerTaken(ticker);
             list.add(ticker);
+            last = ticker;
         }
+        if (!last.empty())
+            observer.pageTaken(last);
     }
     FetchPool::Failure why;
-    const bool opened = pages.take<ListReader>(key, turn, {}, &why) != nullptr;
+    const bool opened = pages.take<ListReader>(key, {}, &why) != nullptr;
     if (why.reason != FetchPool::Failure::Reason::None) {
         report.stoppedOnPage = report.pages + 1;
         report.reason = whyNotOpened(why);
@@ -102,7 +107,6 @@ std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSourc
 {
     std::vector<ListReport> reports;
     PagePlan pages(web.engine, web.lookahead, web.stop);
-    const WaitHook& turn = web.wait;
     const auto plan = [&](std::size_t position) {
         pages.plan(position, sources[position].url(), std::make_shared<ListReader>(walkOf(sources[position])));
     };
@@ -123,7 +127,7 @@ std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSourc
         // offer a ticker, which then says so.
         ListReport& report = reports.emplace_back();
         report.source = &sources[position];
-        readList(pages, position, turn, list, observer, report);
+        readList(pages, position, list, observer, report);
         observer.listEnded();
         pages.drop(position, position);
     }

@@ -18,9 +18,10 @@ public:
     // to ask for every ticked list's first page at once, and again at the
     // source's turn: the user may tick or clear a box while a page loads.
     virtual bool ticked(const ListSource& source) = 0;
-    // A ticker went into the list; the window shows it while the next page
-    // loads.
-    virtual void tickerTaken(const std::string& ticker) = 0;
+    // A page's tickers went into the list, `last` the last of them (the
+    // last before a full list's message); the window shows it while the
+    // next page loads.
+    virtual void pageTaken(const std::string& last) = 0;
     // One list's walk ended.
     virtual void listEnded() = 0;
 };

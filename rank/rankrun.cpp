@@ -3,7 +3,6 @@
 #include "rank/newsdate.h"
 #include "web/pageplan.h"
 #include "web/text.h"
-#include "web/wait.h"
 
 namespace veltrop {
 namespace {
@@ -13,8 +12,7 @@ public:
     RankRun(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,
             std::stop_token cancel, RankObserver& observer)
         : web_(web), sources_(sources), list_(list), count_(list.size()), stepsToGo_(stepsToGo),
-          cancel_(std::move(cancel)), observer_(observer), pages_(web.engine, web.lookahead, web.stop),
-          turn_(web.wait)
+          cancel_(std::move(cancel)), observer_(observer), pages_(web.engine, web.lookahead, web.stop)
     {
     }
 
@@ -61,15 +59,10 @@ private:
     {
         pages_.hold();
         // A whole run's reads take several milliseconds to plan.
-        for (const RankSource& source : sources_) {
+        for (const RankSource& source : sources_)
             if (ticked[std::size_t(&source - sources_.data())])
                 plan(source);
-            giveTurnIfDue(web_.wait);
-        }
-        // Asking the engine for every page of a run at once takes longer
-        // than a frame, and in one call; the plan is safe to use from
-        // another thread.
-        runBesideHook([&pages = pages_] { pages.release(); }, web_.wait);
+        pages_.release();
     }
 
     // One source over every ticker.
@@ -106,12 +99,15 @@ private:
                 --stepsToGo_;
                 show();
             }
+            // A Cancel given while the ticker before was shown and not yet
+            // this one: this ticker's page is not read either.
+            if (cancel_.stop_requested()) {
+                stop(row, ticker, "Cancel");
+                break;
+            }
 
-            // The window gets its turn once a ticker, so the progress text
-            // shows and Cancel is seen even when every result is already in.
-            giveTurn(turn_);
             FetchPool::Failure why;
-            const auto read = pages_.take<RankReader>(key(source, row), turn_, cancel_, &why);
+            const auto read = pages_.take<RankReader>(key(source, row), cancel_, &why);
             if (!read) {
                 stop(row, ticker, cancelled() || why.reason == FetchPool::Failure::Reason::Cancelled
                                       ? "Cancel"
@@ -158,7 +154,6 @@ private:
     const std::stop_token cancel_;
     RankObserver& observer_;
     PagePlan pages_;
-    const WaitHook turn_;
     RankTally tally_;
 };
 

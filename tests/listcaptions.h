@@ -1,9 +1,10 @@
 #pragma once
-// What the Get Lists button shows while each list page loads, worked out
-// from the simulated web's own list pages: before a list's first page it
-// reads "Get Lists"; while page p + 1 loads, the last ticker taken so far.
-// The 501st ticker ends the walk of its list, and each later list at its
-// first ticker. Consecutive repeats are folded, as a window shows them.
+// What the Get Lists button shows as each list page comes, worked out from
+// the simulated web's own list pages: before a list's first page it reads
+// "Get Lists"; once page p is in, its last ticker (the last taken, when the
+// table fills on it). The 501st ticker ends the walk of its list, and each
+// later list at its first ticker. Consecutive repeats are folded, as a
+// window shows them.
 #include <string>
 #include <vector>
 
@@ -37,8 +38,7 @@ inline std::vector<std::string> getListsCaptions(const std::vector<ListAddress>&
                 ++count;
                 caption = ticker;
             }
-            if (!full && p + 1 < pages.size())
-                show(caption);
+            show(caption);
         }
     }
     return shown;

@@ -16,6 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include <unistd.h>
+
 namespace veltrop {
 namespace {
 
@@ -57,9 +59,8 @@ struct Item {
     // What the page ended with, from Finished on.
     transfer::Answer answer;
     FetchPool::Failure::Reason reason = FetchPool::Failure::Reason::None;
-    // The item's place in the finished queue, made when the item is, so that
-    // finishing a page never needs memory: running out of it must not keep a
-    // page from ending.
+    // Its place in the finished queue, made with the item, so that finishing
+    // a page never needs memory (running out must not keep it from ending).
     std::list<FetchPool::Id> finishedNode;
     std::list<FetchPool::Id>::iterator finishedAt;
 
@@ -80,10 +81,9 @@ struct FetchPool::Impl {
     // in its host's active count; a Finished item's id is in `finished` at
     // its `finishedAt`, a Pausing item's id is in `pausing`;
     // `cancelledInFlight` counts the Running items cancelled and not yet
-    // taken off the network. Only the
-    // network thread touches `multi` and the easy handles. active +
-    // finished.size() exceeds total + waiting only by pages that failed
-    // without a body.
+    // taken off the network. Only the network thread touches `multi` and the
+    // easy handles. active + finished.size() exceeds total + waiting only by
+    // pages that failed without a body.
     mutable std::mutex mutex;
     std::condition_variable workReady;  // `finished` grew, or stopping
     std::unordered_map<Id, std::unique_ptr<Item>> items;
@@ -116,8 +116,7 @@ struct FetchPool::Impl {
         hosts.ended(item.host);
     }
 
-    // With the lock held: hands the item's answer to the workers. Never
-    // waits and never needs memory.
+    // With the lock held: hands the answer to the workers, never waiting.
     void finish(Item& item, FetchPool::Failure::Reason reason)
     {
         item.state = Item::State::Finished;
@@ -149,8 +148,7 @@ struct FetchPool::Impl {
         return active < limits.total && active + int(finished.size()) < limits.total + limits.waiting;
     }
 
-    // With the lock held: fills the free slots, the host with the most pages
-    // waiting first.
+    // With the lock held: fills the free slots, the busiest host first.
     void startTransfers()
     {
         while (roomForTransfer() && !stopping) {
@@ -293,6 +291,10 @@ struct FetchPool::Impl {
 
     void runWorker()
     {
+        // Parsing is background work: the window's thread and the network
+        // thread come first when the processor is short (niceness is per
+        // thread on Linux).
+        [[maybe_unused]] const int niceness = ::nice(5);
         for (;;) {
             Item* item = nullptr;
             Id id = 0;
@@ -365,9 +367,8 @@ FetchPool::FetchPool(Limits limits, MultiFactory makeMulti) : d(std::make_unique
     transfer::initCurlOnce();
     d->multi = makeMulti ? static_cast<CURLM*>(makeMulti()) : nullptr;
     if (d->multi) {
-        // Every transfer goes through the same proxy, so libcurl's own
-        // per-host cap would see one host; the pool keeps the per-site
-        // limits itself.
+        // Every transfer goes through the same proxy, so libcurl's per-host
+        // cap would see one host; the pool keeps the per-site limits itself.
         curl_multi_setopt(d->multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(d->limits.total));
         curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, long(d->limits.total));
         d->network = std::thread([this] { d->runNetwork(); });
@@ -468,8 +469,8 @@ void FetchPool::cancel(Id id)
         d->items.erase(it);
         return;
     case Item::State::Handling:
-        // Too late to stop it; waiting for it would block the caller (the
-        // window's thread) for as long as the handler runs.
+        // Too late to stop it; waiting for it would block the caller for as
+        // long as the handler runs.
         item.cancelled = true;
         return;
     }

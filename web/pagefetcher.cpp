@@ -4,6 +4,8 @@
 #include "web/pageindex.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 
 namespace veltrop {
@@ -17,17 +19,16 @@ struct Delivery {
     // Guards `arrived` and `arrival`; `arrival` is written once, by the
     // handler, before `arrived` turns true.
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable_any changed;
     bool arrived = false;
     FetchPool::Arrival arrival;
 };
 
 // Asks `engine` for `request` ahead of every other page of its host and waits
-// for it with `hook`; nullopt when `stop()` turned true first (the page is
-// then forgotten).
-template <class Stop>
-std::optional<FetchPool::Arrival> fetchAndWait(FetchPool& engine, FetchPool::Request request, const WaitHook& hook,
-                                               Stop stop)
+// for it; nullopt when `stop` was requested first (the page is then
+// forgotten).
+std::optional<FetchPool::Arrival> fetchAndWait(FetchPool& engine, FetchPool::Request request,
+                                               const std::stop_token& stop)
 {
     auto delivery = std::make_shared<Delivery>();
     const FetchPool::Id id = engine.fetch(std::move(request), [delivery](FetchPool::Arrival& arrival) {
@@ -38,7 +39,7 @@ std::optional<FetchPool::Arrival> fetchAndWait(FetchPool& engine, FetchPool::Req
     });
     engine.hurry(id);
     std::unique_lock lock(delivery->mutex);
-    waitWithHook(lock, delivery->changed, [&] { return delivery->arrived || stop(); }, hook);
+    delivery->changed.wait(lock, stop, [&] { return delivery->arrived; });
     if (!delivery->arrived) {
         lock.unlock();
         engine.cancel(id);
@@ -52,9 +53,7 @@ std::optional<FetchPool::Arrival> fetchAndWait(FetchPool& engine, FetchPool::Req
 struct PageFetcher::Impl {
     std::unique_ptr<FetchPool> own;
     FetchPool* engine = nullptr;
-    WaitHook hook;
     std::stop_token stop;
-    bool opening = false;
     std::optional<PageIndex> page;
     std::string url;
 };
@@ -75,28 +74,15 @@ PageFetcher::~PageFetcher() = default;
 
 bool PageFetcher::OpenPage(const std::string& url, int timeLimitSeconds, int /*options*/)
 {
-    // Only the wait hook can get here during an open; the transfer in flight
-    // owns the current page, so the nested call just fails.
-    if (d->opening)
-        return false;
     d->page.reset();
     d->url.clear();
     if (d->stop.stop_requested())
         return false;
 
-    struct OpeningFlag {
-        bool& flag;
-        explicit OpeningFlag(bool& f) : flag(f) { flag = true; }
-        ~OpeningFlag() { flag = false; }
-    } opening(d->opening);
-
     FetchPool::Request request;
     request.url = url;
     request.timeLimitMilliseconds = std::max(timeLimitSeconds, 1) * 1000L;
-    // A copy, so that a hook replacing itself through setWaitHook stays alive
-    // while it runs.
-    const WaitHook hook = d->hook;
-    auto arrival = fetchAndWait(*d->engine, std::move(request), hook, [this] { return d->stop.stop_requested(); });
+    auto arrival = fetchAndWait(*d->engine, std::move(request), d->stop);
     if (!arrival || !arrival->page)
         return false;
     d->page = std::move(arrival->page);
@@ -130,18 +116,13 @@ std::string PageFetcher::GetPageSource() const
     return d->page ? d->page->source() : std::string();
 }
 
-void PageFetcher::setWaitHook(WaitHook hook)
-{
-    d->hook = std::move(hook);
-}
-
 std::string PageFetcher::pageUrl() const
 {
     return d->url;
 }
 
-ConnectionProbe::ConnectionProbe(FetchPool& engine, std::string url, WaitHook hook)
-    : engine_(engine), url_(std::move(url)), hook_(std::move(hook))
+ConnectionProbe::ConnectionProbe(FetchPool& engine, std::string url)
+    : engine_(engine), url_(std::move(url))
 {
 }
 
@@ -154,7 +135,7 @@ bool ConnectionProbe::IsConnected()
     request.timeLimitMilliseconds = probeTimeLimitMilliseconds;
     request.followRedirects = false;
     request.wantsPage = false;
-    const auto arrival = fetchAndWait(engine_, std::move(request), hook_, [] { return false; });
+    const auto arrival = fetchAndWait(engine_, std::move(request), {});
     return arrival && arrival->status >= 200 && arrival->status <= 399;
 }
 

@@ -3,15 +3,12 @@
 // questions about the page opened last. Tables, rows and columns count from 1.
 //
 // Each page is read by the fetch engine, asked for at the front of its
-// host's queue; the window's thread waits for it with its hook. Every
+// host's queue, and waited for on the caller's thread. Every
 // transfer goes through libcurl, so the standard proxy variables (http_proxy,
 // no_proxy) apply to it exactly as to any other libcurl program.
-#include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
-
-#include "web/wait.h"
 
 namespace veltrop {
 
@@ -19,11 +16,6 @@ class FetchPool;
 
 class PageFetcher {
 public:
-    // Called at least every 50 ms while OpenPage waits, so that a window can
-    // keep handling input (a Cancel click, a close). The hook may call
-    // nothing of the fetcher; an OpenPage from it fails at once.
-    using WaitHook = veltrop::WaitHook;
-
     // Over the program's engine, which must outlive the fetcher. Once `stop`
     // is requested the transfer in flight ends and every later OpenPage fails
     // at once (the window is closing).
@@ -64,8 +56,6 @@ public:
     // The whole page as UTF-8 text, decoded from its charset.
     std::string GetPageSource() const;
 
-    void setWaitHook(WaitHook hook);
-
     // The address the current page was finally read from (after redirects).
     std::string pageUrl() const;
 
@@ -78,13 +68,12 @@ private:
 // the same engine and route (proxy included) as every page.
 class ConnectionProbe {
 public:
-    ConnectionProbe(FetchPool& engine, std::string url, WaitHook hook = {});
+    ConnectionProbe(FetchPool& engine, std::string url);
     bool IsConnected();
 
 private:
     FetchPool& engine_;
     std::string url_;
-    WaitHook hook_;
 };
 
 } // namespace veltrop

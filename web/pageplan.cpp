@@ -67,8 +67,7 @@ void PagePlan::release()
     s.held.clear();
 }
 
-std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const WaitHook& wait, const std::stop_token& cancel,
-                                              FetchPool::Failure* why)
+std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const std::stop_token& cancel, FetchPool::Failure* why)
 {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
@@ -80,26 +79,11 @@ std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const WaitHook& wait, con
         return nullptr;
     s.waitedFor = key;
     s.waiting = true;
-    s.hurryWaitedPage(key);
-
-    bool stopAsked = false;
-    bool othersStopped = false;
-    const WaitHook hook = s.turnsWaitingFor(key, [&] {
-        if (wait)
-            wait();
-        if (!othersStopped && cancel.stop_requested())
-            stopAsked = true;
-    });
-    for (;;) {
-        waitWithHook(lock, s.changed, [&] { return s.aborted || it->second.done || (stopAsked && !othersStopped); },
-                     hook);
-        if (s.aborted)
-            return nullptr;
-        if (it->second.done)
-            break;
+    // `it` stays valid: only take and drop, on the loop's thread, erase reads.
+    const auto ended = [&] { return s.aborted || it->second.done; };
+    if (!s.await(lock, key, cancel, ended)) {
         // Cancel: this read ends after its page in flight, every other read
         // ends where it is.
-        othersStopped = true;
         it->second.stopped = true;
         std::vector<State::Page> others;
         for (const auto& [id, entry] : s.entries)
@@ -110,7 +94,10 @@ std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const WaitHook& wait, con
         lock.unlock();
         s.forgetUnwanted();
         lock.lock();
+        s.await(lock, key, {}, ended);
     }
+    if (s.aborted)
+        return nullptr;
     std::shared_ptr<PageReader> reader = it->second.opened ? std::move(it->second.reader) : nullptr;
     if (why)
         *why = std::move(it->second.failure);
@@ -120,7 +107,7 @@ std::shared_ptr<PageReader> PagePlan::takeAny(Key key, const WaitHook& wait, con
     return reader;
 }
 
-std::size_t PagePlan::awaitPages(Key key, std::size_t seen, const WaitHook& wait)
+std::size_t PagePlan::awaitPages(Key key, std::size_t seen)
 {
     State& s = *state_;
     std::unique_lock lock(s.mutex);
@@ -129,18 +116,7 @@ std::size_t PagePlan::awaitPages(Key key, std::size_t seen, const WaitHook& wait
         return 0;
     s.waitedFor = key;
     s.waiting = true;
-    s.hurryWaitedPage(key);
-    if (it->second.pagesAsked > seen && wait) {
-        lock.unlock();
-        giveTurn(wait);
-        lock.lock();
-        if (s.aborted)
-            return 0;
-    }
-    const WaitHook hook = s.turnsWaitingFor(key, wait);
-    // `it` stays valid: only take and drop, on this thread, erase reads.
-    waitWithHook(lock, s.changed, [&] { return s.aborted || it->second.done || it->second.pagesRead > seen; },
-                 hook);
+    s.await(lock, key, {}, [&] { return s.aborted || it->second.done || it->second.pagesRead > seen; });
     return s.aborted ? 0 : it->second.pagesRead;
 }
 

@@ -7,8 +7,8 @@
 // another, the next asked for when the loop asks for its read, and a read's
 // further pages as soon as the page before is read). Each page is read on
 // the worker that indexed it, by the reader of every read that wants it, and
-// only what the reader keeps outlives the page. The loop on the window's
-// thread takes the reads in its own order, so what it shows does not depend
+// only what the reader keeps outlives the page. The command's loop
+// takes the reads in its own order, so what it shows does not depend
 // on how far ahead the pages were read.
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +19,6 @@
 
 #include "web/fetchpool.h"
 #include "web/pageview.h"
-#include "web/wait.h"
 
 namespace veltrop {
 
@@ -65,28 +64,23 @@ public:
     void hold();
     void release();
 
-    // Read `key` once it has ended, waiting as long as it takes and calling
-    // `wait` at least once a frame (web/wait.h) meanwhile; nullptr when its
-    // first page did not open (or could not be read), or it was never planned
-    // or dropped. A
-    // further page that does not open ends the read with what it had. Once
+    // Read `key` once it has ended, waiting as long as it takes; nullptr
+    // when its first page did not open (or could not be read), or it was
+    // never planned or dropped. A further page that does not open ends the read with what it had. Once
     // `cancel` is requested every other read ends where it is, and this one
     // after the page in flight. `why`, when given, learns why the read's
     // last page asked for did not open (reason None when every page did).
     // The reader comes as the type read `key` was planned with.
     template <class Reader>
-    std::shared_ptr<Reader> take(Key key, const WaitHook& wait, std::stop_token cancel = {},
-                                 FetchPool::Failure* why = nullptr)
+    std::shared_ptr<Reader> take(Key key, std::stop_token cancel = {}, FetchPool::Failure* why = nullptr)
     {
-        return std::static_pointer_cast<Reader>(takeAny(key, wait, cancel, why));
+        return std::static_pointer_cast<Reader>(takeAny(key, cancel, why));
     }
 
     // For a loop that shows a read page by page: waits until read `key` has
     // read more than `seen` pages, or has ended, and gives how many it has
-    // read. While a page the read asked for is still to come, `wait` is
-    // called at least once, even when that page is already in, so the window
-    // takes a turn at every page as it would reading one page after another.
-    std::size_t awaitPages(Key key, std::size_t seen, const WaitHook& wait);
+    // read.
+    std::size_t awaitPages(Key key, std::size_t seen);
 
     // No read goes on to a further page any more: those in flight are
     // stopped, and each read ends with the pages it has. First pages are
@@ -106,8 +100,7 @@ public:
 
 private:
     std::shared_ptr<PageReader> anyReaderOf(Key key) const;
-    std::shared_ptr<PageReader> takeAny(Key key, const WaitHook& wait, const std::stop_token& cancel,
-                                        FetchPool::Failure* why);
+    std::shared_ptr<PageReader> takeAny(Key key, const std::stop_token& cancel, FetchPool::Failure* why);
 
     struct State;
     std::shared_ptr<State> state_;

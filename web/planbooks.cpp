@@ -200,16 +200,6 @@ void PagePlan::State::forgetUnwanted()
         engine.cancel(id);
 }
 
-WaitHook PagePlan::State::turnsWaitingFor(Key key, WaitHook turn)
-{
-    return [this, key, turn = std::move(turn)] {
-        if (turn)
-            turn();
-        std::lock_guard lock(mutex);
-        hurryWaitedPage(key);
-    };
-}
-
 // The page lands whatever its readers do: a page used up frees its place
 // ahead of the loop at once, one that ended a read keeps it until the loop
 // takes the read.

@@ -3,11 +3,13 @@
 // workers: which reads wait on which page, which pages are asked of the
 // engine or wait for a place ahead of the loop, and what each page gives its
 // readers when it lands. Only web/pageplan.cpp and web/planbooks.cpp see it.
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -54,7 +56,7 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     // pages the loop hurried; nothing is handed to the engine once
     // `aborted`. Pages are never read under the lock.
     mutable std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable_any changed;
     std::map<Key, Read> reads;
     std::set<Key> plannedKeys;
     std::unordered_map<Page, Entry> entries;
@@ -73,7 +75,7 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     // loop until the loop asks for the next read, so that a loop that stops
     // after a read (it failed, Cancel) has nothing further asked for.
     Page lastTaken = 0;
-    // Transfers no longer wanted, cancelled by the window's thread once it
+    // Transfers no longer wanted, cancelled by the loop's thread once it
     // has let go of the lock, so that nothing else waits on it meanwhile.
     std::vector<FetchPool::Id> unwanted;
 
@@ -98,11 +100,23 @@ struct PagePlan::State : std::enable_shared_from_this<State> {
     void hurry(Page id);
     void release(Page id);
 
-    // On the window's thread, unlocked: cancels the unwanted transfers.
+    // On the loop's thread, unlocked: cancels the unwanted transfers.
     void forgetUnwanted();
-    // The hook the window's thread waits for read `key` with: the window's
-    // turn, then the read's page asked for again.
-    WaitHook turnsWaitingFor(Key key, WaitHook turn);
+    // On the loop's thread, locked: waits until `ready()`, asking again for
+    // the page read `key` waits on every little while (one that found no
+    // memory to start may start now). False when `stop` came first.
+    template <class Ready>
+    bool await(std::unique_lock<std::mutex>& lock, Key key, const std::stop_token& stop, Ready ready)
+    {
+        constexpr auto askAgainEvery = std::chrono::milliseconds(10);
+        while (!ready()) {
+            if (stop.stop_requested())
+                return false;
+            hurryWaitedPage(key);
+            changed.wait_for(lock, stop, askAgainEvery, ready);
+        }
+        return true;
+    }
 
     // On a worker, unlocked: entry `id`'s page was indexed, or did not open.
     void land(Page id, const FetchPool::Arrival& arrival);

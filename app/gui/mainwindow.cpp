@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -117,9 +116,6 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), dialogs_(this), contr
     // only show empty space.
     setFixedSize(twips_.x(layout::clientWidth), twips_.y(layout::clientHeight));
     buildControls();
-    // Input stays live while a command waits for a page: that is how Cancel
-    // reaches a running command.
-    controller_.setWaitHook([this] { waitTick(); });
     // A message box shows over the window as it stands at that moment.
     controller_.setShowHook([this] { refresh(); });
     refresh();
@@ -134,7 +130,18 @@ MainWindow::~MainWindow()
 
 void MainWindow::load()
 {
+    // Start-up ends before the window shows: this thread waits for the probe
+    // and shows its message itself.
     controller_.load();
+    // From now on each command runs beside the event loop, which applies its
+    // updates as they come; the call comes from the command's thread.
+    controller_.setNotifier([this] { QMetaObject::invokeMethod(this, &MainWindow::applyUpdates, Qt::QueuedConnection); });
+    refresh();
+}
+
+void MainWindow::applyUpdates()
+{
+    controller_.applyUpdates();
     refresh();
 }
 
@@ -279,9 +286,6 @@ void MainWindow::clicked(Command command)
 {
     controller_.click(command);
     refresh();
-    // A close asked for during the command was put off until it returned.
-    if (closeWhenIdle_ && !controller_.running())
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void MainWindow::typed(std::size_t box, const QString& text)
@@ -300,12 +304,6 @@ void MainWindow::edited(std::size_t box)
     RichTextView& view = richTexts_[box];
     view.model->text = view.widget->toPlainText().toStdString();
     view.text = view.model->text;
-}
-
-void MainWindow::waitTick()
-{
-    refresh();
-    QCoreApplication::processEvents();
 }
 
 void MainWindow::refresh()
@@ -365,15 +363,10 @@ void MainWindow::refresh()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!controller_.running()) {
-        event->accept();
-        return;
-    }
-    // The command in flight still uses the window's state: it is told to
-    // finish at once, and the window closes when it has returned.
-    controller_.requestClose();
-    closeWhenIdle_ = true;
-    event->ignore();
+    // A running command ends at once, before the state it shows goes.
+    if (controller_.running())
+        controller_.requestClose();
+    event->accept();
 }
 
 } // namespace veltrop::gui

@@ -82,7 +82,8 @@ private:
     void clicked(Command command);
     void typed(std::size_t box, const QString& text);
     void edited(std::size_t box);
-    void waitTick();
+    // A running command has updates for the window.
+    void applyUpdates();
 
     QtDialogs dialogs_;
     WindowController controller_;
@@ -94,7 +95,6 @@ private:
     std::vector<CheckBoxView> checkBoxes_;
     std::vector<TextBoxView> textBoxes_;
     std::vector<RichTextView> richTexts_;
-    bool closeWhenIdle_ = false;
     bool refreshing_ = false;
 };
 

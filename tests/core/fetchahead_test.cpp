@@ -128,19 +128,16 @@ TEST_F(FetchAhead, ClosingWhileTheRunsPagesArePlannedEndsItWithoutMessages)
 {
     web.setLatency(25);
     const std::vector<std::string> tickers = keepers(500);
-    // The window repaints slowly during the filter, so its next turn is due
-    // by the time the filter is done: it comes while the run's pages are
-    // planned, not at the first ticker.
+    // The window's first turn after the filter's pages are in comes while
+    // the run's pages are planned or soon after, before its first ticker.
     bool closed = false;
     const auto closeAt = [&](WindowController& window) {
         if (closed || window.progressLabel.caption != "Filtering...")
             return;
         // The filter's seven quote pages are all in once it has ended.
         const FetchPool::Counters engine = window.fetchpool().counters();
-        if (engine.started < 7 || engine.inFlight > 0) {
-            std::this_thread::sleep_for(waitSlice + 2ms);
+        if (engine.started < 7 || engine.inFlight > 0)
             return;
-        }
         closed = true;
         window.requestClose();
     };

@@ -217,7 +217,7 @@ class FullRun : public veltrop::testing::ControllerTestOf<::testing::TestWithPar
 protected:
     void SetUp() override
     {
-        window.setWaitHook([this] {
+        window.setTurnHook([this] {
             if (window.progressLabel.caption.find(" to go... ") != std::string::npos)
                 lastCountDown = window.progressLabel.caption;
         });

@@ -44,7 +44,7 @@ protected:
     std::string caption = "Get Lists";  // the button's, as the window shows it
 
     bool ticked(const ListSource&) override { return true; }
-    void tickerTaken(const std::string& ticker) override { caption = ticker; }
+    void pageTaken(const std::string& ticker) override { caption = ticker; }
     void listEnded() override { caption = "Get Lists"; }
     void message(const std::string& text) override { messages.push_back(text); }
 
@@ -74,7 +74,7 @@ protected:
 
     void SetUp() override
     {
-        window.setWaitHook([this] {
+        window.setTurnHook([this] {
             if (duringWait)
                 duringWait();
         });
@@ -415,7 +415,7 @@ TEST_F(GetLists, AheadTheWalkShowsWhatOnePageAfterAnotherShows)
         RecordingDialogs recorded;
         WindowController fresh(recorded);
         Seen seen;
-        fresh.setWaitHook([&] {
+        fresh.setTurnHook([&] {
             if (seen.captions.empty() || seen.captions.back() != fresh.getListsButton.caption)
                 seen.captions.push_back(fresh.getListsButton.caption);
         });
@@ -446,14 +446,14 @@ TEST_F(GetLists, TheButtonShowsEachPageAsItComes)
     for (const ListSource& source : listSources())
         lists.push_back({source.host, source.path, source.query ? source.query : ""});
     const std::vector<std::string> expected = veltrop::testing::getListsCaptions(lists);
-    ASSERT_EQ(expected.size(), 8u) << "four lists that page come before the table fills";
+    ASSERT_EQ(expected.size(), 23u) << "one caption a page until the table fills";
     web.setLatency(20);
     for (int lookahead : {0, 1}) {
         SCOPED_TRACE(lookahead);
         RecordingDialogs recorded;
         WindowController fresh(recorded);
         std::vector<std::string> captions;
-        fresh.setWaitHook([&] {
+        fresh.setTurnHook([&] {
             if (captions.empty() || captions.back() != fresh.getListsButton.caption)
                 captions.push_back(fresh.getListsButton.caption);
         });

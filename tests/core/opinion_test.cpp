@@ -41,7 +41,7 @@ protected:
     void SetUp() override
     {
         dialogs.status = &window.statusLabel;
-        window.setWaitHook([this] {
+        window.setTurnHook([this] {
             if (statusWhileWaiting.empty() || statusWhileWaiting.back() != window.statusLabel.caption)
                 statusWhileWaiting.push_back(window.statusLabel.caption);
         });

@@ -148,16 +148,16 @@ template <class Reader = PageReader>
 std::shared_ptr<Reader> takeWithin(PagePlan& pages, PagePlan::Key key, std::chrono::seconds limit, bool& hung,
                                    std::stop_token cancel = {}, FetchPool::Failure* why = nullptr)
 {
-    const auto start = std::chrono::steady_clock::now();
-    return pages.take<Reader>(
-        key,
-        [&] {
-            if (!hung && std::chrono::steady_clock::now() - start > limit) {
-                hung = true;
-                pages.abort();
-            }
-        },
-        cancel, why);
+    std::jthread watchdog([&](std::stop_token taken) {
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        if (!never.wait_for(lock, taken, limit, [] { return false; }) && !taken.stop_requested()) {
+            hung = true;
+            pages.abort();
+        }
+    });
+    return pages.take<Reader>(key, cancel, why);
 }
 
 TEST_F(PagePlanTest, ACancelledTakeEndsEveryOtherReadAndLeavesThePlanWhole)

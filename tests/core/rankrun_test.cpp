@@ -1,6 +1,7 @@
 // The per-ticker rank loop and the source table, over hand-written pages
 // served by the simulated web.
 #include <map>
+#include <thread>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -73,9 +74,17 @@ protected:
     std::string progressLine;             // the progress line as the window would show it
     std::string recordedCaption;          // the rank button's: the last recorded score
     std::vector<std::string> shown;       // the count down as each page was waited for
+    std::function<void()> duringTurn;     // after each progress text
 
     bool ticked(const RankSource&) override { return true; }
-    void progress(const std::string& text) override { progressLine = text; }
+    void progress(const std::string& text) override
+    {
+        progressLine = text;
+        if (text.find(" to go... ") != std::string::npos)
+            shown.push_back(text);
+        if (duringTurn)
+            duringTurn();
+    }
     void recorded(Whole score) override { recordedCaption = std::to_string(score); }
     void message(const std::string& text) override { messages.push_back(text); }
     void rankingStarted() override
@@ -88,16 +97,8 @@ protected:
     {
         // One page after another, as the loop reads them on its own.
         lookahead = 1;
-        duringWait = [this] {
-            if (progressLine.find(" to go... ") != std::string::npos && (shown.empty() || shown.back() != progressLine))
-                shown.push_back(progressLine);
-            if (duringTurn)
-                duringTurn();
-        };
-        // Long enough a wait that the hook sees every progress text.
         web.setLatency(30);
     }
-    std::function<void()> duringTurn;
 
     void tickers(std::initializer_list<const char*> names)
     {
@@ -257,10 +258,15 @@ TEST_F(RankLoop, CancelTakesEffectBetweenTickers)
     for (const char* t : {"AAA", "BBB", "CCC"})
         momentum(t, "9");
     web.setLatency(60);
-    duringTurn = [this] {
-        if (progressLine.ends_with("BBB"))
-            stopping.cancel();
-    };
+    // Clicked while BBB's page is read (one page after another: asked for
+    // only once the loop waits on it).
+    std::jthread clicker([this](std::stop_token ran) {
+        for (; !ran.stop_requested(); std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+            if (web.requests().size() == 2) {
+                stopping.cancel();
+                return;
+            }
+    });
     run(0);
     EXPECT_EQ(score(1), "9");
     EXPECT_EQ(score(2), "9") << "the ticker being read is finished";

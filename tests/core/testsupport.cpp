@@ -86,7 +86,7 @@ OneSourceRun rankBy(const RankSource& source, const std::vector<std::string>& ti
     FetchPool engine;
     Recorder recorder(run.messages);
     Stopping stopping;
-    run.tally = rankTickers({engine, lookahead, {}, {}}, {&source, 1}, run.list, run.list.size(), stopping, recorder);
+    run.tally = rankTickers({engine, lookahead, {}}, {&source, 1}, run.list, run.list.size(), stopping, recorder);
     run.recorded = recorder.recordedScore;
     return run;
 }
@@ -99,7 +99,7 @@ std::vector<std::string> filterBy(const std::vector<std::string>& tickers, std::
         list.add(ticker);
     FetchPool engine;
     Recorder recorder(messages);
-    filterTickers({engine, 0, {}, {}}, list, limits, recorder);
+    filterTickers({engine, 0, {}}, list, limits, recorder);
     std::vector<std::string> kept;
     for (const ListedTicker& listed : list)
         kept.push_back(listed.ticker);

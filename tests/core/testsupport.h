@@ -91,24 +91,16 @@ protected:
 using ControllerTest = ControllerTestOf<>;
 
 // A command's unit on its own simulated web, with nothing of the window:
-// what the unit says is kept in `messages`; `duringWait` runs whenever the
-// window would take its turn.
+// what the unit says is kept in `messages`.
 class WebUnitTest : public ::testing::Test {
 protected:
     simweb::Server web;
     ProxyRoute route{web.proxyUrl()};
     FetchPool engine;
     std::vector<std::string> messages;
-    std::function<void()> duringWait;
     int lookahead = 0;
 
-    WebAccess access() const
-    {
-        return {const_cast<FetchPool&>(engine), lookahead, [this] {
-                    if (duringWait)
-                        duringWait();
-                }, {}};
-    }
+    WebAccess access() const { return {const_cast<FetchPool&>(engine), lookahead, {}}; }
 };
 
 // One rank source over `tickers`, as a ranking run takes it, on whatever

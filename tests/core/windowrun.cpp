@@ -13,7 +13,7 @@ RankRunResult runRankLists(const std::vector<std::string>& tickers, std::initial
     RecordingDialogs dialogs;
     WindowController window(dialogs);
     RankRunResult seen;
-    window.setWaitHook([&] {
+    window.setTurnHook([&] {
         if (window.progressLabel.caption.find("to go") != std::string::npos &&
             (seen.progress.empty() || seen.progress.back() != window.progressLabel.caption))
             seen.progress.push_back(window.progressLabel.caption);

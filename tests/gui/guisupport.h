@@ -46,7 +46,48 @@ protected:
     QPushButton* button(const char* name) { return find<QPushButton>(name); }
     QString label(const char* name) { return find<QLabel>(name)->text(); }
     bool enabled(const char* name) { return button(name)->isEnabled(); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // A command runs beside the event loop, so the click that starts it
+    // returns at once: press() for a click made during a run, click() for
+    // one whose command the test waits out. The wait handles each event as
+    // it comes, as the window's own loop does, not in polled batches.
+    void press(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void waitIdle()
+    {
+        QDeadlineTimer deadline(60000);
+        QTimer wake;  // a command that never ends still meets the deadline
+        wake.start(20);
+        while (controller().running() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QVERIFY2(!controller().running(), "the command did not end within a minute");
+    }
+    void click(const char* name)
+    {
+        press(name);
+        waitIdle();
+    }
+
+    // Starts `name`'s command and closes the window `closeAfterMs` into it:
+    // the close must end the command at once, silently, and let nothing
+    // start after it.
+    void expectPromptClose(const char* name, int closeAfterMs)
+    {
+        long long closeMs = -1;
+        QTimer::singleShot(closeAfterMs, window.get(), [&] {
+            QVERIFY(controller().running());
+            QElapsedTimer timer;
+            timer.start();
+            window->close();
+            closeMs = timer.elapsed();
+        });
+        press(name);
+        QTRY_VERIFY_WITH_TIMEOUT(closeMs >= 0, 5000);
+        QVERIFY2(closeMs < 100, qPrintable(QStringLiteral("the close took %1 ms").arg(closeMs)));
+        QVERIFY(!window->isVisible());
+        QVERIFY(controller().closing());
+        QVERIFY(!controller().running());
+        QCOMPARE(messages(), QStringList());
+        QVERIFY(!controller().click(Command::Help));
+    }
 
     // A click on the box's tick square, where a user clicks.
     void tick(const char* name)

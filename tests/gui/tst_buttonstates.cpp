@@ -43,7 +43,7 @@ class ButtonStatesTest : public veltrop::testing::WindowTest {
         return s;
     }
 
-    void press(const char* name)
+    void clickStep(const char* name)
     {
         QVERIFY2(enabled(name), name);
         click(name);
@@ -86,14 +86,14 @@ private slots:
     void aListFromTheWebRankedCutAndCleared()
     {
         tick("listBox_3");
-        press("getListsButton");
+        clickStep("getListsButton");
         tickRank(0);
-        press("rankListsButton");
+        clickStep("rankListsButton");
         window->tabControl()->setCurrentIndex(layout::ResultsPage);
-        press("deleteBottomButton");
-        press("opinionButton");
-        press("saveListButton");  // the save dialog is cancelled
-        press("clearAllButton");
+        clickStep("deleteBottomButton");
+        clickStep("opinionButton");
+        clickStep("saveListButton");  // the save dialog is cancelled
+        clickStep("clearAllButton");
         expectSteps({
             {"getListsButton", "-+-+++-+++"},
             {"rankListsButton", "--++++++++"},
@@ -109,19 +109,19 @@ private slots:
     void messagesOnTheWay()
     {
         // Nothing ticked: Get Lists says so while it still runs.
-        press("getListsButton");
+        clickStep("getListsButton");
         // Every list fails, then the table fills from a long one.
         web->setFault(QStringLiteral("http://%1/").arg(hosts::nasdaq).toStdString(), simweb::Fault::NotFound);
         tick("listBox_3");
         tick("listBox_2");
         tick("listBox_8");
-        press("getListsButton");
+        clickStep("getListsButton");
         // No rank source ticked.
-        press("rankListsButton");
+        clickStep("rankListsButton");
         // A failed quote page, then nothing ranked.
         web->setFault("/portfolio_quick_quotes.asp", simweb::Fault::NotFound);
         tickRank(0);
-        press("rankListsButton");
+        clickStep("rankListsButton");
         QList<Step> expected = {
             {"No Tickers selected", "-------+++"},
             {"getListsButton", "+---+--+++"},
@@ -146,15 +146,15 @@ private slots:
         const QString path = folder.filePath("list.vel");
         std::ofstream(path.toStdString()) << "NOSUCH\r\n";
         gui::QtDialogs::queueFileName(path);
-        press("loadListButton");
+        clickStep("loadListButton");
         // Nothing passes the filter, so nothing is ranked.
         tickRank(0);
-        press("rankListsButton");
+        clickStep("rankListsButton");
         // An empty file leaves no list.
         const QString empty = folder.filePath("empty.vel");
         std::ofstream(empty.toStdString()) << "";
         gui::QtDialogs::queueFileName(empty);
-        press("loadListButton");
+        clickStep("loadListButton");
         expectSteps({
             {"Ticker Lists must be proper format, one ticker symbol per line", "+---+--+++"},
             {"loadListButton", "-+--++-+++"},

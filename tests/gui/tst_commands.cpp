@@ -108,7 +108,7 @@ private slots:
     void getListsGathersTheTickedList()
     {
         tick("listBox_3");
-        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
+        click("getListsButton");
 
         QCOMPARE(messages(), QStringList());
         QVERIFY(requested(*web, nasdaqList));
@@ -123,7 +123,7 @@ private slots:
 
     void getListsWithNothingTickedSaysSo()
     {
-        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
+        click("getListsButton");
         QCOMPARE(messages(), QStringList{"No Tickers selected"});
         QCOMPARE(web->requests().size(), std::size_t(0));
         QVERIFY(enabled("getListsButton"));
@@ -144,7 +144,7 @@ private slots:
             getEnabled = enabled("getListsButton");
             loadEnabled = enabled("loadListButton");
         });
-        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
+        click("getListsButton");
         QCOMPARE(status, QStringLiteral("Processing lists...."));
         QVERIFY(!getEnabled);
         QVERIFY(!loadEnabled);
@@ -169,7 +169,7 @@ private slots:
             // Through the event queue, as a user's click arrives.
             QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
         });
-        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
+        click("getListsButton");
         disconnect(watch);
 
         QVERIFY2(delayMs >= 0, "the Cancel click was not handled during the run");
@@ -187,11 +187,11 @@ private slots:
         bool testEnabled = false;
         after(250, [&] {
             testEnabled = enabled("testButton");
-            QTest::mouseClick(button("testButton"), Qt::LeftButton);
-            QTest::mouseClick(button("helpButton"), Qt::LeftButton);
+            press("testButton");
+            press("helpButton");
             QMetaObject::invokeMethod(button("testButton"), &QPushButton::click, Qt::QueuedConnection);
         });
-        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
+        click("getListsButton");
 
         QVERIFY2(testEnabled, "the Test button was not clickable during the run");
         QVERIFY(!requested(*web, "portfolio_quick_quotes"));
@@ -205,7 +205,7 @@ private slots:
         web->setLatency(500);
         tick("listBox_3");
         after(200, [&] { tick("listBox_8"); });
-        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
+        click("getListsButton");
         QCOMPARE(controller().listBoxes[8].value, 1);
         QVERIFY(requested(*web, signalList));
         QCOMPARE(controller().tickerList().size(), Count(200));
@@ -245,14 +245,14 @@ private slots:
     void testCommandAppendsTheQuotePageToItsBox()
     {
         auto* output = find<QPlainTextEdit>("testPageBox");
-        QTest::mouseClick(button("testButton"), Qt::LeftButton);
+        click("testButton");
         QCOMPARE(messages(), QStringList{"Done"});
         QVERIFY(requested(*web, "portfolio_quick_quotes.asp?tickers=intc+rare+mho"));
         const QString page = QString::fromStdString(controller().testPageBox.text);
         QVERIFY(page.contains("INTC"));
         QCOMPARE(output->toPlainText(), page);
 
-        QTest::mouseClick(button("testButton"), Qt::LeftButton);
+        click("testButton");
         QCOMPARE(messages(), QStringList{"Done"});
         QCOMPARE(output->toPlainText(), page + page);
 
@@ -264,11 +264,11 @@ private slots:
 
     void helpShowsTheToolsPageAddress()
     {
-        QTest::mouseClick(button("helpButton"), Qt::LeftButton);
+        click("helpButton");
         QCOMPARE(messages(), QStringList{QString::fromStdString(WindowController::toolsPageUrl())});
         QCOMPARE(web->requests().size(), std::size_t(0));
         // A disabled button does nothing.
-        QTest::mouseClick(button("clearAllButton"), Qt::LeftButton);
+        click("clearAllButton");
         QCOMPARE(messages(), QStringList());
     }
 
@@ -276,16 +276,7 @@ private slots:
     {
         web->setFault(nasdaqList.toStdString(), simweb::Fault::Stall);
         tick("listBox_3");
-        after(300, [&] { window->close(); });
-        const Clock::time_point start = Clock::now();
-        QTest::mouseClick(button("getListsButton"), Qt::LeftButton);
-
-        QVERIFY2(msSince(start) < 5000, qPrintable(QStringLiteral("%1 ms").arg(msSince(start))));
-        QVERIFY(controller().closing());
-        QVERIFY(!controller().running());
-        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
-        // Nothing more is shown once the user asked to close.
-        QCOMPARE(messages(), QStringList());
+        expectPromptClose("getListsButton", 300);
     }
 
     void aMessageBoxShowsOverTheWindowAsItStandsThen()

@@ -84,23 +84,6 @@ class FaultsTest : public veltrop::testing::WindowTest {
         return values;
     }
 
-    // Starts `click` with the window closing `closeAfterMs` later, and checks
-    // that it ends promptly, silently and with the window shut.
-    void expectPromptClose(const char* clickName, int closeAfterMs)
-    {
-        QTimer::singleShot(closeAfterMs, window.get(), [this] { window->close(); });
-        const Clock::time_point start = Clock::now();
-        QTest::mouseClick(button(clickName), Qt::LeftButton);
-        const long long took = msSince(start);
-        QVERIFY2(took < 5000, qPrintable(QStringLiteral("%1 ms").arg(took)));
-        QVERIFY(controller().closing());
-        QVERIFY(!controller().running());
-        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);
-        QCOMPARE(messages(), QStringList());
-        // Nothing starts once the window is closing.
-        QVERIFY(!controller().click(Command::Help));
-    }
-
 private slots:
     void initTestCase() { startWeb(); }
     void init()
@@ -140,12 +123,12 @@ private slots:
         connect(&watch, &QTimer::timeout, this, [&] {
             if (!cancelled && label("progressLabel").endsWith(QString::fromStdString(tickers[1]))) {
                 cancelled = true;
-                QTest::mouseClick(button("cancelButton"), Qt::LeftButton);
+                press("cancelButton");
             }
         });
         watch.start(0);
         const Clock::time_point start = Clock::now();
-        QTest::mouseClick(button("rankListsButton"), Qt::LeftButton);
+        click("rankListsButton");
         const long long took = msSince(start);
         watch.stop();
 
@@ -176,6 +159,7 @@ private slots:
         web->setLatency(20);
         tickRank(0);
         doubleClick(button("rankListsButton"));
+        waitIdle();
         QCOMPARE(messages(), QStringList());
         QCOMPARE(requestsStartingWith(quotePage), std::size_t(1));
         QCOMPARE(requestsStartingWith(rankPrefix(0)), std::size_t(6));
@@ -191,7 +175,7 @@ private slots:
             window->refresh();
             doubleClick(button("rankListsButton"));
         });
-        QTest::mouseClick(button("rankListsButton"), Qt::LeftButton);
+        click("rankListsButton");
         QVERIFY(clicked);
         QCOMPARE(messages(), QStringList());
         QCOMPARE(requestsStartingWith(quotePage), std::size_t(1));

@@ -239,7 +239,7 @@ private slots:
             const int left = text.section(' ', 1, 1).toInt();
             if (left <= 70 && left > 40) {
                 cancelledAt = left;
-                click("cancelButton");
+                press("cancelButton");
             }
         });
         watch.start(0);
@@ -268,7 +268,7 @@ private slots:
         servePages();
         web->setLatency(20);
         tickRank(0);
-        QTimer::singleShot(30, this, [this] { click("rankListsButton"); });
+        QTimer::singleShot(30, this, [this] { press("rankListsButton"); });
         click("rankListsButton");
         QCOMPARE(messages(), QStringList());
         QCOMPARE(requestsTo(0), std::size_t(6));

@@ -9,6 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -152,15 +155,28 @@ Walk walk(FetchPool& engine, int lookahead)
         } catch (const std::bad_alloc&) {
         }
     }
-    const auto start = std::chrono::steady_clock::now();
+    // Made whole before the walk, so that no allocation fails inside it.
+    struct Watch {
+        std::mutex mutex;
+        std::condition_variable_any never;
+    };
+    std::unique_ptr<Watch> watch;
+    std::jthread watchdog;
+    try {
+        watch = std::make_unique<Watch>();
+        watchdog = std::jthread([&](std::stop_token walked) {
+            std::unique_lock lock(watch->mutex);
+            if (!watch->never.wait_for(lock, walked, 20s, [] { return false; }) && !walked.stop_requested()) {
+                result.hung = true;
+                pages->abort();
+            }
+        });
+    } catch (const std::exception&) {
+        return result;
+    }
     for (std::size_t i = 0; i < std::size(lists); ++i) {
         try {
-            const auto read = pages->take<ListPages>(i, [&] {
-                if (!result.hung && std::chrono::steady_clock::now() - start > 20s) {
-                    result.hung = true;
-                    pages->abort();
-                }
-            });
+            const auto read = pages->take<ListPages>(i);
             if (read) {
                 ++result.opened;
                 result.tickers += read->tickers;

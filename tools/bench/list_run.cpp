@@ -5,7 +5,7 @@
 // both times, the floor a run cannot beat (the longest chain of next pages x
 // latency, or the busiest host's pages x latency / 6, whichever is larger),
 // and whether both runs showed exactly the same: the table, the messages,
-// the labels, and the Get Lists button's caption at every wait, which must
+// the labels, and the Get Lists button's caption as each page comes, which must
 // also be what the simulated web's list pages call for. The last line is the
 // ratio of the run as built to its floor at the last latency.
 //
@@ -32,7 +32,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Shown {
     std::vector<std::string> table, messages;
-    std::vector<std::string> captions;  // the button's, at every wait, repeats folded
+    std::vector<std::string> captions;  // the button's, as each page comes, repeats folded
     std::string labels;
     bool operator==(const Shown&) const = default;
 };
@@ -48,7 +48,7 @@ Outcome timeRun(simweb::Server& web, int lookahead)
     SilentDialogs dialogs;
     veltrop::WindowController window(dialogs);
     Outcome o;
-    window.setWaitHook([&] {
+    window.setTurnHook([&] {
         if (o.shown.captions.empty() || o.shown.captions.back() != window.getListsButton.caption)
             o.shown.captions.push_back(window.getListsButton.caption);
     });

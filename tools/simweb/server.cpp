@@ -378,7 +378,14 @@ Server::Impl::Impl(Options options) : latencyMs(options.latencyMs), keepAliveAll
         throw std::system_error(error, std::generic_category(), "simweb: cannot listen on 127.0.0.1");
     }
     port = ntohs(address.sin_port);
-    acceptThread = std::thread([this] { acceptLoop(); });
+    acceptThread = std::thread([this] {
+        // The sites stand in for other machines, which take none of the
+        // program's processor time: here they yield it to the program. The
+        // threads serving each connection start from this one and keep it.
+        if (::nice(10) == -1) {
+        }
+        acceptLoop();
+    });
 }
 
 Server::Impl::~Impl()
