@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <utility>
 
 namespace veltrop {
 namespace {
@@ -16,7 +17,7 @@ void CommandRunner::run(std::function<Update()> work)
 {
     {
         std::lock_guard lock(mutex_);
-        abandoned_ = false;
+        abandoned_ = unapplied_ = false;
     }
     finished_ = false;
     thread_ = std::jthread([this, work = std::move(work)] {
@@ -43,79 +44,70 @@ void CommandRunner::post(Update update) { deliver(std::move(update), false); }
 bool CommandRunner::deliver(Update update, bool wait)
 {
     std::unique_lock lock(mutex_);
-    // One update ahead at most: each waits until the one before has been
+    // One update at a time: each waits until the one before has been
     // applied, so the window gives every update a turn of its own and never
-    // shows the command more than one step behind (a Cancel lands at the
-    // ticker shown or the next).
-    changed_.wait(lock, [&] { return abandoned_ || applied_ >= posted_; });
+    // shows the command more than one step behind.
+    const auto done = [&] { return abandoned_ || !unapplied_; };
+    changed_.wait(lock, done);
     if (abandoned_)
         return false;
-    const bool wasEmpty = pending_.empty();
-    pending_.push_back(std::move(update));
-    const unsigned long long number = ++posted_;
+    pending_ = std::move(update);
+    unapplied_ = true;
     changed_.notify_all();
-    if (notify_ && wasEmpty) {
+    if (notify_) {
         lock.unlock();
         notify_();
+        if (!wait)
+            return true;
         lock.lock();
     }
-    if (!wait && notify_)
-        return true;
-    changed_.wait(lock, [&] { return abandoned_ || applied_ >= number; });
+    changed_.wait(lock, done);
     return !abandoned_;
 }
 
-bool CommandRunner::applyNext(bool turn)
+bool CommandRunner::applyNext()
 {
     Update update;
     {
         std::lock_guard lock(mutex_);
-        if (pending_.empty())
-            return false;
-        update = std::move(pending_.front());
-        pending_.pop_front();
+        update = std::exchange(pending_, nullptr);
     }
-    // Counted as applied whatever it throws, and the command that waits on
-    // it goes on only after the front end's turn.
+    if (!update)
+        return false;
+    // Counted as applied whatever it throws; the command waiting on it goes
+    // on only after the front end's turn.
     struct Applied {
         CommandRunner& runner;
-        ~Applied()
-        {
-            {
-                std::lock_guard lock(runner.mutex_);
-                ++runner.applied_;
-                runner.changed_.notify_all();
-            }
-            if (runner.finished_) {
-                runner.finished_ = false;
-                runner.thread_.join();
-            }
-        }
+        ~Applied() { runner.applied(); }
     } applied{*this};
     update();
-    if (turn && turn_ && !finished_ && running())
+    if (turn_ && !finished_ && running())
         turn_();
     return true;
 }
 
-void CommandRunner::applyPending()
+void CommandRunner::applied()
 {
-    if (applying_)
-        return;
-    applying_ = true;
-    struct Applying {
-        bool& flag;
-        ~Applying() { flag = false; }
-    } applying{applying_};
-    // Only what was there: an update posted meanwhile comes with a turn of
-    // its own.
-    std::size_t waiting;
     {
         std::lock_guard lock(mutex_);
-        waiting = pending_.size();
+        unapplied_ = false;
+        changed_.notify_all();
     }
-    while (waiting-- > 0 && applyNext(true)) {
+    if (std::exchange(finished_, false))
+        thread_.join();
+}
+
+void CommandRunner::applyPending()
+{
+    if (std::exchange(applying_, true))
+        return;
+    try {
+        applyNext();
+    } catch (...) {
+        applying_ = false;
+        throw;
     }
+    applying_ = false;
 }
 
 void CommandRunner::driveUntilEnded()
@@ -123,14 +115,12 @@ void CommandRunner::driveUntilEnded()
     if (turn_)
         turn_();
     while (running()) {
-        bool waiting;
         {
             std::unique_lock lock(mutex_);
-            waiting = changed_.wait_for(lock, turnEvery, [&] { return !pending_.empty(); });
+            changed_.wait_for(lock, turnEvery, [&] { return bool(pending_); });
         }
-        if (!waiting || !applyNext(true))
-            if (turn_ && running())
-                turn_();
+        if (!applyNext() && turn_ && running())
+            turn_();
     }
 }
 
@@ -141,7 +131,7 @@ void CommandRunner::abandon()
     {
         std::lock_guard lock(mutex_);
         abandoned_ = true;
-        pending_.clear();
+        pending_ = nullptr;
         changed_.notify_all();
     }
     thread_.join();

@@ -5,13 +5,12 @@
 // or asks a question (is a box ticked?) or shows a message box through one
 // and waits for the answer, so a message holds the command until OK.
 //
-// A window sets a notifier and applies what is pending when it is called
-// back on its own thread; the command runs at most one update ahead of it. Without one, the thread that starts a command
-// applies its updates itself until it ends, each before the command goes on,
-// so what a test sees mid-run and where its Cancel lands never depend on how
-// the threads are scheduled.
+// A window sets a notifier and applies the update waiting when it is called
+// back on its own thread; the command runs one update ahead of it at most.
+// Without one, the thread that starts a command applies its updates itself
+// until it ends, each before the command goes on, so what a test sees mid-run
+// and where its Cancel lands never depend on how the threads are scheduled.
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,9 +29,9 @@ public:
     CommandRunner& operator=(const CommandRunner&) = delete;
 
     // ---- The front end's thread ---------------------------------------------
-    // Called from the command's thread, with nothing locked, when updates
-    // wait where none did: the front end then calls applyPending() on its own
-    // thread. Set it while no command runs.
+    // Called from the command's thread, with nothing locked, when an update
+    // waits: the front end then calls applyPending() on its own thread. Set
+    // it while no command runs.
     void setNotifier(std::function<void()> notify) { notify_ = std::move(notify); }
     // Called on the front end's thread after each update it applies and,
     // without a notifier, as a command starts and at least every 10 ms
@@ -44,13 +43,12 @@ public:
     // running until then.
     void run(std::function<Update()> work);
     bool running() const { return thread_.joinable(); }
-    // Applies the updates waiting, in order. A call from inside an update
-    // (a message box's own event loop) does nothing: the outer one goes on.
+    // Applies the update waiting, if any. A call from inside an update (a
+    // message box's own event loop) does nothing: the outer one goes on.
     void applyPending();
-    // Ends the command at once, on the front end's behalf (the window is
-    // closing): whatever it posts or has posted is never applied, every
-    // question is answered with its `otherwise`, and the call returns once
-    // the command's thread has ended. Stop its pages first.
+    // Ends the command at once (the window is closing): nothing it posts is
+    // applied any more, every question is answered `otherwise`, and the call
+    // returns once its thread has ended. Stop its pages first.
     void abandon();
 
     // ---- The command's thread -----------------------------------------------
@@ -72,14 +70,14 @@ public:
     }
 
 private:
-    // Queues `update`; when `wait`, or when the front end applies updates
-    // from the thread that started the command, waits until it is applied.
-    // True once it was, false when the command was abandoned first.
+    // Queues `update`; waits until it is applied when `wait` or when there
+    // is no notifier. False when the command was abandoned first.
     bool deliver(Update update, bool wait);
-    // On the front end's thread: applies the next update, if one waits, and
-    // then takes the turn hook when `turn`; joins the command's thread once
-    // its outcome is applied.
-    bool applyNext(bool turn);
+    // On the front end's thread: applies the update waiting, if one does,
+    // then takes the turn hook; joins the command's thread once its outcome
+    // is applied.
+    bool applyNext();
+    void applied();
     // Without a notifier, on the front end's thread: applies the command's
     // updates as they come until it ends.
     void driveUntilEnded();
@@ -92,14 +90,13 @@ private:
     bool finished_ = false;  // the outcome has been applied
     bool applying_ = false;
 
-    // Guards the members below. `posted_` counts the updates queued since
-    // the runner was made and `applied_` those applied, so update n is
-    // applied once `applied_ >= n`; `pending_` holds the ones queued and not
-    // yet taken, in order. Once `abandoned_` nothing more is queued.
+    // Guards the members below. `pending_` is the update posted and not yet
+    // taken, `unapplied_` whether the last one posted is still to be
+    // applied; once `abandoned_` nothing more is posted.
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Update> pending_;
-    unsigned long long posted_ = 0, applied_ = 0;
+    Update pending_;
+    bool unapplied_ = false;
     bool abandoned_ = false;
 };
 

@@ -49,79 +49,59 @@ bool chooseListFile(Dialogs& dialogs, void (Dialogs::*show)(FileDialogState&), F
 
 } // namespace
 
-// Get Lists as the window shows it: the button carries the last ticker
-// taken. It runs on the command's thread and hands everything to the
-// window's.
+// Get Lists and Rank Lists as the window shows them. Both run on the
+// command's thread: they ask the window's thread, or hand it a change.
 class WindowController::ListsShown : public ListsObserver {
 public:
-    explicit ListsShown(WindowController& window) : window_(window) {}
-    bool ticked(const ListSource& source) override
-    {
-        return window_.runner_.ask([&w = window_, box = source.box] { return w.listBoxes[box].value == 1; }, false);
-    }
+    explicit ListsShown(WindowController& window) : w_(window) {}
+    bool ticked(const ListSource& source) override { return w_.tickedFromCommand(w_.listBoxes, source.box); }
     void pageTaken(const std::string& ticker) override
     {
-        window_.runner_.post([&w = window_, ticker] { w.getListsButton.caption = ticker; });
+        w_.runner_.post([&w = w_, ticker] { w.getListsButton.caption = ticker; });
     }
-    void listEnded() override
-    {
-        window_.runner_.post([&w = window_] { w.getListsButton.caption = "Get Lists"; });
-    }
-    void message(const std::string& text) override { window_.messageFromCommand(text); }
+    void listEnded() override { w_.runner_.post([&w = w_] { w.getListsButton.caption = "Get Lists"; }); }
+    void message(const std::string& text) override { w_.messageFromCommand(text); }
 
 private:
-    WindowController& window_;
+    WindowController& w_;
 };
 
-// Rank Lists as the window shows it: the status line while it runs, the
-// count down on the progress line, each recorded score on the button.
+// The status line while it runs, the count down on the progress line, each
+// recorded score on the button.
 class WindowController::RankingShown : public RankListsObserver {
 public:
-    explicit RankingShown(WindowController& window) : window_(window) {}
-    bool ticked(const RankSource& source) override
-    {
-        return window_.runner_.ask([&w = window_, box = source.index] { return w.rankBoxes[box].value == 1; },
-                                   false);
-    }
+    explicit RankingShown(WindowController& window) : w_(window) {}
+    bool ticked(const RankSource& source) override { return w_.tickedFromCommand(w_.rankBoxes, source.index); }
     void started() override
     {
-        post([](WindowController& w) {
+        w_.runner_.post([&w = w_] {
             w.statusLabel.caption = "Processing ranks...";
             w.enter(Phase::Busy);
         });
     }
-    void filtering() override
-    {
-        post([](WindowController& w) { w.progressLabel.caption = "Filtering..."; });
-    }
+    void filtering() override { w_.runner_.post([&w = w_] { w.progressLabel.caption = "Filtering..."; }); }
     // Shown before the ticker's page is read, so a Cancel clicked while it
     // shows finishes that ticker and no other.
     void progress(const std::string& text) override
     {
-        window_.runner_.show([&w = window_, text] { w.progressLabel.caption = text; });
+        w_.runner_.show([&w = w_, text] { w.progressLabel.caption = text; });
     }
     void recorded(Whole score) override
     {
-        post([score](WindowController& w) { w.rankListsButton.caption = std::to_string(score); });
+        w_.runner_.post([&w = w_, score] { w.rankListsButton.caption = std::to_string(score); });
     }
     void resultsShown(const RankedRows& rows) override
     {
-        post([rows](WindowController& w) {
+        w_.runner_.post([&w = w_, rows] {
             w.resultsGrid.showRanked(rows, w.programFolder_);
             w.progressLabel.caption = rankedCaption(rows.size());
             w.enter(Phase::ResultsShown);
         });
     }
-    void message(const std::string& text) override { window_.messageFromCommand(text); }
+    void message(const std::string& text) override { w_.messageFromCommand(text); }
 
 private:
-    template <class Change>
-    void post(Change change)
-    {
-        window_.runner_.post([&w = window_, change = std::move(change)] { change(w); });
-    }
-
-    WindowController& window_;
+    WindowController& w_;
 };
 
 WindowController::WindowController(Dialogs& dialogs)
@@ -170,12 +150,12 @@ void WindowController::message(const std::string& text)
 
 void WindowController::messageFromCommand(const std::string& text)
 {
-    runner_.ask(
-        [this, text] {
-            message(text);
-            return true;
-        },
-        false);
+    runner_.ask([this, text] { return message(text), true; }, false);
+}
+
+bool WindowController::tickedFromCommand(const CheckBoxArray& boxes, int box)
+{
+    return runner_.ask([&boxes, box] { return boxes.at(box).value == 1; }, false);
 }
 
 void WindowController::showReport(CheckBoxArray& boxes, const char* array, int index, const std::string& report)

@@ -67,18 +67,16 @@ public:
     // ---- Dispatch --------------------------------------------------------
     // Runs the command of a click: Get Lists, Rank Lists, Opinion, Test and
     // the start-up probe on a thread of their own, the others at once. While
-    // a command runs only Cancel acts: any other click is ignored, so no
-    // command starts inside another. A disabled button does nothing. Returns
+    // one runs only Cancel acts; a disabled button does nothing. Returns
     // whether the command started.
     bool click(Command command);
     bool running() const { return runner_.running(); }
     Button& button(Command command);
 
-    // How a running command's updates reach the controls (app/commandrunner.h).
-    // A window sets a notifier, called from the command's thread, and then
-    // calls applyUpdates() on its own; without one, click() and load()
-    // return once the command has ended, having applied its updates and
-    // taken the turn hook between them.
+    // How a command's updates reach the controls (app/commandrunner.h): a
+    // window's notifier is called from the command's thread, and the window
+    // then calls applyUpdates(); without one, click() and load() return once
+    // the command has ended, its updates applied.
     void setNotifier(std::function<void()> notify) { runner_.setNotifier(std::move(notify)); }
     void setTurnHook(std::function<void()> hook) { runner_.setTurnHook(std::move(hook)); }
     void applyUpdates() { runner_.applyPending(); }
@@ -87,8 +85,7 @@ public:
     void setShowHook(std::function<void()> hook) { showHook_ = std::move(hook); }
 
     // The window is closing: every page of the running command ends at once,
-    // nothing it has still to show is shown, no message box either, and the
-    // call returns once it has ended.
+    // nothing more is shown, and the call returns once the command has ended.
     void requestClose();
     bool closing() const { return stopping_.stopped(); }
 
@@ -137,8 +134,9 @@ private:
 
     void message(const std::string& text);
     // From a command's thread: the message box shows on the window's, and
-    // the command waits until it is closed.
+    // the command waits until it is closed; a box's tick as it is now.
     void messageFromCommand(const std::string& text);
+    bool tickedFromCommand(const CheckBoxArray& boxes, int box);
     // A box's tooltip: the layout's, with a run's report for its source
     // below it when `report` is given.
     void showReport(CheckBoxArray& boxes, const char* array, int index, const std::string& report = {});
