@@ -7,8 +7,7 @@
 namespace veltrop {
 namespace {
 
-// A front end that drives a command itself takes its turn at least this
-// often, as a window would handle its input.
+// How often a front end that drives a command itself takes its turn.
 constexpr auto turnEvery = std::chrono::milliseconds(10);
 
 } // namespace

@@ -66,8 +66,7 @@ private:
     WindowController& w_;
 };
 
-// The status line while it runs, the count down on the progress line, each
-// recorded score on the button.
+// The status line, the count down, each recorded score on the button.
 class WindowController::RankingShown : public RankListsObserver {
 public:
     explicit RankingShown(WindowController& window) : w_(window) {}

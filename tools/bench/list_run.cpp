@@ -135,7 +135,7 @@ int main(int argc, char** argv)
         std::printf("  floor:                   %7.2f s\n", floor);
         std::printf("  identical table (%zu tickers), messages (%zu) and labels: %s\n", ahead.shown.table.size(),
                     ahead.shown.messages.size(), same ? "yes" : "NO");
-        std::printf("  button captions at every wait (%zu) as the list pages call for: %s\n", captions.size(),
+        std::printf("  button captions as each page comes (%zu) as the list pages call for: %s\n", captions.size(),
                     pagesCallFor ? "yes" : "NO");
         std::printf("  as built / floor:        %7.2f x\n", ratio);
         if (!same)
