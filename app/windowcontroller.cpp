@@ -79,11 +79,23 @@ public:
         });
     }
     void filtering() override { w_.runner_.post([&w = w_] { w.progressLabel.caption = "Filtering..."; }); }
-    // Shown before the ticker's page is read, so a Cancel clicked while it
-    // shows finishes that ticker and no other.
     void progress(const std::string& text) override
     {
         w_.runner_.show([&w = w_, text] { w.progressLabel.caption = text; });
+    }
+    // Shown before the ticker's page is read, so a Cancel clicked while it
+    // shows finishes that ticker and no other; one clicked while the ticker
+    // before still showed keeps this one from showing.
+    bool tickerShown(const std::string& text) override
+    {
+        return w_.runner_.ask<bool>(
+            [&w = w_, text] {
+                if (w.stopping_.cancelRequested())
+                    return false;
+                w.progressLabel.caption = text;
+                return true;
+            },
+            false);
     }
     void recorded(Whole score) override
     {

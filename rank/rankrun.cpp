@@ -91,17 +91,16 @@ private:
                 continue;
             }
 
-            const auto show = [&] { observer_.progress(countCaption(stepsToGo_, " to go... ") + ticker); };
+            const auto show = [&] { return observer_.tickerShown(countCaption(stepsToGo_, " to go... ") + ticker); };
+            bool shown;
             if (source.progress == ProgressOrder::ShowThenCount) {
-                show();
+                shown = show();
                 --stepsToGo_;
             } else {
                 --stepsToGo_;
-                show();
+                shown = show();
             }
-            // A Cancel given while the ticker before was shown and not yet
-            // this one: this ticker's page is not read either.
-            if (cancel_.stop_requested()) {
+            if (!shown) {
                 stop(row, ticker, "Cancel");
                 break;
             }

@@ -22,6 +22,16 @@ public:
     // The progress line: the count of pages still to go and the ticker, or
     // empty.
     virtual void progress(const std::string& text) = 0;
+    // The progress line as a ticker's page is about to be read. False when
+    // a Cancel came while the ticker before was still on show: this ticker
+    // is then neither shown nor read. A window decides it on its own thread,
+    // where the Cancel is clicked, so the ticker on show when it was clicked
+    // is always the last one read.
+    virtual bool tickerShown(const std::string& text)
+    {
+        progress(text);
+        return true;
+    }
     // A page recorded this score for its ticker.
     virtual void recorded(Whole score) = 0;
     // The run's pages are planned and its loops begin; then each ticked
