@@ -2,7 +2,7 @@
 # Debian 12 machine, configures and builds, then runs.
 BUILD   ?= build
 PACKAGES = cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2 libgl-dev libcurl4-openssl-dev \
-           libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev xvfb xauth xdotool imagemagick \
+           libgumbo-dev zlib1g-dev libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libtomlplusplus-dev libre2-dev libxml2-dev xvfb xauth xdotool imagemagick \
            clang libclang-rt-14-dev tinyproxy
 SHELL    = /bin/bash
 
@@ -47,7 +47,7 @@ clean:
 # repository is only read; what the fuzzer learns goes to the build folder.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS  = fuzz_pageindex fuzz_charset fuzz_leadingnumber fuzz_newsdate fuzz_url fuzz_listfile
+FUZZ_TARGETS  = fuzz_pageindex fuzz_charset fuzz_leadingnumber fuzz_newsdate fuzz_url fuzz_listfile fuzz_catalogue
 FUZZ_ENV      = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 $(FUZZ_BUILD)/build.ninja: CMakeLists.txt | deps

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "app/layout.h"
-#include "domain/sites.h"
 #include "domain/webaccess.h"
 #include "files/listfiles.h"
 #include "lists/getlists.h"
@@ -14,6 +13,7 @@
 #include "ranklists/ranklists.h"
 #include "web/fetchpool.h"
 #include "web/text.h"
+#include "web/url.h"
 
 namespace veltrop {
 namespace {
@@ -202,7 +202,7 @@ void WindowController::load()
 {
     runner_.run([this]() -> CommandRunner::Update {
         // Any answer of the quotes site counts.
-        const bool connected = ConnectionProbe(*pool_, std::string("http://") + hosts::quotes + "/").IsConnected();
+        const bool connected = ConnectionProbe(*pool_, resolveUrl(quotePageAddress(""), "/")).IsConnected();
         return [this, connected] {
             if (!connected)
                 message("No Web connection found.  Please connect to use the program");
@@ -361,7 +361,8 @@ void WindowController::opinion()
     });
 }
 
-std::string WindowController::toolsPageUrl() { return std::string("http://") + hosts::maker + "/tools.htm"; }
+// The maker's own site lives under a reserved example domain.
+std::string WindowController::toolsPageUrl() { return "http://www.pellamys-veltrop.example/tools.htm"; }
 
 void WindowController::help() { message(toolsPageUrl()); }
 

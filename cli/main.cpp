@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/names.h"
+#include "cli/sources.h"
 #include "domain/webaccess.h"
 #include "files/listfiles.h"
 #include "lists/getlists.h"
@@ -268,15 +269,6 @@ int runOpinion(const Options& o)
     return 0;
 }
 
-int runSources()
-{
-    for (const ListSource& s : listSources())
-        std::cout << "list\t" << nameOf(s.caption) << "\t" << s.caption << "\n";
-    for (const RankSource& s : rankSources())
-        std::cout << "rank\t" << nameOf(s.caption) << "\t" << s.caption << "\n";
-    return 0;
-}
-
 } // namespace
 } // namespace veltrop::cli
 
@@ -293,7 +285,14 @@ int main(int argc, char** argv)
     app.require_subcommand(1, 1);
     Options o;
 
-    app.add_subcommand("sources", "List the list sources, then the rank sources: kind, name, caption");
+    SourcesOptions sourcesOptions;
+    CLI::App* sources =
+        app.add_subcommand("sources", "List the list sources, then the rank sources: kind, name, caption");
+    CLI::Option* dump =
+        sources->add_flag("--dump", sourcesOptions.dump, "Print the built-in catalogue, a start for one of your own");
+    sources->add_option("--check-file", sourcesOptions.checkFile,
+                        "Check this catalogue file alone: its errors on standard error, exit status 2 when it has any")
+        ->excludes(dump);
     CLI::App* lists = app.add_subcommand("lists", "Get Lists: the tickers of the named lists, one a line");
     lists->add_option("-l,--list", o.lists, "A list source by name or caption, or all (the default)");
     lists->add_option("-o,--output", o.output, "Write the tickers to this list file instead (- for standard output)");
@@ -323,7 +322,7 @@ int main(int argc, char** argv)
         app.parse(argc, argv);
         Progress progress(o.progress || ::isatty(STDERR_FILENO));
         if (app.got_subcommand("sources"))
-            return runSources();
+            return runSources(sourcesOptions, std::cout, std::cerr);
         if (app.got_subcommand("lists"))
             return runLists(o, progress, interrupts);
         if (app.got_subcommand("rank"))

@@ -10,7 +10,7 @@
 
 #include "filter/filter.h"
 
-#include "domain/sites.h"
+#include "domain/catalogue.h"
 #include "web/text.h"
 #include "web/pageplan.h"
 #include "web/url.h"
@@ -19,14 +19,9 @@ namespace veltrop {
 namespace {
 
 constexpr int batchSize = 80;
-constexpr int quoteTable = 15;
-constexpr int priceColumn = 3;
-constexpr int volumeColumn = 7;
-// Rows 1 and 2 of the quote table are its title and its headings.
-constexpr int headerRows = 2;
-// A page never holds more rows than this; the search for a ticker's own row
-// stops there whatever the page holds.
-constexpr int maxQuoteRows = 2 * maxTickers + headerRows;
+
+// Where the quote page's rows stand, as the catalogue says.
+const QuotesEntry& quotePage() { return *builtinCatalogue().quotes; }
 
 constexpr const char* supportAddress = "support@pellamys-veltrop.example";
 
@@ -34,8 +29,9 @@ constexpr const char* supportAddress = "support@pellamys-veltrop.example";
 
 std::string quotePageAddress(std::string_view query)
 {
-    return std::string("http://") + hosts::quotes + "/portfolio_quick_quotes.asp?tickers=" +
-           std::string(trimBlanks(query));
+    std::string address = quotePage().url;
+    address.replace(address.find("{tickers}"), std::string_view("{tickers}").size(), trimBlanks(query));
+    return address;
 }
 
 namespace {
@@ -116,18 +112,24 @@ private:
 BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers,
                       int first, int last, int named, Whole priceminimum, Whole volumeminimum)
 {
+    const QuotesEntry& at = quotePage();
+    // The rows above the first ticker's are the table's title and headings.
+    const int headerRows = at.firstRow - 1;
+    // A page never holds more rows than this; the search for a ticker's own
+    // row stops there whatever the page holds.
+    const int maxQuoteRows = 2 * maxTickers + headerRows;
     BatchResult result{true, {}};
     std::unordered_map<std::string, int> rowsBySymbol;
     bool rowsIndexed = false;
     const auto quoteRow = [&](int i) {
         const std::string& ticker = tickers[static_cast<std::size_t>(i)];
         const int row = i + headerRows;
-        if (sameTicker(page.cellText(quoteTable, row, 1), ticker))
+        if (sameTicker(page.cellText(at.table, row, at.symbol), ticker))
             return row;
         if (!rowsIndexed) {
             rowsIndexed = true;
             for (int r = headerRows + 1; r <= maxQuoteRows; ++r) {
-                const std::string symbol = page.cellText(quoteTable, r, 1);
+                const std::string symbol = page.cellText(at.table, r, at.symbol);
                 // An empty entry of the query has an empty row; past the
                 // tickers named, an empty cell is the end of the table.
                 if (symbol.empty()) {
@@ -153,7 +155,7 @@ BatchResult testBatch(const PageView& page, const std::vector<std::string>& tick
         const int row = quoteRow(i);
         if (row == 0)
             continue;
-        if (keep(page.cellText(quoteTable, row, priceColumn), page.cellText(quoteTable, row, volumeColumn)))
+        if (keep(page.cellText(at.table, row, at.price), page.cellText(at.table, row, at.volume)))
             result.kept.push_back(i);
     }
     return result;

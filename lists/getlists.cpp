@@ -108,7 +108,7 @@ std::vector<ListReport> getLists(const WebAccess& web, std::span<const ListSourc
     std::vector<ListReport> reports;
     PagePlan pages(web.engine, web.lookahead, web.stop);
     const auto plan = [&](std::size_t position) {
-        pages.plan(position, sources[position].url(), std::make_shared<ListReader>(walkOf(sources[position])));
+        pages.plan(position, sources[position].url, std::make_shared<ListReader>(walkOf(sources[position])));
     };
     // Every ticked list's first page is asked for at once.
     for (std::size_t position = 0; position < sources.size(); ++position)

@@ -1,43 +1,61 @@
 #include "lists/listsources.h"
 
-#include "domain/sites.h"
+#include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace veltrop {
 namespace {
 
-// The table, row and column numbers fit the layouts these pages have; they
-// are data, not rules.
-constexpr const char* drill = "/cgi-bin/drill_event";
-constexpr const char* wst = "/analysis/realtime/realtime.asp";
-
-constexpr ListSource sources[] = {
-    {0, "CS - Price Breakout", hosts::clearstation, drill, "Event=BreakOut", 14, 2, 1, 1, true, 17, 1, 4, "Next Page"},
-    {1, "CS - 5day Trend", hosts::clearstation, drill, "Event=macdBAfollow_w", 14, 2, 1, 1, true, 17, 1, 4, "Next Page"},
-    {12, "CS - Record Volume", hosts::clearstation, drill, "Event=V", 14, 2, 1, 1, true, 17, 1, 4, "Next Page"},
-    {11, "CS - 30day Trend", hosts::clearstation, drill, "Event=macdBAfollow_m", 14, 2, 1, 1, true, 17, 1, 4, "Next Page"},
-    {3, "Nasdaq 100", hosts::nasdaq, "/dynamic/nasdaq100_activity.stm", nullptr, 11, 1, 2, 1, false, 0, 0, 0, ""},
-    {16, "WST - Coverage Init.", hosts::wallstreettape, wst, "id=initiated", 19, 1, 5, 2, false, 0, 0, 0, ""},
-    {4, "WST - EPS Surprise", hosts::wallstreettape, wst, "id=psurprise", 19, 1, 5, 2, false, 0, 0, 0, ""},
-    {5, "CN - Momentum 100", hosts::cnetInvestor, "/investor/brokeragecenter/top-momentum/0-9910-1078-0-1.html", "tag=tmtm",
-     12, 2, 2, 1, false, 0, 0, 0, ""},
-    {6, "US - Tech 150", hosts::upside, "/texis/mvm/stocktools/upside150", nullptr, 24, 1, 2, 1, false, 0, 0, 0, ""},
-    // Record High keeps its next-page link above the list, in table 10.
-    {7, "CS - Record High", hosts::clearstation, drill, "Event=P", 14, 2, 1, 1, true, 10, 1, 4, "Next Page"},
-    {8, "BC - Top 100 Signal", hosts::barchart, "/sigtop.htx", "start=all", 11, 1, 1, 1, false, 0, 0, 0, ""},
-    {9, "BC - Top 100 Alpha", hosts::barchart, "/sectors.asp", "sec=top~100~stocks.sec", 11, 1, 1, 1, false, 0, 0, 0, ""},
-    {2, "SP - S and P 500", hosts::standardPoors, "/indexmainglobal500_data.html", nullptr, 11, 1, 1, 1, false, 0, 0, 0, ""},
+// The List box each built-in list source has in the window, by name.
+struct Box {
+    std::string_view name;
+    int box;
 };
+constexpr std::array<Box, 13> boxes{{
+    {"cs-price-breakout", 0},  {"cs-5day-trend", 1},      {"cs-record-volume", 12},       {"cs-30day-trend", 11},
+    {"nasdaq-100", 3},         {"wst-coverage-init", 16}, {"wst-eps-surprise", 4},  {"cn-momentum-100", 5},
+    {"us-tech-150", 6},        {"cs-record-high", 7},     {"bc-top-100-signal", 8},       {"bc-top-100-alpha", 9},
+    {"sp-s-and-p-500", 2},
+}};
+
+int boxOf(std::string_view name)
+{
+    const auto found = std::find_if(boxes.begin(), boxes.end(), [&](const Box& b) { return b.name == name; });
+    return found == boxes.end() ? -1 : found->box;
+}
 
 } // namespace
 
-std::string ListSource::url() const
+std::vector<ListSource> listSourcesOf(const Catalogue& catalogue)
 {
-    std::string u = std::string("http://") + host + path;
-    if (query)
-        u += std::string("?") + query;
-    return u;
+    std::vector<ListSource> sources;
+    for (const ListEntry& entry : catalogue.lists) {
+        ListSource s;
+        s.box = boxOf(entry.name);
+        s.name = entry.name;
+        s.caption = entry.caption;
+        s.url = entry.url;
+        s.table = entry.table;
+        s.row = entry.row;
+        s.column = entry.column;
+        s.step = entry.step;
+        if (entry.next) {
+            s.paging = true;
+            s.nextTable = entry.next->table;
+            s.nextRow = entry.next->row;
+            s.nextColumn = entry.next->column;
+            s.nextText = entry.next->text;
+        }
+        sources.push_back(std::move(s));
+    }
+    return sources;
 }
 
-std::span<const ListSource> listSources() { return sources; }
+std::span<const ListSource> listSources()
+{
+    static const std::vector<ListSource> sources = listSourcesOf(builtinCatalogue());
+    return sources;
+}
 
 } // namespace veltrop

@@ -2,8 +2,10 @@
 #include "rank/ranksources.h"
 
 #include "web/text.h"
-#include "domain/sites.h"
 #include "web/url.h"
+
+#include <algorithm>
+#include <array>
 
 namespace veltrop {
 namespace {
@@ -11,58 +13,84 @@ namespace {
 using enum Extraction;
 using enum ProgressOrder;
 
-// All nine Telescan sources read one report page: eight of them one rank
-// each, the ninth the change of all eight against a month earlier.
-constexpr std::string_view kTelescanReport =
-    "/wsc2/Tscn_Rankings.html?template=tscnrank.htm&Button=Get+Report&Symbol=";
+// The Rank box each built-in rank source has in the window, by name.
+struct Box {
+    std::string_view name;
+    int box;
+};
+constexpr std::array<Box, 17> boxes{{
+    {"cn-momentum", 0},     {"mw-days-since-news", 1},   {"ts-st-growth", 2},     {"ts-st-value", 3},
+    {"ts-st-tech", 4},      {"ts-analyst", 9},           {"ts-insider", 10},      {"ts-fundamental", 11},
+    {"ts-momentum", 12},    {"ts-volume-rank", 13},      {"ts-all-rank-increase", 14}, {"bc-overall-perf", 5},
+    {"fb-fund-count", 6},   {"vl-guru-analysis", 8},     {"bc-buy-sell-average", 7}, {"ibd-smartselect", 15},
+    {"zk-buy-sell-rank", 16},
+}};
+
+int boxOf(std::string_view name)
+{
+    const auto found = std::find_if(boxes.begin(), boxes.end(), [&](const Box& b) { return b.name == name; });
+    return found == boxes.end() ? -1 : found->box;
+}
+
+// The program's own readers, by the names a catalogue gives them.
+Extraction readerNamed(std::string_view name)
+{
+    if (name == "days-since-news")
+        return DaysSinceNews;
+    if (name == "rank-change")
+        return RankChange;
+    if (name == "fund-count")
+        return FundCount;
+    if (name == "guru-average")
+        return GuruAverage;
+    if (name == "smartselect")
+        return SmartSelect;
+    return Broker;
+}
 
 // The single-cell sources and days since news show their progress before
 // counting down and clear it at the end; the others count down first (so
 // they show the count already lowered) and leave their last text standing.
-constexpr RankSource cellSource(int index, std::string_view caption, std::string_view host,
-                                std::string_view before, std::string_view after, Cell cell)
+RankSource sourceOf(const RankEntry& entry)
 {
-    return {index, caption, host, before, after, SingleCell, cell, ShowThenCount, true, false};
+    RankSource s;
+    s.index = boxOf(entry.name);
+    s.name = entry.name;
+    s.caption = entry.caption;
+    const std::size_t ticker = entry.url.find("{ticker}");
+    s.before = entry.url.substr(0, ticker);
+    s.after = entry.url.substr(ticker + std::string_view("{ticker}").size());
+    if (entry.locator.kind == Locator::Kind::Reader) {
+        s.extraction = readerNamed(entry.locator.text);
+        const bool showFirst = s.extraction == DaysSinceNews;
+        s.progress = showFirst ? ShowThenCount : CountThenShow;
+        s.clearsProgress = showFirst;
+        s.precheck = s.extraction == SmartSelect;
+    } else {
+        s.cell = entry.locator.cell;
+    }
+    return s;
 }
-
-constexpr RankSource ownSource(int index, std::string_view caption, std::string_view host,
-                               std::string_view before, std::string_view after, Extraction extraction)
-{
-    const bool showFirst = extraction == DaysSinceNews;
-    return {index,    caption, host, before, after, extraction, Cell{}, showFirst ? ShowThenCount : CountThenShow,
-            showFirst, extraction == SmartSelect};
-}
-
-constexpr std::array<RankSource, 17> kSources{{
-    cellSource(0, "CN - Momentum", hosts::cnetInvestor,
-               "/investor/brokeragecenter/momentum-rating-single-company/0-9910-1087-0-", ".html", {14, 2, 2}),
-    ownSource(1, "MW - Days since news", hosts::marketwatch, "/tools/quotes/news.asp?symb=", "", DaysSinceNews),
-    cellSource(2, "TS - ST Growth", hosts::telescan, kTelescanReport, "", {12, 6, 2}),
-    cellSource(3, "TS - ST Value", hosts::telescan, kTelescanReport, "", {12, 8, 2}),
-    cellSource(4, "TS - ST Tech", hosts::telescan, kTelescanReport, "", {12, 10, 2}),
-    cellSource(9, "TS - Analyst", hosts::telescan, kTelescanReport, "", {12, 12, 2}),
-    cellSource(10, "TS - Insider", hosts::telescan, kTelescanReport, "", {12, 13, 2}),
-    cellSource(11, "TS - Fundamental", hosts::telescan, kTelescanReport, "", {12, 14, 2}),
-    cellSource(12, "TS - Momentum", hosts::telescan, kTelescanReport, "", {12, 15, 2}),
-    cellSource(13, "TS - Volume Rank", hosts::telescan, kTelescanReport, "", {12, 16, 2}),
-    ownSource(14, "TS - All Rank Increase", hosts::telescan, kTelescanReport, "", RankChange),
-    cellSource(5, "BC - Overall Perf.", hosts::barchart, "/performance.htx?sym=", "", {11, 2, 4}),
-    ownSource(6, "FB - Fund Count", hosts::forbes, "/finance/mktguideapps/compinfo/CoInFundHold.jhtml?tkr=", "",
-              FundCount),
-    ownSource(8, "VL - Guru Analysis", hosts::validea, "/stocks/guruanalysis.asp?ticker=", "", GuruAverage),
-    cellSource(7, "BC - Buy/Sell Average", hosts::barchart, "/texpert.asp?sym=", "", {10, 28, 2}),
-    ownSource(15, "IBD - SmartSelect", hosts::ibd, "/SmartSelect/SmartSelect.asp?x=", "", SmartSelect),
-    ownSource(16, "ZK - Buy/Sell Rank", hosts::zacks, "/reports/reports.php3?HLITE1=6699BC&HLITE2=DEDEC5&ticker=",
-              "&session=TMP.QORVENT&type=20", Broker),
-}};
 
 } // namespace
 
-const std::array<RankSource, 17>& rankSources() { return kSources; }
+std::vector<RankSource> rankSourcesOf(const Catalogue& catalogue)
+{
+    std::vector<RankSource> sources;
+    for (const RankEntry& entry : catalogue.ranks)
+        sources.push_back(sourceOf(entry));
+    return sources;
+}
+
+std::span<const RankSource> rankSources()
+{
+    static const std::vector<RankSource> sources = rankSourcesOf(builtinCatalogue());
+    return sources;
+}
 
 const RankSource* rankSourceByIndex(int index)
 {
-    for (const RankSource& source : kSources)
+    for (const RankSource& source : rankSources())
         if (source.index == index)
             return &source;
     return nullptr;
@@ -81,8 +109,7 @@ std::optional<std::string> rankAddress(const RankSource& source, std::string_vie
     std::optional<std::string> text = source.precheck ? smartSelectCode(ticker) : std::string(trimBlanks(ticker));
     if (!text)
         return std::nullopt;
-    return "http://" + std::string(source.host) + std::string(source.before) + encodeUrlPart(*text) +
-           std::string(source.after);
+    return source.before + encodeUrlPart(*text) + source.after;
 }
 
 } // namespace veltrop

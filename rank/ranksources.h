@@ -1,5 +1,5 @@
 #pragma once
-// The seventeen rank sources as data, and the extractions that turn one page
+// The rank sources as the catalogue gives them, and the extractions that turn one page
 // of a source into points for one ticker. An extraction reads its page only
 // through the read-only PageView and touches no form state, so it gives the
 // same result whether the page was read just now or fetched well ahead.
@@ -8,10 +8,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "domain/catalogue.h"
 #include "web/pageplan.h"
 #include "web/pageview.h"
 #include "web/tablewalk.h"
@@ -46,20 +48,22 @@ enum class ProgressOrder {
 };
 
 struct RankSource {
-    int index;                  // the source's Rank box
-    std::string_view caption;   // that box's caption
-    std::string_view host;
-    std::string_view before;    // path and query before the ticker
-    std::string_view after;     // text after the ticker
-    Extraction extraction;
+    int index = -1;             // the source's Rank box; -1: none
+    std::string name;           // the catalogue's name for it
+    std::string caption;        // that box's caption
+    std::string before;         // the address before the ticker
+    std::string after;          // the address after the ticker
+    Extraction extraction = Extraction::SingleCell;
     Cell cell;                  // the single-cell sources' cell
-    ProgressOrder progress;
-    bool clearsProgress;        // the progress text is emptied when the loop ends
-    bool precheck;              // the ticker may be skipped or replaced (SmartSelect)
+    ProgressOrder progress = ProgressOrder::ShowThenCount;
+    bool clearsProgress = true; // the progress text is emptied when the loop ends
+    bool precheck = false;      // the ticker may be skipped or replaced (SmartSelect)
 };
 
-// All seventeen, in the order a ranking run takes them.
-const std::array<RankSource, 17>& rankSources();
+// The rank sources of `catalogue`, in the order a ranking run takes them.
+std::vector<RankSource> rankSourcesOf(const Catalogue& catalogue);
+// Those of the built-in catalogue.
+std::span<const RankSource> rankSources();
 const RankSource* rankSourceByIndex(int index);
 
 // The address of `source`'s page for a ticker as the table holds it: the

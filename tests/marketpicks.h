@@ -7,6 +7,7 @@
 
 #include "rank/ranksources.h"
 #include "tools/simweb/market.h"
+#include "tools/simweb/pages.h"
 #include "tools/simweb/quotemodel.h"
 
 namespace veltrop::testing {
@@ -38,13 +39,15 @@ inline std::vector<std::string> keptTickers(std::size_t count, std::size_t short
 // The address of source `index`'s page up to the ticker, and in full.
 inline std::string rankPrefix(int index)
 {
-    const RankSource& s = *rankSourceByIndex(index);
-    return "http://" + std::string(s.host) + std::string(s.before);
+    return rankSourceByIndex(index)->before;
 }
+
+// The host of source `index`'s pages.
+inline std::string rankHost(int index) { return simweb::urlParts(rankPrefix(index)).host; }
 
 inline std::string rankAddress(int index, const std::string& ticker)
 {
-    return rankPrefix(index) + ticker + std::string(rankSourceByIndex(index)->after);
+    return rankPrefix(index) + ticker + rankSourceByIndex(index)->after;
 }
 
 // A page with `text` in cell (table, row, column) and small tables before it.

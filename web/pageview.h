@@ -12,6 +12,7 @@ namespace veltrop {
 
 struct Cell {
     int table = 0, row = 0, column = 0;
+    bool operator==(const Cell&) const = default;
 };
 
 class PageView {

@@ -233,6 +233,28 @@ TEST_F(CommandLine, ExitsAsGrepDoes)
     EXPECT_EQ(run("rank -i " + listFile(tickers) + " -r cn-momentum --strict").status, 3);
 }
 
+TEST_F(CommandLine, DumpsTheBuiltInCatalogueAndChecksAFile)
+{
+    // The dump reads back as a valid catalogue of every built-in source.
+    const Ran dump = run("sources --dump");
+    EXPECT_EQ(dump.status, 0);
+    const std::string dumped = (folder / "dumped.toml").string();
+    veltrop::testing::writeBytes(dumped, dump.out);
+    const Ran valid = run("sources --check-file " + dumped);
+    EXPECT_EQ(valid.status, 0) << valid.err;
+    EXPECT_EQ(valid.out, dumped + ": a valid catalogue of 13 list and 17 rank sources\n");
+
+    const std::string bad = (folder / "bad.toml").string();
+    veltrop::testing::writeBytes(bad, "format = 1\n[[rank]]\nname = \"x\"\ncaption = \"X\"\n"
+                                      "url = \"http://x.example/\"\nregex = \"(\"\n");
+    const Ran invalid = run("sources --check-file " + bad);
+    EXPECT_EQ(invalid.status, 2);
+    EXPECT_EQ(invalid.out, "");
+    EXPECT_EQ(invalid.err, bad + ":5:1: \"url\" of [[rank]] has no {ticker}: \"http://x.example/\"\n" + bad +
+                               ":6:9: the pattern \"(\" does not compile: missing ): (\n");
+    EXPECT_EQ(web.requests(), std::vector<std::string>{}) << "a check reads no page";
+}
+
 TEST_F(CommandLine, ListsSourcesAndGathersTickers)
 {
     const Ran sources = run("sources");

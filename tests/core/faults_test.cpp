@@ -28,7 +28,7 @@
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
 #include "tools/simweb/quotemodel.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 using namespace veltrop;
 using veltrop::testing::press;
@@ -705,7 +705,7 @@ TEST_F(OddTickers, FromAListPageTheyGoOutEncodedToProgramHostsOnly)
     // The tickers whose text the quote page repeats exactly reach the rank loop.
     for (const std::string& t : {tickers[0], tickers[2], tickers[3], longTicker})
         EXPECT_TRUE(carried.contains(t)) << t.substr(0, 40);
-    expectCleanHeads({hosts::quotes, rankSourceByIndex(0)->host.data()});
+    expectCleanHeads({hosts::quotes, veltrop::testing::rankHost(0)});
 }
 
 TEST_F(OddTickers, FromAListFileTheyGoOutEncodedToProgramHostsOnly)
@@ -730,7 +730,7 @@ TEST_F(OddTickers, FromAListFileTheyGoOutEncodedToProgramHostsOnly)
     messages();
     expectQuoteRequestCarries(tickers);
     // "C" and "E" are listed symbols, so the filter keeps them for the rank loop.
-    expectCleanHeads({hosts::quotes, rankSourceByIndex(0)->host.data()});
+    expectCleanHeads({hosts::quotes, veltrop::testing::rankHost(0)});
 }
 
 // ---- A proxy that refuses connections or wants credentials ---------------------

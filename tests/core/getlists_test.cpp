@@ -11,6 +11,7 @@
 #include "lists/listsources.h"
 #include "web/fetchpool.h"
 #include "tests/listcaptions.h"
+#include "tools/simweb/pages.h"
 #include "testsupport.h"
 
 using namespace veltrop;
@@ -50,9 +51,16 @@ protected:
 
     void walk(const std::string& url, bool paging = true, int step = 1)
     {
-        const std::string host = url.substr(7, url.find('/', 7) - 7);
-        const std::string path = url.substr(7 + host.size());
-        const ListSource source{0, "Walk", host.c_str(), path.c_str(), nullptr, 1, 1, 1, step, paging, 2, 1, 1, "Next Page"};
+        ListSource source;
+        source.box = 0;
+        source.caption = "Walk";
+        source.url = url;
+        source.table = source.row = source.column = 1;
+        source.step = step;
+        source.paging = paging;
+        source.nextTable = 2;
+        source.nextRow = source.nextColumn = 1;
+        source.nextText = "Next Page";
         const std::vector<ListReport> reports = getLists(access(), {&source, 1}, list, *this);
         report = reports.size() == 1 ? reports[0].summary() : "reports: " + std::to_string(reports.size());
     }
@@ -443,8 +451,10 @@ TEST_F(GetLists, TheButtonShowsEachPageAsItComes)
     // While page p + 1 of a list loads, the button shows page p's last
     // ticker, read ahead or not; every list, so the table fills on the way.
     std::vector<veltrop::testing::ListAddress> lists;
-    for (const ListSource& source : listSources())
-        lists.push_back({source.host, source.path, source.query ? source.query : ""});
+    for (const ListSource& source : listSources()) {
+        const simweb::UrlParts at = simweb::urlParts(source.url);
+        lists.push_back({at.host, at.path, at.query});
+    }
     const std::vector<std::string> expected = veltrop::testing::getListsCaptions(lists);
     ASSERT_EQ(expected.size(), 23u) << "one caption a page until the table fills";
     web.setLatency(20);

@@ -187,8 +187,7 @@ const RankSource& momentum() { return *rankSourceByIndex(0); }
 
 std::string momentumUrl(const std::string& ticker)
 {
-    return "http://" + std::string(momentum().host) + std::string(momentum().before) + ticker
-           + std::string(momentum().after);
+    return momentum().before + ticker + momentum().after;
 }
 
 // The momentum page's layout: its number in cell (14, 2, 2), after thirteen
@@ -313,8 +312,7 @@ TEST_F(HostileRank, NewsDatesNoCalendarHasGiveNoPoints)
     };
     std::vector<std::string> tickers;
     for (const auto& [ticker, date] : dates) {
-        web.setPage("http://" + std::string(news.host) + std::string(news.before) + ticker + std::string(news.after),
-                    newsPage(date));
+        web.setPage(news.before + ticker + news.after, newsPage(date));
         tickers.push_back(ticker);
     }
     const veltrop::testing::OneSourceRun ran = veltrop::testing::rankBy(news, tickers);

@@ -6,7 +6,7 @@
 #include "testsupport.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/opinionmodel.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 using namespace veltrop;
 using veltrop::testing::press;

@@ -15,7 +15,7 @@
 #include "testsupport.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/rankmodel.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 #include "web/url.h"
 
 using namespace veltrop;

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/marketpicks.h"
 #include "windowrun.h"
 #include "testsupport.h"
 
@@ -225,7 +226,7 @@ TEST(Tinyproxy, RankListsThroughTinyproxyLeavesWhatItLeavesStraightToTheSimulate
     EXPECT_EQ(sortedWithoutDefaultPort(web.requests()), sortedWithoutDefaultPort(directRequests));
     const std::vector<std::string> relayedRequests = web.requests();
     for (int source : kSixHosts) {
-        const std::string host = "http://" + std::string(veltrop::rankSourceByIndex(source)->host) + ":80/";
+        const std::string host = "http://" + veltrop::testing::rankHost(source) + ":80/";
         EXPECT_TRUE(std::any_of(relayedRequests.begin(), relayedRequests.end(),
                                 [&](const std::string& url) { return url.starts_with(host); }))
             << host;

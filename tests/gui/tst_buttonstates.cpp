@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "guisupport.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 using namespace veltrop;
 using veltrop::testing::messages;

@@ -8,7 +8,7 @@
 #include <QAccessible>
 
 #include "guisupport.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 using namespace veltrop;
 using namespace std::chrono_literals;

@@ -9,7 +9,7 @@
 #include "guisupport.h"
 #include "tools/simweb/opinionmodel.h"
 #include "tools/simweb/pages.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 using namespace veltrop;
 using veltrop::gui::QtDialogs;

@@ -55,7 +55,7 @@ protected:
     std::vector<std::string> harvest(const veltrop::ListSource& source)
     {
         std::vector<std::string> tickers;
-        EXPECT_TRUE(fetcher.OpenPage(source.url(), kLimitSeconds)) << source.url();
+        EXPECT_TRUE(fetcher.OpenPage(source.url, kLimitSeconds)) << source.url;
         for (int page = 1; page <= 10; ++page) {
             const std::vector<std::string> more = pageTickers(source);
             tickers.insert(tickers.end(), more.begin(), more.end());
@@ -77,18 +77,18 @@ protected:
 TEST_F(ThroughFetcher, EveryListIsReadWhereTheProgramLooks)
 {
     for (const veltrop::ListSource& list : veltrop::listSources()) {
-        const std::vector<std::string> expected = simweb::listTickers(list.host, list.path, list.query ? list.query : "");
-        ASSERT_FALSE(expected.empty()) << list.url();
-        EXPECT_EQ(harvest(list), expected) << list.url();
+        const std::vector<std::string> expected = simweb::listTickers(list.url);
+        ASSERT_FALSE(expected.empty()) << list.url;
+        EXPECT_EQ(harvest(list), expected) << list.url;
     }
 }
 
 TEST_F(ThroughFetcher, TheLastClearStationPageHasNoNextLink)
 {
     const veltrop::ListSource& breakOut = source(0);  // 37 tickers: two pages
-    ASSERT_TRUE(fetcher.OpenPage(breakOut.url(), kLimitSeconds));
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url, kLimitSeconds));
     EXPECT_EQ(fetcher.GetCellText(17, 1, 4), "Next Page");
-    EXPECT_EQ(nextPage(breakOut), breakOut.url() + "&Page=2");
+    EXPECT_EQ(nextPage(breakOut), breakOut.url + "&Page=2");
     EXPECT_EQ(pageTickers(breakOut).size(), 12u);
     EXPECT_EQ(fetcher.GetCellText(17, 1, 4), "");
     EXPECT_EQ(fetcher.GetCellText(17, 1, 3), "Previous Page");
@@ -97,20 +97,20 @@ TEST_F(ThroughFetcher, TheLastClearStationPageHasNoNextLink)
 TEST_F(ThroughFetcher, OddPageNumbersStayWithinTheList)
 {
     const veltrop::ListSource& breakOut = source(0);
-    const std::vector<std::string> all = simweb::listTickers(breakOut.host, breakOut.path, breakOut.query);
-    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=0", kLimitSeconds));
+    const std::vector<std::string> all = simweb::listTickers(breakOut.url);
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url + "&Page=0", kLimitSeconds));
     EXPECT_EQ(pageTickers(breakOut), std::vector<std::string>(all.begin(), all.begin() + 25));
-    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=x2", kLimitSeconds));
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url + "&Page=x2", kLimitSeconds));
     EXPECT_EQ(pageTickers(breakOut), std::vector<std::string>(all.begin(), all.begin() + 25));
 
-    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=9", kLimitSeconds));
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url + "&Page=9", kLimitSeconds));
     EXPECT_EQ(pageTickers(breakOut).size(), 0u);
     EXPECT_EQ(fetcher.GetCellText(17, 1, 4), "");
 
-    web.setFault(breakOut.url(), simweb::Fault::EndlessPaging);
-    ASSERT_TRUE(fetcher.OpenPage(breakOut.url() + "&Page=9223372036854775807", kLimitSeconds));
-    EXPECT_EQ(nextPage(breakOut), breakOut.url() + "&Page=1000000000");
-    EXPECT_EQ(nextPage(breakOut), breakOut.url() + "&Page=1000000000");
+    web.setFault(breakOut.url, simweb::Fault::EndlessPaging);
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url + "&Page=9223372036854775807", kLimitSeconds));
+    EXPECT_EQ(nextPage(breakOut), breakOut.url + "&Page=1000000000");
+    EXPECT_EQ(nextPage(breakOut), breakOut.url + "&Page=1000000000");
 }
 
 TEST_F(ThroughFetcher, WindowsCodePagesDecodeToTheCompanyNames)
@@ -119,7 +119,7 @@ TEST_F(ThroughFetcher, WindowsCodePagesDecodeToTheCompanyNames)
     const std::pair<int, int> companyColumns[] = {{2, 2}, {6, 3}};  // box, company column
     for (const auto& [box, column] : companyColumns) {
         const veltrop::ListSource& list = source(box);
-        ASSERT_TRUE(fetcher.OpenPage(list.url(), kLimitSeconds));
+        ASSERT_TRUE(fetcher.OpenPage(list.url, kLimitSeconds));
         int foreign = 0;
         const std::vector<std::string> tickers = pageTickers(list);
         ASSERT_FALSE(tickers.empty());
@@ -128,14 +128,14 @@ TEST_F(ThroughFetcher, WindowsCodePagesDecodeToTheCompanyNames)
             EXPECT_EQ(fetcher.GetCellText(list.table, list.row + static_cast<int>(k), column), name);
             foreign += name.find_first_of("\xc3") != std::string::npos;
         }
-        EXPECT_GT(foreign, 0) << list.url();
+        EXPECT_GT(foreign, 0) << list.url;
     }
 }
 
 TEST_F(ThroughFetcher, WallStreetTapeCommentRowsHoldNoTicker)
 {
     const veltrop::ListSource& initiated = source(16);
-    ASSERT_TRUE(fetcher.OpenPage(initiated.url(), kLimitSeconds));
+    ASSERT_TRUE(fetcher.OpenPage(initiated.url, kLimitSeconds));
     EXPECT_EQ(fetcher.GetCellText(initiated.table, 3, initiated.column), "");
     EXPECT_NE(fetcher.GetCellText(initiated.table, 3, 1).find("starts coverage"), std::string::npos);
 }
@@ -143,10 +143,10 @@ TEST_F(ThroughFetcher, WallStreetTapeCommentRowsHoldNoTicker)
 TEST_F(ThroughFetcher, EndlessPagingLinksToFreshEmptyPages)
 {
     const veltrop::ListSource& breakOut = source(0);
-    web.setFault(breakOut.url(), simweb::Fault::EndlessPaging);
-    ASSERT_TRUE(fetcher.OpenPage(breakOut.url(), kLimitSeconds));
+    web.setFault(breakOut.url, simweb::Fault::EndlessPaging);
+    ASSERT_TRUE(fetcher.OpenPage(breakOut.url, kLimitSeconds));
     EXPECT_EQ(pageTickers(breakOut).size(), 25u);
-    std::set<std::string> visited{breakOut.url()};
+    std::set<std::string> visited{breakOut.url};
     for (int page = 2; page <= 6; ++page) {
         const std::string url = nextPage(breakOut);
         ASSERT_FALSE(url.empty()) << "page " << page;
@@ -158,12 +158,12 @@ TEST_F(ThroughFetcher, EndlessPagingLinksToFreshEmptyPages)
 TEST_F(ThroughFetcher, PagingLoopLeadsFromTheLastPageBackToTheFirst)
 {
     const veltrop::ListSource& highs = source(7);  // pager above the list, 78 tickers: four pages
-    web.setFault(highs.url(), simweb::Fault::PagingLoop);
-    ASSERT_TRUE(fetcher.OpenPage(highs.url(), kLimitSeconds));
+    web.setFault(highs.url, simweb::Fault::PagingLoop);
+    ASSERT_TRUE(fetcher.OpenPage(highs.url, kLimitSeconds));
     std::vector<std::string> urls;
     for (int page = 1; page <= 4; ++page)
         urls.push_back(nextPage(highs));
-    EXPECT_EQ(urls.back(), highs.url());
+    EXPECT_EQ(urls.back(), highs.url);
     EXPECT_EQ(std::set<std::string>(urls.begin(), urls.end()).size(), 4u);
 }
 

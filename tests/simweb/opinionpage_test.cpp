@@ -4,7 +4,7 @@
 #include "tools/simweb/market.h"
 #include "tools/simweb/opinionmodel.h"
 #include "tools/simweb/pages.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 #include "web/pageindex.h"
 
 using simweb::Market;

@@ -13,7 +13,7 @@
 #include "tools/simweb/pages.h"
 #include "tools/simweb/rankmodel.h"
 #include "tools/simweb/server.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 #include "web/pagefetcher.h"
 #include "web/url.h"
 

@@ -8,7 +8,7 @@
 #include "client.h"
 #include "tools/simweb/pages.h"
 #include "tools/simweb/server.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 namespace hosts = veltrop::hosts;
 

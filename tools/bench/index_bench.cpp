@@ -46,12 +46,19 @@ std::vector<std::string> sampleTickers()
     return out;
 }
 
-std::pair<std::string, std::string> pathAndQuery(std::string_view address)
+// "http://host/path?query" as its host, path and query.
+struct Parts {
+    std::string host, path, query;
+};
+Parts partsOf(std::string_view address)
 {
+    address.remove_prefix(address.find("//") + 2);
+    const std::string host(address.substr(0, address.find('/')));
+    address.remove_prefix(host.size());
     const auto question = address.find('?');
     if (question == std::string_view::npos)
-        return {std::string(address), {}};
-    return {std::string(address.substr(0, question)), std::string(address.substr(question + 1))};
+        return {host, std::string(address), {}};
+    return {host, std::string(address.substr(0, question)), std::string(address.substr(question + 1))};
 }
 
 // The pages of the source `source` for the sample tickers, built by the
@@ -68,11 +75,11 @@ std::vector<Page> pagesOf(const veltrop::RankSource& source)
             key = *code;
         }
         const std::string address = std::string(source.before) + key + std::string(source.after);
-        const auto [path, query] = pathAndQuery(address);
-        auto page = simweb::rankPage(source.host, path, query);
+        const Parts parts = partsOf(address);
+        auto page = simweb::rankPage(parts.host, parts.path, parts.query);
         if (!page)
             throw std::runtime_error("no rank page at " + address);
-        pages.push_back({"http://" + std::string(source.host) + address, veltrop::decodePage(page->body, page->contentType)});
+        pages.push_back({address, veltrop::decodePage(page->body, page->contentType)});
     }
     return pages;
 }
@@ -165,9 +172,9 @@ void parseAndIndex(benchmark::State& state, const std::vector<Page>& pages)
 // Telescan sources share one), named after the first source reading it.
 void registerAll()
 {
-    std::set<std::pair<std::string_view, std::string_view>> seen;
+    std::set<std::string_view> seen;
     for (const veltrop::RankSource& source : veltrop::rankSources()) {
-        if (!seen.insert({source.host, source.before}).second)
+        if (!seen.insert(source.before).second)
             continue;
         std::string name = "rank/";
         for (char c : source.caption) {

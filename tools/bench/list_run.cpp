@@ -108,8 +108,10 @@ int main(int argc, char** argv)
     ::unsetenv("NO_PROXY");
 
     std::vector<veltrop::testing::ListAddress> lists;
-    for (const veltrop::ListSource& source : veltrop::listSources())
-        lists.push_back({source.host, source.path, source.query ? source.query : ""});
+    for (const veltrop::ListSource& source : veltrop::listSources()) {
+        const simweb::UrlParts at = simweb::urlParts(source.url);
+        lists.push_back({at.host, at.path, at.query});
+    }
     const std::vector<std::string> captions = veltrop::testing::getListsCaptions(lists);
 
     bool allSame = true;

@@ -2,7 +2,7 @@
 // pages are indexed or refused. The "indexed" counter is 1 for a page that
 // was indexed and 0 for one that was refused.
 #include "tools/simweb/server.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 #include "web/pagefetcher.h"
 #include "web/pageindex.h"
 

@@ -6,7 +6,7 @@
 #include "tools/simweb/http.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 #include <algorithm>
 #include <array>
@@ -460,6 +460,26 @@ std::optional<Page> listPage(std::string_view host, std::string_view path, std::
     if (!isPaged(*source))
         return render(ListPage{*source, tickers, 1, 1, 1, {}});
     return render(pageOfList(*source, tickers, requestedPage(query), paging));
+}
+
+UrlParts urlParts(std::string_view url)
+{
+    if (const auto scheme = url.find("//"); scheme != std::string_view::npos)
+        url.remove_prefix(scheme + 2);
+    UrlParts parts;
+    parts.host = std::string(url.substr(0, url.find('/')));
+    url.remove_prefix(parts.host.size());
+    const auto question = url.find('?');
+    parts.path = std::string(url.substr(0, question));
+    if (question != std::string_view::npos)
+        parts.query = std::string(url.substr(question + 1));
+    return parts;
+}
+
+std::vector<std::string> listTickers(std::string_view url)
+{
+    const UrlParts parts = urlParts(url);
+    return listTickers(parts.host, parts.path, parts.query);
 }
 
 std::vector<std::string> listTickers(std::string_view host, std::string_view path, std::string_view query)

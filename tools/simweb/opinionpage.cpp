@@ -6,7 +6,7 @@
 #include "tools/simweb/http.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "tools/simweb/pages.h"
 
 #include "tools/simweb/html.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 #include <algorithm>
 #include <array>

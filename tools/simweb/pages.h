@@ -40,6 +40,14 @@ std::optional<Page> listPage(std::string_view host, std::string_view path, std::
 // Every ticker a list shows, in page order and over all its pages; empty when
 // the address is no list page.
 std::vector<std::string> listTickers(std::string_view host, std::string_view path, std::string_view query);
+
+// "http://host/path?query" in the parts the pages here take.
+struct UrlParts {
+    std::string host, path, query;
+};
+UrlParts urlParts(std::string_view url);
+// listTickers of an absolute address.
+std::vector<std::string> listTickers(std::string_view url);
 // The same tickers page by page, as a normal walk of the list's next-page
 // links meets them.
 std::vector<std::vector<std::string>> listPageTickers(std::string_view host, std::string_view path,

@@ -8,7 +8,7 @@
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
 #include "tools/simweb/rankmodel.h"
-#include "domain/sites.h"
+#include "tools/simweb/sites.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,7 @@
 #pragma once
-// Host names of the outside sites. Each is the site's own well-known host; the
-// paths and queries live with the commands that read them.
+// Host names of the outside sites the built-in catalogue reads, each the
+// site's own well-known host, for the simulated web that stands in for them
+// and for the tests. The program itself knows them only from its catalogue.
 namespace veltrop::hosts {
 
 inline constexpr const char* clearstation = "www.clearstation.com";

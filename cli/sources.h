@@ -1,0 +1,17 @@
+#pragma once
+// veltrop-cli sources: the sources in effect, the built-in catalogue, or a
+// check of a catalogue file.
+#include <iosfwd>
+#include <string>
+
+namespace veltrop::cli {
+
+struct SourcesOptions {
+    bool dump = false;      // print the built-in catalogue
+    std::string checkFile;  // check this file alone; empty: none
+};
+
+// The exit status: 0, or 2 when the file checked is no valid catalogue.
+int runSources(const SourcesOptions& options, std::ostream& out, std::ostream& err);
+
+} // namespace veltrop::cli
