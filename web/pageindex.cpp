@@ -245,16 +245,22 @@ std::optional<PageIndex> PageIndex::build(std::string html, std::string_view pag
     return index;
 }
 
-std::string PageIndex::cellText(int table, int row, int column) const
+bool PageIndex::hasCell(int table, int row, int column) const
 {
     if (table < 1 || row < 1 || column < 1)
-        return {};
+        return false;
     const auto t = static_cast<std::size_t>(table - 1);
     const auto r = static_cast<std::size_t>(row - 1);
     const auto c = static_cast<std::size_t>(column - 1);
-    if (t >= tables_.size() || r >= tables_[t].size() || c >= tables_[t][r].size())
+    return t < tables_.size() && r < tables_[t].size() && c < tables_[t][r].size();
+}
+
+std::string PageIndex::cellText(int table, int row, int column) const
+{
+    if (!hasCell(table, row, column))
         return {};
-    const TextRange range = tables_[t][r][c];
+    const auto at = [](int n) { return static_cast<std::size_t>(n - 1); };
+    const TextRange range = tables_[at(table)][at(row)][at(column)];
     return foldToOneLine(std::string_view(text_).substr(range.begin, range.end - range.begin));
 }
 
@@ -273,15 +279,20 @@ std::string PageIndex::linkUrl(std::string_view text, int index) const
 
 std::string PageIndex::textBetween(std::string_view start, std::string_view end) const
 {
+    return findBetween(start, end).value_or(std::string());
+}
+
+std::optional<std::string> PageIndex::findBetween(std::string_view start, std::string_view end) const
+{
     if (start.empty() || end.empty())
-        return {};
+        return std::nullopt;
     const auto startAt = text_.find(start);
     if (startAt == std::string::npos)
-        return {};
+        return std::nullopt;
     const auto from = startAt + start.size();
     const auto endAt = text_.find(end, from);
     if (endAt == std::string::npos)
-        return {};
+        return std::nullopt;
     return std::string(trimLayout(std::string_view(text_).substr(from, endAt - from)));
 }
 

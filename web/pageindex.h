@@ -25,6 +25,8 @@ public:
     // with white space (no-break spaces too) folded to one blank and trimmed.
     // Empty when there is no such table, row or cell.
     std::string cellText(int table, int row, int column) const;
+    // Whether that table, row and cell are on the page, empty or not.
+    bool hasCell(int table, int row, int column) const;
 
     // Absolute address of the index-th (from 1) link whose folded text equals
     // `text`; empty when there is none.
@@ -40,6 +42,9 @@ public:
     // of `end` after it, both markers left out, trimmed. Empty when either
     // marker is missing (or empty).
     std::string textBetween(std::string_view start, std::string_view end) const;
+    // The same, but nullopt when either marker is missing (or empty), so that
+    // markers with nothing between them tell apart from markers not there.
+    std::optional<std::string> findBetween(std::string_view start, std::string_view end) const;
 
     // The page as it was given to build().
     const std::string& source() const { return source_; }

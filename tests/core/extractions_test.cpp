@@ -1,5 +1,7 @@
 // The rank sources' extractions on hand-written pages.
 #include <map>
+#include <optional>
+#include <string>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -23,7 +25,13 @@ struct FakePage : PageView {
         auto it = cells.find({t, r, c});
         return it == cells.end() ? std::string() : it->second;
     }
+    bool hasCell(int t, int r, int c) const override { return cells.contains({t, r, c}); }
     std::string pageText() const override { return text; }
+    std::optional<std::string> textBetween(const std::string&, const std::string&) const override
+    {
+        return std::nullopt;
+    }
+    const std::string& source() const override { return text; }
     std::string linkUrl(const std::string& linkText, int index) const override
     {
         auto it = links.find(linkText);
