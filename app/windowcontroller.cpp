@@ -198,12 +198,48 @@ void WindowController::enter(Phase phase)
     testButton.enabled = states.test;
 }
 
+// "FILE:LINE:COLUMN: what" as a person reads it in a message box.
+std::string WindowController::catalogueMessage(const std::string& path, const std::string& error)
+{
+    std::string_view rest(error);
+    if (rest.starts_with(path + ":"))
+        rest.remove_prefix(path.size() + 1);
+    const std::size_t line = rest.find(':');
+    const std::size_t what = rest.find(": ");
+    const std::string where = line == std::string_view::npos ? "" : " on line " + std::string(rest.substr(0, line));
+    return "Your sources file " + path + " has an error" + where + ": " +
+           std::string(what == std::string_view::npos ? rest : rest.substr(what + 2)) +
+           ".  The built-in sources are used instead.";
+}
+
+// A box whose source a user's catalogue replaced shows the new caption.
+void WindowController::showCaptions()
+{
+    for (const ListSource& source : sources_.lists)
+        if (source.box >= 0 && listBoxes.count(source.box))
+            listBoxes[source.box].caption = source.caption;
+    for (const RankSource& source : sources_.ranks)
+        if (source.index >= 0 && rankBoxes.count(source.index))
+            rankBoxes[source.index].caption = source.caption;
+}
+
 void WindowController::load()
 {
     runner_.run([this]() -> CommandRunner::Update {
+        // The user's own catalogue, when there is one; one with errors is
+        // named and the built-in sources run.
+        const std::string path = userCataloguePath();
+        CatalogueResult read = catalogueInEffect(path, true);
+        SourcesInEffect sources(read.catalogue ? std::move(*read.catalogue) : builtinCatalogue());
         // Any answer of the quotes site counts.
-        const bool connected = ConnectionProbe(*pool_, resolveUrl(quotePageAddress(""), "/")).IsConnected();
-        return [this, connected] {
+        const bool connected =
+            ConnectionProbe(*pool_, resolveUrl(quotePageAddress("", sources.quotes()), "/")).IsConnected();
+        return [this, connected, sources = std::move(sources), path,
+                firstError = read.errors.empty() ? std::string() : read.errors.front()]() mutable {
+            sources_ = std::move(sources);
+            showCaptions();
+            if (!firstError.empty())
+                message(catalogueMessage(path, firstError));
             if (!connected)
                 message("No Web connection found.  Please connect to use the program");
             enter(Phase::NoList);
@@ -286,7 +322,7 @@ void WindowController::getLists()
 
     runner_.run([this, web = web(), list = tickers_]() mutable -> CommandRunner::Update {
         ListsShown shown(*this);
-        std::vector<ListReport> reports = veltrop::getLists(web, listSources(), list, shown);
+        std::vector<ListReport> reports = veltrop::getLists(web, sources_.lists, list, shown);
         return [this, reports = std::move(reports), list = std::move(list)]() mutable {
             tickers_ = std::move(list);
             clearReports(listBoxes, "listBox");
@@ -308,7 +344,8 @@ void WindowController::rankLists()
 {
     runner_.run([this, web = web(), list = tickers_, limits = limits_]() mutable -> CommandRunner::Update {
         RankingShown shown(*this);
-        RankListsOutcome outcome = veltrop::rankLists(web, {list, limits, stopping_}, shown);
+        RankListsOutcome outcome =
+            veltrop::rankLists(web, {list, limits, stopping_, sources_.ranks, &sources_.quotes()}, shown);
         return [this, outcome = std::move(outcome), list = std::move(list)]() mutable {
             tickers_ = std::move(list);
             if (outcome.end == RankListsEnd::NoSourceTicked)
@@ -353,7 +390,7 @@ void WindowController::opinion()
     }
     runner_.run([this, &fetcher = *fetcher_, ticker = opinionTicker_]() -> CommandRunner::Update {
         // A page that does not open leaves the report shown before readable.
-        return [this, report = fetchOpinion(fetcher, ticker)] {
+        return [this, report = fetchOpinion(fetcher, ticker, sources_.opinion())] {
             if (report)
                 opinionBox.text = *report;
             statusLabel.caption = "Idle...";

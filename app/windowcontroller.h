@@ -15,6 +15,7 @@
 #include "domain/stopping.h"
 #include "domain/tickers.h"
 #include "filter/filter.h"
+#include "ranklists/sourcesineffect.h"
 #include "web/pagefetcher.h"
 
 namespace veltrop {
@@ -137,6 +138,8 @@ private:
     // the command waits until it is closed; a box's tick as it is now.
     void messageFromCommand(const std::string& text);
     bool tickedFromCommand(const CheckBoxArray& boxes, int box);
+    static std::string catalogueMessage(const std::string& path, const std::string& error);
+    void showCaptions();
     // A box's tooltip: the layout's, with a run's report for its source
     // below it when `report` is given.
     void showReport(CheckBoxArray& boxes, const char* array, int index, const std::string& report = {});
@@ -151,6 +154,9 @@ private:
     // A close ends the running command at once; Cancel ends the ranking
     // loops after the ticker in progress.
     Stopping stopping_;
+    // Set at start-up, before any other command; read by the commands'
+    // threads, never changed after.
+    SourcesInEffect sources_;
     std::unique_ptr<PageFetcher> fetcher_;  // the single pages: Test, Opinion
 
     TickerList tickers_;

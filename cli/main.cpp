@@ -19,6 +19,7 @@
 #include "lists/getlists.h"
 #include "opinion/opinion.h"
 #include "ranklists/ranklists.h"
+#include "ranklists/sourcesineffect.h"
 #include "web/fetchpool.h"
 #include "web/pagefetcher.h"
 #include "web/text.h"
@@ -112,8 +113,15 @@ template <class Source>
 std::vector<const Source*> chosen(std::span<const Source> all, const std::vector<std::string>& wanted,
                                   const char* kind)
 {
+    // A source is named by its catalogue name too, which for one a user
+    // added need not follow from its caption.
+    std::vector<std::string> words;
+    for (const std::string& word : wanted) {
+        const auto named = std::find_if(all.begin(), all.end(), [&](const Source& s) { return s.name == word; });
+        words.push_back(named == all.end() ? word : named->caption);
+    }
     std::string unknown;
-    const auto picked = pick(captionsOf(all), wanted, unknown);
+    const auto picked = pick(captionsOf(all), words, unknown);
     if (!picked)
         throw CLI::ValidationError(std::string("no ") + kind + " source is called '" + unknown +
                                    "' (veltrop-cli sources lists them)");
@@ -188,13 +196,13 @@ struct Options {
     std::string ticker;
 };
 
-int runLists(const Options& o, Progress& progress, Interrupts& interrupts)
+int runLists(const Options& o, const SourcesInEffect& in, Progress& progress, Interrupts& interrupts)
 {
     FetchPool engine;
-    Lists observer(chosen(listSources(), o.lists.empty() ? std::vector<std::string>{"all"} : o.lists, "list"),
-                   progress);
+    const std::span<const ListSource> all = in.lists;
+    Lists observer(chosen(all, o.lists.empty() ? std::vector<std::string>{"all"} : o.lists, "list"), progress);
     TickerList list;
-    const std::vector<ListReport> reports = getLists({engine, 0, interrupts.stopping().token()}, listSources(), list, observer);
+    const std::vector<ListReport> reports = getLists({engine, 0, interrupts.stopping().token()}, all, list, observer);
     progress.end();
     if (o.report)
         std::cerr << reportTable(reports);
@@ -208,12 +216,12 @@ int runLists(const Options& o, Progress& progress, Interrupts& interrupts)
     return list.empty() ? 1 : 0;
 }
 
-int runRank(const Options& o, Progress& progress, Interrupts& interrupts)
+int runRank(const Options& o, const SourcesInEffect& in, Progress& progress, Interrupts& interrupts)
 {
     const Limits limits{limit(o.price, priceRange, "--price-min"), limit(o.volume, volumeRange, "--volume-min")};
     if (o.input.empty() == o.lists.empty())
         throw CLI::ValidationError("rank takes its tickers from -i FILE or from -l NAME, one of the two");
-    Ranking observer(chosen(std::span<const RankSource>(rankSources()), o.ranks, "rank"), progress);
+    Ranking observer(chosen(std::span<const RankSource>(in.ranks), o.ranks, "rank"), progress);
 
     FetchPool engine;
     const WebAccess web{engine, 0, interrupts.stopping().token()};
@@ -231,12 +239,13 @@ int runRank(const Options& o, Progress& progress, Interrupts& interrupts)
         for (const std::string& t : *tickers)
             list.add(t);
     } else {
-        Lists gathering(chosen(listSources(), o.lists, "list"), progress);
-        getLists(web, listSources(), list, gathering);
+        Lists gathering(chosen(std::span<const ListSource>(in.lists), o.lists, "list"), progress);
+        getLists(web, in.lists, list, gathering);
         progress.end();
     }
 
-    const RankListsOutcome outcome = rankLists(web, {list, limits, interrupts.stopping()}, observer);
+    const RankListsOutcome outcome =
+        rankLists(web, {list, limits, interrupts.stopping(), in.ranks, &in.quotes()}, observer);
     progress.end();
     const RankedRows rows = o.deleteBottom ? deleteBottomQuarter(outcome.rows) : outcome.rows;
     if (o.format == "csv")
@@ -257,10 +266,10 @@ int runRank(const Options& o, Progress& progress, Interrupts& interrupts)
     return rows.empty() ? 1 : 0;
 }
 
-int runOpinion(const Options& o)
+int runOpinion(const Options& o, const SourcesInEffect& in)
 {
     PageFetcher fetcher;
-    const std::optional<std::string> report = fetchOpinion(fetcher, o.ticker);
+    const std::optional<std::string> report = fetchOpinion(fetcher, o.ticker, in.opinion());
     if (!report) {
         std::cerr << "veltrop-cli: the opinion page for " << o.ticker << " did not open\n";
         return usageError;
@@ -284,6 +293,10 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", "veltrop-cli 1.4");
     app.require_subcommand(1, 1);
     Options o;
+    std::string sourcesFile;
+    app.add_option("--sources", sourcesFile,
+                   "Read the sources from this catalogue over the built-in one, instead of "
+                   "$XDG_CONFIG_HOME/veltrop/sources.toml");
 
     SourcesOptions sourcesOptions;
     CLI::App* sources =
@@ -321,13 +334,26 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
         Progress progress(o.progress || ::isatty(STDERR_FILENO));
+        // The dump and a file's check stand apart from the user's catalogue,
+        // so they work however it is broken.
+        if (app.got_subcommand("sources") && (sourcesOptions.dump || !sourcesOptions.checkFile.empty()))
+            return runSources(sourcesOptions, nullptr, std::cout, std::cerr);
+        const bool given = !sourcesFile.empty();
+        const veltrop::CatalogueResult read =
+            veltrop::catalogueInEffect(given ? sourcesFile : veltrop::userCataloguePath(), !given);
+        if (!read.catalogue) {
+            for (const std::string& error : read.errors)
+                std::cerr << error << "\n";
+            return usageError;
+        }
+        const veltrop::SourcesInEffect in(*read.catalogue);
         if (app.got_subcommand("sources"))
-            return runSources(sourcesOptions, std::cout, std::cerr);
+            return runSources(sourcesOptions, &in, std::cout, std::cerr);
         if (app.got_subcommand("lists"))
-            return runLists(o, progress, interrupts);
+            return runLists(o, in, progress, interrupts);
         if (app.got_subcommand("rank"))
-            return runRank(o, progress, interrupts);
-        return runOpinion(o);
+            return runRank(o, in, progress, interrupts);
+        return runOpinion(o, in);
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);
         return status == 0 ? 0 : usageError;

@@ -107,7 +107,7 @@ std::string json(const std::vector<RankedRow>& rows, const std::vector<std::stri
         out["tickers"].push_back(
             {{"ticker", row.ticker}, {"score", row.score}, {"band", row.band}});
     for (const SourceReport& s : sources) {
-        nlohmann::ordered_json source = {{"name", nameOf(s.source->caption)},
+        nlohmann::ordered_json source = {{"name", s.source->name},
                                          {"caption", std::string(s.source->caption)},
                                          {"rated", s.rated},
                                          {"no_points", s.noPoints},
@@ -132,7 +132,7 @@ std::string reportTable(const std::vector<SourceReport>& sources)
     std::vector<std::vector<std::string>> lines{
         {"SOURCE", "RATED", "NO POINTS", "SKIPPED", "NOT REACHED", "PAGES", "STOPPED AT", "WHY"}};
     for (const SourceReport& s : sources)
-        lines.push_back({nameOf(s.source->caption), std::to_string(s.rated), std::to_string(s.noPoints),
+        lines.push_back({s.source->name, std::to_string(s.rated), std::to_string(s.noPoints),
                          std::to_string(s.skipped), std::to_string(s.notReached), std::to_string(s.pages),
                          s.stoppedEarly() && !s.stoppedAt.empty() ? s.stoppedAt : "-",
                          s.stoppedEarly() ? s.reason : "-"});
@@ -143,7 +143,7 @@ std::string reportTable(const std::vector<ListReport>& lists)
 {
     std::vector<std::vector<std::string>> lines{{"SOURCE", "TICKERS", "PAGES", "STOPPED ON PAGE", "WHY"}};
     for (const ListReport& r : lists)
-        lines.push_back({nameOf(r.source->caption), std::to_string(r.tickers), std::to_string(r.pages),
+        lines.push_back({r.source->name, std::to_string(r.tickers), std::to_string(r.pages),
                          r.reason.empty() ? "-" : std::to_string(r.stoppedOnPage), r.reason.empty() ? "-" : r.reason});
     return columns(lines);
 }

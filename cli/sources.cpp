@@ -4,12 +4,11 @@
 
 #include "cli/names.h"
 #include "domain/catalogue.h"
-#include "lists/listsources.h"
-#include "rank/ranksources.h"
+#include "ranklists/sourcesineffect.h"
 
 namespace veltrop::cli {
 
-int runSources(const SourcesOptions& options, std::ostream& out, std::ostream& err)
+int runSources(const SourcesOptions& options, const SourcesInEffect* in, std::ostream& out, std::ostream& err)
 {
     if (options.dump) {
         out << builtinCatalogueText();
@@ -25,9 +24,12 @@ int runSources(const SourcesOptions& options, std::ostream& out, std::ostream& e
             << read.catalogue->ranks.size() << " rank sources\n";
         return 0;
     }
-    for (const ListSource& s : listSources())
+    const SourcesInEffect builtin;
+    if (!in)
+        in = &builtin;
+    for (const ListSource& s : in->lists)
         out << "list\t" << s.name << "\t" << s.caption << "\n";
-    for (const RankSource& s : rankSources())
+    for (const RankSource& s : in->ranks)
         out << "rank\t" << s.name << "\t" << s.caption << "\n";
     return 0;
 }

@@ -4,6 +4,10 @@
 #include <iosfwd>
 #include <string>
 
+namespace veltrop {
+struct SourcesInEffect;
+}
+
 namespace veltrop::cli {
 
 struct SourcesOptions {
@@ -11,7 +15,8 @@ struct SourcesOptions {
     std::string checkFile;  // check this file alone; empty: none
 };
 
-// The exit status: 0, or 2 when the file checked is no valid catalogue.
-int runSources(const SourcesOptions& options, std::ostream& out, std::ostream& err);
+// Lists the sources `in` effect unless told to dump or check. The exit
+// status: 0, or 2 when the file checked is no valid catalogue.
+int runSources(const SourcesOptions& options, const SourcesInEffect* in, std::ostream& out, std::ostream& err);
 
 } // namespace veltrop::cli

@@ -68,7 +68,7 @@ struct HostEntry {
 };
 
 struct Catalogue {
-    std::string userAgent = "PellamysVeltrop/1.4";
+    std::string userAgent;  // empty: not given (the built-in one gives it)
     std::vector<ListEntry> lists;
     std::vector<RankEntry> ranks;
     std::optional<QuotesEntry> quotes;
@@ -95,5 +95,22 @@ CatalogueResult readCatalogueFile(const std::string& path);
 // repository.
 std::string_view builtinCatalogueText();
 const Catalogue& builtinCatalogue();
+
+// `builtin` with a user's catalogue over it: an entry named as a built-in
+// one of its kind takes that one's place; any other follows the built-ins of
+// its kind, in file order. The quote page, the opinion page, the user agent
+// and a host's limits are the user's where the user's catalogue gives them.
+Catalogue withUserCatalogue(const Catalogue& builtin, const Catalogue& user);
+
+// Where a user's own catalogue lives: $XDG_CONFIG_HOME/veltrop/sources.toml,
+// or ~/.config/veltrop/sources.toml when the variable is unset or empty;
+// empty when neither variable is set.
+std::string userCataloguePath();
+
+// The catalogue in effect: the built-in one with the file at `path` over it.
+// A file that is not there is no error when `mayBeMissing` (the user has no
+// catalogue of their own); one with errors gives its errors and no
+// catalogue.
+CatalogueResult catalogueInEffect(const std::string& path, bool mayBeMissing);
 
 } // namespace veltrop

@@ -20,16 +20,13 @@ namespace {
 
 constexpr int batchSize = 80;
 
-// Where the quote page's rows stand, as the catalogue says.
-const QuotesEntry& quotePage() { return *builtinCatalogue().quotes; }
-
 constexpr const char* supportAddress = "support@pellamys-veltrop.example";
 
 } // namespace
 
-std::string quotePageAddress(std::string_view query)
+std::string quotePageAddress(std::string_view query, const QuotesEntry& quotes)
 {
-    std::string address = quotePage().url;
+    std::string address = quotes.url;
     address.replace(address.find("{tickers}"), std::string_view("{tickers}").size(), trimBlanks(query));
     return address;
 }
@@ -86,33 +83,34 @@ struct BatchResult {
     std::vector<int> kept;
 };
 
-BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers, int first, int last, int named,
-                      Whole priceminimum, Whole volumeminimum);
+BatchResult testBatch(const PageView& page, const QuotesEntry& at, const std::vector<std::string>& tickers, int first,
+                      int last, int named, Whole priceminimum, Whole volumeminimum);
 
 // One batch's quote page, tested where it is read.
 class BatchReader : public PageReader {
 public:
-    BatchReader(std::shared_ptr<const std::vector<std::string>> tickers, int first, int last, Whole price, Whole volume)
-        : tickers_(std::move(tickers)), first_(first), last_(last), price_(price), volume_(volume)
+    BatchReader(std::shared_ptr<const QuotesEntry> at, std::shared_ptr<const std::vector<std::string>> tickers,
+                int first, int last, Whole price, Whole volume)
+        : at_(std::move(at)), tickers_(std::move(tickers)), first_(first), last_(last), price_(price), volume_(volume)
     {
     }
     std::string read(const PageView& page, const std::string&) override
     {
-        result = testBatch(page, *tickers_, first_, last_, last_, price_, volume_);
+        result = testBatch(page, *at_, *tickers_, first_, last_, last_, price_, volume_);
         return {};
     }
     BatchResult result;
 
 private:
+    std::shared_ptr<const QuotesEntry> at_;
     std::shared_ptr<const std::vector<std::string>> tickers_;
     int first_, last_;
     Whole price_, volume_;
 };
 
-BatchResult testBatch(const PageView& page, const std::vector<std::string>& tickers,
-                      int first, int last, int named, Whole priceminimum, Whole volumeminimum)
+BatchResult testBatch(const PageView& page, const QuotesEntry& at, const std::vector<std::string>& tickers, int first,
+                      int last, int named, Whole priceminimum, Whole volumeminimum)
 {
-    const QuotesEntry& at = quotePage();
     // The rows above the first ticker's are the table's title and headings.
     const int headerRows = at.firstRow - 1;
     // A page never holds more rows than this; the search for a ticker's own
@@ -163,7 +161,8 @@ BatchResult testBatch(const PageView& page, const std::vector<std::string>& tick
 
 } // namespace
 
-void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, FilterObserver& observer)
+void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, FilterObserver& observer,
+                   const QuotesEntry& quotes)
 {
     if (list.empty())
         return;
@@ -212,10 +211,13 @@ void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits,
     {
         PagePlan pages(web.engine, web.lookahead, web.stop);
         pages.hold();
+        // The readers run on the engine's workers and hold what they read
+        // with: the caller's catalogue may go before they do.
+        const auto at = std::make_shared<const QuotesEntry>(quotes);
         const auto shared = std::make_shared<const std::vector<std::string>>(std::move(tickers));
         for (std::size_t b = 0; b < requests.size(); ++b)
-            pages.plan(b, quotePageAddress(requests[b].query),
-                       std::make_shared<BatchReader>(shared, requests[b].first, requests[b].last, limits.price,
+            pages.plan(b, quotePageAddress(requests[b].query, quotes),
+                       std::make_shared<BatchReader>(at, shared, requests[b].first, requests[b].last, limits.price,
                                                      limits.volume));
         pages.release();
         for (std::size_t b = 0; b < requests.size(); ++b)

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "domain/catalogue.h"
 #include "domain/tickers.h"
 #include "domain/webaccess.h"
 
@@ -36,9 +37,10 @@ public:
 // tickers and says so. An empty list is left as it is. Cancel does not stop
 // it: a Cancel clicked while the quotes load is forgotten when the ranking
 // loops begin.
-void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, FilterObserver& observer);
+void filterTickers(const WebAccess& web, TickerList& list, const Limits& limits, FilterObserver& observer,
+                   const QuotesEntry& quotes = *builtinCatalogue().quotes);
 
 // The quote page for `query`, tickers as the site takes them.
-std::string quotePageAddress(std::string_view query);
+std::string quotePageAddress(std::string_view query, const QuotesEntry& quotes = *builtinCatalogue().quotes);
 
 } // namespace veltrop

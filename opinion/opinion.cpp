@@ -5,12 +5,11 @@
 
 namespace veltrop {
 
-std::optional<std::string> fetchOpinion(PageFetcher& fetcher, const std::string& ticker)
+std::optional<std::string> fetchOpinion(PageFetcher& fetcher, const std::string& ticker, const OpinionEntry& page)
 {
     // The ticker goes as it stands, blanks and letter case included; only
     // what an address cannot carry is percent-encoded, so a cell text can
     // never add parameters of its own to the query.
-    const OpinionEntry& page = *builtinCatalogue().opinion;
     std::string address = page.url;
     address.replace(address.find("{ticker}"), std::string_view("{ticker}").size(), encodeUrlPart(ticker));
     if (!fetcher.OpenPage(address, 60, 0))

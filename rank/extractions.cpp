@@ -7,6 +7,8 @@
 #include "rank/newsdate.h"
 #include "rank/ranksources.h"
 
+#include "rank/locators.h"
+
 namespace veltrop {
 namespace {
 
@@ -190,6 +192,37 @@ private:
     std::int64_t holdings_ = 0;
 };
 
+// A catalogue's locator: the page's no-data phrase, or the value found.
+class LocatedReader : public RankReader {
+public:
+    explicit LocatedReader(const RankSource& source)
+        : locator_(source.locator), grades_(source.grades), noData_(source.noData)
+    {
+    }
+    std::string read(const PageView& page, const std::string&) override
+    {
+        if (!noData_.empty() && containsPhrase(page.pageText(), noData_)) {
+            points_ = Points::nothing();
+            return {};
+        }
+        const Located located = locate(page, locator_);
+        missed_ = !located.found;
+        points_ = pointsOf(located, grades_);
+        return {};
+    }
+    Points points(double) const override { return points_; }
+    bool missed() const override { return missed_; }
+
+private:
+    // Copies: the reader runs on an engine worker, and the source it was
+    // made from belongs to the command.
+    Locator locator_;
+    std::vector<std::pair<std::string, std::int64_t>> grades_;
+    std::string noData_;
+    Points points_;
+    bool missed_ = false;
+};
+
 } // namespace
 
 std::shared_ptr<RankReader> readerFor(const RankSource& source)
@@ -205,6 +238,7 @@ std::shared_ptr<RankReader> readerFor(const RankSource& source)
     case Extraction::GuruAverage: return std::make_shared<OnePageReader>(guruAverage);
     case Extraction::SmartSelect: return std::make_shared<OnePageReader>(smartSelectAverage);
     case Extraction::Broker: return std::make_shared<OnePageReader>(brokerRecommendation);
+    case Extraction::Located: return std::make_shared<LocatedReader>(source);
     }
     return std::make_shared<OnePageReader>([](const PageView&) { return Points::nothing(); });
 }

@@ -66,10 +66,28 @@ RankSource sourceOf(const RankEntry& entry)
         s.progress = showFirst ? ShowThenCount : CountThenShow;
         s.clearsProgress = showFirst;
         s.precheck = s.extraction == SmartSelect;
-    } else {
+    } else if (entry.locator.kind == Locator::Kind::Cell && entry.grades.empty() && entry.noData.empty()) {
         s.cell = entry.locator.cell;
+    } else {
+        s.extraction = Located;
+        s.locator = entry.locator;
+        s.grades = entry.grades;
+        s.noData = entry.noData;
     }
     return s;
+}
+
+// A built-in source that a user's entry replaces keeps how it shows its
+// progress.
+void keepBuiltinProgress(RankSource& source)
+{
+    for (const RankEntry& builtin : builtinCatalogue().ranks)
+        if (builtin.name == source.name) {
+            const RankSource was = sourceOf(builtin);
+            source.progress = was.progress;
+            source.clearsProgress = was.clearsProgress;
+            return;
+        }
 }
 
 } // namespace
@@ -77,8 +95,10 @@ RankSource sourceOf(const RankEntry& entry)
 std::vector<RankSource> rankSourcesOf(const Catalogue& catalogue)
 {
     std::vector<RankSource> sources;
-    for (const RankEntry& entry : catalogue.ranks)
+    for (const RankEntry& entry : catalogue.ranks) {
         sources.push_back(sourceOf(entry));
+        keepBuiltinProgress(sources.back());
+    }
     return sources;
 }
 

@@ -40,6 +40,7 @@ enum class Extraction {
     GuruAverage,
     SmartSelect,
     Broker,
+    Located,  // a catalogue locator, its no-data phrase and its grades
 };
 
 enum class ProgressOrder {
@@ -55,6 +56,9 @@ struct RankSource {
     std::string after;          // the address after the ticker
     Extraction extraction = Extraction::SingleCell;
     Cell cell;                  // the single-cell sources' cell
+    Locator locator;            // Located: where the value stands
+    std::vector<std::pair<std::string, std::int64_t>> grades;  // Located: text to points; empty: the leading number
+    std::string noData;         // Located: a page that carries it leaves the score untouched
     ProgressOrder progress = ProgressOrder::ShowThenCount;
     bool clearsProgress = true; // the progress text is emptied when the loop ends
     bool precheck = false;      // the ticker may be skipped or replaced (SmartSelect)
@@ -116,6 +120,9 @@ public:
     virtual Points points(double now) const = 0;
     // How many pages the read took.
     virtual int pagesRead() const { return 1; }
+    // The page lacked what the source looks for (its layout may have
+    // changed), as against a value found that gives no points.
+    virtual bool missed() const { return false; }
 };
 std::shared_ptr<RankReader> readerFor(const RankSource& source);
 

@@ -4,7 +4,7 @@ namespace veltrop {
 
 RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, RankListsObserver& observer)
 {
-    const std::span<const RankSource> sources = rankSources();
+    const std::span<const RankSource> sources = input.sources;
     Count ticked = 0;
     for (const RankSource& source : sources)
         if (observer.ticked(source))
@@ -15,7 +15,7 @@ RankListsOutcome rankLists(const WebAccess& web, const RankListsInput& input, Ra
     }
     observer.started();
 
-    filterTickers(web, input.list, input.limits, observer);
+    filterTickers(web, input.list, input.limits, observer, *input.quotes);
     const RankTally tally = rankTickers(web, sources, input.list, input.list.size() * ticked, input.stopping, observer);
     RankedRows rows = rankScores(input.list, tally);
     input.list = listFromRows(rows);

@@ -31,6 +31,10 @@ struct RankListsInput {
     // Its Cancel, which the ranking loops read at every ticker, and its stop
     // at once, which the front end holds.
     Stopping& stopping;
+    // The sources in effect: the rank sources in run order and the quote
+    // page; the built-in ones unless given.
+    std::span<const RankSource> sources = rankSources();
+    const QuotesEntry* quotes = builtinCatalogue().quotes ? &*builtinCatalogue().quotes : nullptr;
 };
 
 struct RankListsOutcome {

@@ -330,6 +330,11 @@ void MainWindow::refresh()
         const Qt::CheckState state = checkState(view.model->value);
         if (view.widget->checkState() != state)
             view.widget->setCheckState(state);
+        // A user's catalogue may have given the box's source a caption of
+        // its own.
+        const QString caption = qstr(view.model->caption);
+        if (view.widget->text() != caption)
+            view.widget->setText(caption);
         // A run's report for the source. Qt gives the tooltip to screen
         // readers as the box's description.
         const QString tooltip = qstr(view.model->tooltip);

@@ -22,6 +22,7 @@
 #include "tools/simweb/rankmodel.h"
 #include "tests/core/testsupport.h"
 #include "tests/core/windowrun.h"
+#include "tests/marketpicks.h"
 
 using namespace veltrop;
 using veltrop::testing::keptTickers;
@@ -48,10 +49,12 @@ protected:
 
     void TearDown() override { veltrop::testing::removeTempFolder(folder); }
 
-    Ran run(const std::string& args)
+    // `env`: "NAME=value " settings for the run alone.
+    Ran run(const std::string& args, const std::string& env = "")
     {
         const std::string out = (folder / "out").string(), err = (folder / "err").string();
-        const int status = std::system((std::string(VELTROP_CLI) + " " + args + " >" + out + " 2>" + err).c_str());
+        const int status =
+            std::system((env + std::string(VELTROP_CLI) + " " + args + " >" + out + " 2>" + err).c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
     }
     std::string listFile(const std::vector<std::string>& tickers)
@@ -253,6 +256,67 @@ TEST_F(CommandLine, DumpsTheBuiltInCatalogueAndChecksAFile)
     EXPECT_EQ(invalid.err, bad + ":5:1: \"url\" of [[rank]] has no {ticker}: \"http://x.example/\"\n" + bad +
                                ":6:9: the pattern \"(\" does not compile: missing ): (\n");
     EXPECT_EQ(web.requests(), std::vector<std::string>{}) << "a check reads no page";
+}
+
+// "ticker,score" lines of a CSV result, the bands left out.
+std::vector<std::string> scoresOf(const std::string& csv)
+{
+    std::vector<std::string> rows;
+    std::istringstream lines(csv);
+    std::string line;
+    std::getline(lines, line);  // the header
+    while (std::getline(lines, line))
+        rows.push_back(line.substr(0, line.rfind(',')));
+    return rows;
+}
+
+TEST_F(CommandLine, AUserCatalogueRepointsASourceAndAddsAJsonOne)
+{
+    // Barchart's rating moved to another host, into another cell; a new
+    // source reads a JSON page. The values are the test's own.
+    const std::vector<std::string> tickers = keptTickers(4);
+    std::vector<long long> moved, fromJson;
+    for (std::size_t i = 0; i < tickers.size(); ++i) {
+        moved.push_back(10 * (long long)(i + 1));
+        fromJson.push_back(100 - 30 * (long long)i);
+        web.setPage("http://www.validea.com/moved/" + tickers[i] + ".html",
+                    veltrop::testing::cellPage(3, 2, 5, std::to_string(moved[i]) + " pts"));
+        web.setPage("http://www.validea.com/api/" + tickers[i],
+                    "{\"data\": {\"score\": " + std::to_string(fromJson[i]) + "}}", "application/json");
+    }
+    std::filesystem::create_directories(folder / "config/veltrop");
+    veltrop::testing::writeBytes((folder / "config/veltrop/sources.toml").string(),
+                                 "format = 1\n"
+                                 "[[rank]]\nname = \"bc-overall-perf\"\ncaption = \"BC - Moved\"\n"
+                                 "url = \"http://www.validea.com/moved/{ticker}.html\"\ncell = [3, 2, 5]\n"
+                                 "[[rank]]\nname = \"json-score\"\ncaption = \"JSON score\"\n"
+                                 "url = \"http://www.validea.com/api/{ticker}\"\njson = \"/data/score\"\n");
+    const std::string xdg = "XDG_CONFIG_HOME=" + (folder / "config").string() + " ";
+    const std::string list = listFile(tickers);
+    // Best first: the moved values ascend with the ticker, the JSON ones descend.
+    const auto expected = [&](const std::vector<int>& order, const std::vector<long long>& scores) {
+        std::vector<std::string> rows;
+        for (int i : order)
+            rows.push_back(tickers[std::size_t(i)] + "," + std::to_string(scores[std::size_t(i)]));
+        return rows;
+    };
+    const Ran repointed = run("rank -i " + list + " -r bc-overall-perf --format csv", xdg);
+    EXPECT_EQ(scoresOf(repointed.out), expected({3, 2, 1, 0}, moved)) << repointed.err;
+    const Ran added = run("rank -i " + list + " -r json-score --format csv", xdg);
+    EXPECT_EQ(scoresOf(added.out), expected({0, 1, 2, 3}, fromJson)) << added.err;
+
+    // --sources takes the place of the user's file; one with an error ends
+    // the run before any page is read.
+    const std::string bad = (folder / "bad.toml").string();
+    veltrop::testing::writeBytes(bad, "format = 1\nformat_version = 2\n");
+    web.clearRequests();
+    const Ran refused = run("--sources " + bad + " rank -i " + list + " -r all", xdg);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, bad + ":2:1: unknown key \"format_version\" in the catalogue\n");
+    EXPECT_EQ(web.requests(), std::vector<std::string>{});
+    const Ran listed = run("sources", xdg);
+    EXPECT_NE(listed.out.find("rank\tbc-overall-perf\tBC - Moved\n"), std::string::npos);
+    EXPECT_TRUE(listed.out.ends_with("rank\tjson-score\tJSON score\n")) << listed.out;
 }
 
 TEST_F(CommandLine, ListsSourcesAndGathersTickers)
