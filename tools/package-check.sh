@@ -61,7 +61,8 @@ dpkg -i "$deb"
 dpkg -L "$package" >"$work/files"
 
 echo "== veltrop-cli"
-for file in /usr/bin/veltrop-cli /usr/share/man/man1/veltrop-cli.1.gz /usr/share/bash-completion/completions/veltrop-cli; do
+for file in /usr/bin/veltrop-cli /usr/share/man/man1/veltrop-cli.1.gz /usr/share/man/man5/veltrop-sources.5.gz \
+    /usr/share/bash-completion/completions/veltrop-cli; do
     grep -qx "$file" "$work/files" || { echo "the package lacks $file" >&2; exit 1; }
 done
 veltrop-cli --version
