@@ -260,7 +260,7 @@ int runRank(const Options& o, const SourcesInEffect& in, Progress& progress, Int
     if (interrupts.pressed())
         return interruptedStatus;
     const bool stopped = std::any_of(outcome.sources.begin(), outcome.sources.end(),
-                                     [](const SourceReport& s) { return s.stoppedEarly(); });
+                                     [](const SourceReport& s) { return s.stoppedEarly() || !s.warning.empty(); });
     if (o.strict && stopped)
         return 3;
     return rows.empty() ? 1 : 0;

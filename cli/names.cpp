@@ -114,13 +114,13 @@ std::string json(const std::vector<RankedRow>& rows, const std::vector<std::stri
                                          {"skipped", s.skipped},
                                          {"not_reached", s.notReached},
                                          {"pages", s.pages},
+                                         {"missing", s.missing},
                                          {"stopped_at", nullptr},
                                          {"reason", nullptr}};
-        if (s.stoppedEarly()) {
-            if (!s.stoppedAt.empty())
-                source["stopped_at"] = s.stoppedAt;
-            source["reason"] = s.reason;
-        }
+        if (s.stoppedEarly() && !s.stoppedAt.empty())
+            source["stopped_at"] = s.stoppedAt;
+        if (!s.why().empty())
+            source["reason"] = s.why();
         out["sources"].push_back(std::move(source));
     }
     // Invalid UTF-8 in a ticker is written as U+FFFD rather than failing.
@@ -130,12 +130,12 @@ std::string json(const std::vector<RankedRow>& rows, const std::vector<std::stri
 std::string reportTable(const std::vector<SourceReport>& sources)
 {
     std::vector<std::vector<std::string>> lines{
-        {"SOURCE", "RATED", "NO POINTS", "SKIPPED", "NOT REACHED", "PAGES", "STOPPED AT", "WHY"}};
+        {"SOURCE", "RATED", "NO POINTS", "SKIPPED", "NOT REACHED", "PAGES", "MISSING", "STOPPED AT", "WHY"}};
     for (const SourceReport& s : sources)
         lines.push_back({s.source->name, std::to_string(s.rated), std::to_string(s.noPoints),
                          std::to_string(s.skipped), std::to_string(s.notReached), std::to_string(s.pages),
-                         s.stoppedEarly() && !s.stoppedAt.empty() ? s.stoppedAt : "-",
-                         s.stoppedEarly() ? s.reason : "-"});
+                         std::to_string(s.missing), s.stoppedEarly() && !s.stoppedAt.empty() ? s.stoppedAt : "-",
+                         s.why().empty() ? "-" : s.why()});
     return columns(lines);
 }
 
@@ -144,7 +144,11 @@ std::string reportTable(const std::vector<ListReport>& lists)
     std::vector<std::vector<std::string>> lines{{"SOURCE", "TICKERS", "PAGES", "STOPPED ON PAGE", "WHY"}};
     for (const ListReport& r : lists)
         lines.push_back({r.source->name, std::to_string(r.tickers), std::to_string(r.pages),
-                         r.reason.empty() ? "-" : std::to_string(r.stoppedOnPage), r.reason.empty() ? "-" : r.reason});
+                         r.reason.empty() ? "-" : std::to_string(r.stoppedOnPage),
+                         r.reason.empty() && r.warning.empty() ? "-"
+                         : r.warning.empty()                   ? r.reason
+                         : r.reason.empty()                    ? r.warning
+                                                               : r.reason + "; " + r.warning});
     return columns(lines);
 }
 

@@ -87,8 +87,9 @@ struct CatalogueResult {
 
 // Reads and checks a catalogue's text; `fileName` names it in the messages.
 CatalogueResult readCatalogue(std::string_view text, const std::string& fileName);
-// As readCatalogue, for a file: one that cannot be read, is over 1 MB or is
-// not UTF-8 is refused with one error.
+// As readCatalogue, for a file: one that cannot be read or is over 1 MB is
+// refused with one error; one that is not UTF-8 fails as TOML, at the first
+// bad byte.
 CatalogueResult readCatalogueFile(const std::string& path);
 
 // The catalogue built into the program, and its text as it stands in the

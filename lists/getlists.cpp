@@ -22,12 +22,15 @@ bool isTicker(const std::string& cell) { return !cell.empty(); }
 // taken by the command's loop as each comes.
 class ListReader : public PageReader {
 public:
-    explicit ListReader(const TableWalk& walk) : walker_(walk, isTicker) {}
+    explicit ListReader(const TableWalk& walk) : walk_(walk), walker_(walk, isTicker) {}
 
     std::string read(const PageView& page, const std::string& askedUrl) override
     {
         TableWalker::Rows rows = walker_.read(page, askedUrl);
+        const bool tableThere = page.hasCell(walk_.first.table, walk_.first.row + 1, walk_.first.column);
         std::lock_guard lock(mutex_);
+        if (pages_.empty())
+            firstPageHasTable_ = tableThere;
         pages_.push_back(std::move(rows.cells));
         return std::move(rows.next);
     }
@@ -39,12 +42,22 @@ public:
         return index < pages_.size() ? pages_[index] : std::vector<std::string>{};
     }
 
+    const TableWalk& walk() const { return walk_; }
+    // Whether the first page read had a cell where the tickers begin.
+    bool firstPageHasTable() const
+    {
+        std::lock_guard lock(mutex_);
+        return firstPageHasTable_;
+    }
+
 private:
+    const TableWalk walk_;
     TableWalker walker_;  // only read() touches it, one page at a time
     // Guards `pages_`: a worker appends a page while the command's loop
     // takes the ones before it.
     mutable std::mutex mutex_;
     std::vector<std::vector<std::string>> pages_;
+    bool firstPageHasTable_ = true;
 };
 
 // Takes the pages of list `key` as they come, in order: while the next one
@@ -78,6 +91,12 @@ void readList(PagePlan& pages, PagePlan::Key key, TickerList& list, ListsObserve
         if (!last.empty())
             observer.pageTaken(last);
     }
+    if (reader && report.pages >= 1 && !reader->firstPageHasTable()) {
+        const Cell& at = reader->walk().first;
+        report.warning = "the page layout may have changed: table " + std::to_string(at.table) + ", row " +
+                         std::to_string(at.row) + ", column " + std::to_string(at.column) +
+                         " is not on its first page";
+    }
     FetchPool::Failure why;
     const bool opened = pages.take<ListReader>(key, {}, &why) != nullptr;
     if (why.reason != FetchPool::Failure::Reason::None) {
@@ -99,6 +118,8 @@ std::string ListReport::summary() const
                        std::to_string(pages) + (pages == 1 ? " page" : " pages");
     if (!reason.empty())
         line += "; stopped on page " + std::to_string(stoppedOnPage) + ": " + reason;
+    if (!warning.empty())
+        line += "; " + warning;
     return line + ".";
 }
 

@@ -33,6 +33,9 @@ struct ListReport {
     int pages = 0;          // pages read
     int stoppedOnPage = 0;  // the page it ended on early, counted from 1; 0 when it did not
     std::string reason;     // why it ended early; empty when it did not
+    // "the page layout may have changed: ..." when the first page opened
+    // with no cell where the tickers should begin; else empty.
+    std::string warning;
 
     // One line for a person: "Took 100 tickers from 1 page." or "Took 20
     // tickers from 1 page; stopped on page 2: the page answered 500."

@@ -192,6 +192,25 @@ private:
     std::int64_t holdings_ = 0;
 };
 
+// A single-cell source, which tells a page without its cell.
+class CellReader : public RankReader {
+public:
+    explicit CellReader(Cell cell) : cell_(cell) {}
+    std::string read(const PageView& page, const std::string&) override
+    {
+        points_ = singleCell(page, cell_);
+        missed_ = !page.hasCell(cell_.table, cell_.row, cell_.column);
+        return {};
+    }
+    Points points(double) const override { return points_; }
+    bool missed() const override { return missed_; }
+
+private:
+    Cell cell_;
+    Points points_;
+    bool missed_ = false;
+};
+
 // A catalogue's locator: the page's no-data phrase, or the value found.
 class LocatedReader : public RankReader {
 public:
@@ -228,10 +247,7 @@ private:
 std::shared_ptr<RankReader> readerFor(const RankSource& source)
 {
     switch (source.extraction) {
-    case Extraction::SingleCell:
-        return std::make_shared<OnePageReader>([cell = source.cell](const PageView& page) {
-            return singleCell(page, cell);
-        });
+    case Extraction::SingleCell: return std::make_shared<CellReader>(source.cell);
     case Extraction::DaysSinceNews: return std::make_shared<NewsReader>();
     case Extraction::FundCount: return std::make_shared<FundCountReader>();
     case Extraction::RankChange: return std::make_shared<OnePageReader>(rankChange);

@@ -178,4 +178,33 @@ Points pointsOf(const Located& located, const std::vector<std::pair<std::string,
     return Points::add(0);
 }
 
+std::string lookedFor(const RankSource& source)
+{
+    const auto cell = [](const Cell& c) {
+        return "table " + std::to_string(c.table) + ", row " + std::to_string(c.row) + ", column " +
+               std::to_string(c.column);
+    };
+    if (source.extraction == Extraction::SingleCell)
+        return cell(source.cell);
+    if (source.extraction != Extraction::Located)
+        return {};
+    const Locator& l = source.locator;
+    switch (l.kind) {
+    case Locator::Kind::Cell: return cell(l.cell);
+    case Locator::Kind::Between: return "the text between \"" + l.text + "\" and \"" + l.end + "\"";
+    case Locator::Kind::Regex: return "the pattern \"" + l.text + "\"";
+    case Locator::Kind::JsonPointer: return "the JSON pointer \"" + l.text + "\"";
+    case Locator::Kind::XPath: return "the XPath \"" + l.text + "\"";
+    case Locator::Kind::Reader: break;
+    }
+    return {};
+}
+
+std::string layoutWarning(const std::string& what, int missing, int opened)
+{
+    if (what.empty() || opened < 3 || missing < opened)
+        return {};
+    return "the page layout may have changed: " + what + " is on none of its " + std::to_string(opened) + " pages";
+}
+
 } // namespace veltrop

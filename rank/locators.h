@@ -37,4 +37,14 @@ Located locate(const PageView& page, const Locator& locator);
 // ticker is seen and scores nothing.
 Points pointsOf(const Located& located, const std::vector<std::pair<std::string, std::int64_t>>& grades);
 
+// What `source` looks for, as a person reads it in a warning: "table 11,
+// row 2, column 4", "the pattern \"...\""; empty when its reader does not
+// tell.
+std::string lookedFor(const RankSource& source);
+
+// "the page layout may have changed: WHAT is on none of its N pages" when
+// `missing` is every one of the `opened` pages and at least 3 opened (fewer
+// say too little); else empty.
+std::string layoutWarning(const std::string& what, int missing, int opened);
+
 } // namespace veltrop

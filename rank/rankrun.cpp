@@ -1,5 +1,6 @@
 #include "rank/rankrun.h"
 
+#include "rank/locators.h"
 #include "rank/newsdate.h"
 #include "web/pageplan.h"
 #include "web/text.h"
@@ -73,6 +74,7 @@ private:
         if (!pages_.planned(first, last))
             plan(source);
 
+        int opened = 0;
         const auto stop = [&](int row, std::string ticker, std::string reason) {
             report.notReached = count_ - row + 1;
             report.stoppedAt = std::move(ticker);
@@ -115,10 +117,13 @@ private:
             }
             const RankReader& reader = *read;
             report.pages += reader.pagesRead();
+            ++opened;
+            report.missing += reader.missed();
             const Points points = reader.points(presentDayNumber());
             ++(points.kind == Points::Kind::Nothing ? report.noPoints : report.rated);
             add(row, points);
         }
+        report.warning = layoutWarning(lookedFor(source), report.missing, opened);
         // Whatever was fetched ahead for the tickers not reached is not
         // wanted.
         pages_.drop(first, last);
@@ -165,7 +170,16 @@ std::string SourceReport::summary() const
                                       : "Rated " + std::to_string(rated) + " of " + std::to_string(total);
     if (stoppedEarly())
         line += stoppedAt.empty() ? "; " + reason : "; stopped at " + stoppedAt + ": " + reason;
+    if (!warning.empty())
+        line += "; " + warning;
     return line + ".";
+}
+
+std::string SourceReport::why() const
+{
+    if (reason.empty() || warning.empty())
+        return reason + warning;
+    return reason + "; " + warning;
 }
 
 RankTally rankTickers(const WebAccess& web, std::span<const RankSource> sources, TickerList& list, Count stepsToGo,

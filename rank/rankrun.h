@@ -49,10 +49,16 @@ struct SourceReport {
     const RankSource* source = nullptr;
     int rated = 0, noPoints = 0, skipped = 0, notReached = 0;
     int pages = 0;          // pages read, the fund count's further pages included
+    int missing = 0;        // pages on which what the source looks for was not there
     std::string stoppedAt;  // the ticker it stopped at, when it did
     std::string reason;     // why it stopped early; empty when it ran to the end
+    // "the page layout may have changed: ..." when what the source looks for
+    // was on none of the (at least 3) pages that opened; else empty.
+    std::string warning;
 
     bool stoppedEarly() const { return !reason.empty(); }
+    // Why it stopped and the layout warning, "; " between: for a report.
+    std::string why() const;
     // One line for a person: "Rated 2 of 39; stopped at FBC9: the page
     // answered 500." or "Rated all 39."
     std::string summary() const;

@@ -205,11 +205,49 @@ TEST_F(CommandLine, EverySourcesReportIsWhatTheFaultsOfTheWebCallFor)
     EXPECT_EQ(sources["fb-fund-count"]["rated"], 12);
     EXPECT_EQ(sources["fb-fund-count"]["pages"], fundPages);
     EXPECT_TRUE(sources["fb-fund-count"]["stopped_at"].is_null());
-    for (const auto& [name, source] : sources)
+    for (const auto& [name, source] : sources) {
         EXPECT_EQ(source["rated"].get<int>() + source["no_points"].get<int>() + source["skipped"].get<int>() +
                       source["not_reached"].get<int>(),
                   12)
             << name;
+        // The sites' ordinary pages: no source's layout looks changed.
+        EXPECT_LT(source["missing"].get<int>(), source["pages"].get<int>()) << name;
+        if (!source["reason"].is_null())
+            EXPECT_EQ(source["reason"].get<std::string>().find("layout"), std::string::npos) << name;
+    }
+}
+
+TEST_F(CommandLine, ASourceWhosePagesLackItsCellSaysTheLayoutMayHaveChanged)
+{
+    const std::vector<std::string> tickers = keptTickers(4);
+    const std::string catalogue = (folder / "moved.toml").string();
+    // Barchart's value moved out of the column the entry reads; Momentum's
+    // pages keep theirs.
+    veltrop::testing::writeBytes(catalogue, "format = 1\n[[rank]]\nname = \"bc-overall-perf\"\n"
+                                            "caption = \"BC - Overall Perf.\"\n"
+                                            "url = \"http://www.barchart.com/performance.htx?sym={ticker}\"\n"
+                                            "cell = [11, 2, 40]\n");
+    const std::string args = "--sources " + catalogue + " rank -i " + listFile(tickers) + " -r bc-overall-perf -r cn-momentum";
+    const Ran ran = run(args + " --format json");
+    const nlohmann::json json = nlohmann::json::parse(ran.out);
+    ASSERT_EQ(json["sources"].size(), 2u);
+    // In run order: Momentum first.
+    EXPECT_EQ(json["sources"][0]["missing"], 0);
+    EXPECT_TRUE(json["sources"][0]["reason"].is_null());
+    EXPECT_EQ(json["sources"][1]["missing"], 4);
+    EXPECT_EQ(json["sources"][1]["reason"],
+              "the page layout may have changed: table 11, row 2, column 40 is on none of its 4 pages");
+    EXPECT_EQ(run(args + " --strict").status, 3) << "the warning counts as a source that stopped early";
+
+    // A list whose first page has no table where its tickers should stand.
+    veltrop::testing::writeBytes(catalogue, "format = 1\n[[list]]\nname = \"nasdaq-100\"\ncaption = \"Nasdaq 100\"\n"
+                                            "url = \"http://www.nasdaq.com/dynamic/nasdaq100_activity.stm\"\n"
+                                            "tickers = { table = 40, row = 1, column = 2 }\n");
+    const Ran list = run("--sources " + catalogue + " lists -l nasdaq-100 --report");
+    EXPECT_EQ(list.status, 1);
+    EXPECT_NE(list.err.find("the page layout may have changed: table 40, row 1, column 2 is not on its first page"),
+              std::string::npos)
+        << list.err;
 }
 
 TEST_F(CommandLine, ExitsAsGrepDoes)

@@ -116,4 +116,20 @@ TEST(Locate, PointsOfALocatedValue)
     }
 }
 
+TEST(LocateLayout, AWarningOnlyWhenNothingWasFoundOnEveryOneOfThreeOrMorePages)
+{
+    const struct {
+        int missing, opened;
+        bool warned;
+    } rows[] = {{3, 3, true}, {12, 12, true}, {2, 3, false}, {2, 2, false}, {0, 0, false}, {11, 12, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.missing) + " of " + std::to_string(row.opened));
+        const std::string warning = layoutWarning("the pattern \"x\"", row.missing, row.opened);
+        EXPECT_EQ(warning, row.warned ? "the page layout may have changed: the pattern \"x\" is on none of its " +
+                                            std::to_string(row.opened) + " pages"
+                                      : "");
+    }
+    EXPECT_EQ(layoutWarning("", 5, 5), "") << "a reader that does not say what it looks for warns of nothing";
+}
+
 } // namespace
