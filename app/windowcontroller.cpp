@@ -231,6 +231,7 @@ void WindowController::load()
         const std::string path = userCataloguePath();
         CatalogueResult read = catalogueInEffect(path, true);
         SourcesInEffect sources(read.catalogue ? std::move(*read.catalogue) : builtinCatalogue());
+        sources.applySiteRules(*pool_);
         // Any answer of the quotes site counts.
         const bool connected =
             ConnectionProbe(*pool_, resolveUrl(quotePageAddress("", sources.quotes()), "/")).IsConnected();

@@ -199,6 +199,7 @@ struct Options {
 int runLists(const Options& o, const SourcesInEffect& in, Progress& progress, Interrupts& interrupts)
 {
     FetchPool engine;
+    in.applySiteRules(engine);
     const std::span<const ListSource> all = in.lists;
     Lists observer(chosen(all, o.lists.empty() ? std::vector<std::string>{"all"} : o.lists, "list"), progress);
     TickerList list;
@@ -224,6 +225,7 @@ int runRank(const Options& o, const SourcesInEffect& in, Progress& progress, Int
     Ranking observer(chosen(std::span<const RankSource>(in.ranks), o.ranks, "rank"), progress);
 
     FetchPool engine;
+    in.applySiteRules(engine);
     const WebAccess web{engine, 0, interrupts.stopping().token()};
     TickerList list;
     if (!o.input.empty()) {
@@ -268,7 +270,9 @@ int runRank(const Options& o, const SourcesInEffect& in, Progress& progress, Int
 
 int runOpinion(const Options& o, const SourcesInEffect& in)
 {
-    PageFetcher fetcher;
+    FetchPool engine;
+    in.applySiteRules(engine);
+    PageFetcher fetcher(engine);
     const std::optional<std::string> report = fetchOpinion(fetcher, o.ticker, in.opinion());
     if (!report) {
         std::cerr << "veltrop-cli: the opinion page for " << o.ticker << " did not open\n";

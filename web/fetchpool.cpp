@@ -1,5 +1,6 @@
 #include "web/fetchpool.h"
 
+#include "web/fetchitem.h"
 #include "web/hostqueue.h"
 #include "web/retrypolicy.h"
 #include "web/transfer.h"
@@ -10,7 +11,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
-#include <list>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -21,7 +21,6 @@
 namespace veltrop {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr long pollMilliseconds = 100;
 
 double threadSeconds()
@@ -35,38 +34,6 @@ long millisecondsUntil(Clock::time_point moment)
 {
     return long(std::chrono::duration_cast<std::chrono::milliseconds>(moment - Clock::now()).count());
 }
-
-struct Item {
-    enum class State {
-        Queued,    // in its host's queue
-        Running,   // a transfer on the multi handle
-        Pausing,   // failed for a passing reason; asked again at retryAt
-        Finished,  // its answer waits for a worker
-        Handling,  // a worker indexes it and runs its handler
-    };
-    FetchPool::Id id = 0;
-    FetchPool::Request request;
-    std::string host;
-    bool hurried = false;
-    bool cancelled = false;  // dropped while Running, Finished or Handling: the handler is not called
-    FetchPool::Handler handler;
-    State state = State::Queued;
-    int attempts = 0;
-    Clock::time_point deadline;  // the time limit, from the first start
-    Clock::time_point retryAt;
-    transfer::EasyHandle easy;
-    transfer::BodySink sink;
-    // What the page ended with, from Finished on.
-    transfer::Answer answer;
-    FetchPool::Failure::Reason reason = FetchPool::Failure::Reason::None;
-    // Its place in the finished queue, made with the item, so that finishing
-    // a page never needs memory (running out must not keep it from ending).
-    std::list<FetchPool::Id> finishedNode;
-    std::list<FetchPool::Id>::iterator finishedAt;
-
-    // Hurried pages first, then by order, then first come first served.
-    HostQueue::Key key() const { return {!hurried, request.order, id}; }
-};
 
 } // namespace
 
@@ -95,6 +62,7 @@ struct FetchPool::Impl {
     Id nextId = 1;
     bool stopping = false;
     Counters counters;
+    std::string userAgent = transfer::defaultUserAgent;
 
     std::thread network;
     std::vector<std::thread> workers;
@@ -166,7 +134,7 @@ struct FetchPool::Impl {
                 item.easy.reset(curl_easy_init());
                 // A limit of 0 would mean "no limit" to libcurl.
                 const long left = std::max(1L, millisecondsUntil(item.deadline));
-                started = transfer::configure(item.easy.get(), item.request, left, item.sink) &&
+                started = transfer::configure(item.easy.get(), item.request, left, item.sink, userAgent) &&
                           curl_easy_setopt(item.easy.get(), CURLOPT_PRIVATE, &item) == CURLE_OK &&
                           curl_multi_add_handle(multi, item.easy.get()) == CURLM_OK;
             } catch (...) {
@@ -179,7 +147,7 @@ struct FetchPool::Impl {
             }
             item.state = Item::State::Running;
             ++active;
-            hosts.started(item.host);
+            hosts.started(item.host, Clock::now());
             ++counters.started;
             counters.peakPerHost = std::max(counters.peakPerHost, hosts.active(item.host));
             counters.peakTotal = std::max(counters.peakTotal, active);
@@ -265,6 +233,8 @@ struct FetchPool::Impl {
                     cancelledInFlight = 0;
                 }
                 wait = resumePaused();
+                if (const auto rest = hosts.wake(Clock::now()))
+                    wait = std::min(wait, std::max(1L, long(std::chrono::ceil<std::chrono::milliseconds>(*rest).count())));
                 startTransfers();
             }
             int running = 0;
@@ -395,6 +365,13 @@ FetchPool::~FetchPool()
     d->items.clear();
     if (d->multi)
         curl_multi_cleanup(d->multi);
+}
+
+void FetchPool::setSiteRules(std::map<std::string, HostQueue::Limit> hosts, std::string userAgent)
+{
+    std::lock_guard lock(d->mutex);
+    d->hosts.setLimits(std::move(hosts));
+    d->userAgent = std::move(userAgent);
 }
 
 FetchPool::Id FetchPool::fetch(Request request, Handler handler)

@@ -9,11 +9,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "web/pageindex.h"
+
+#include "web/hostqueue.h"
 
 namespace veltrop {
 
@@ -112,6 +115,9 @@ public:
     // own, or share, whatever it touches.
     void cancel(Id id);
     void cancelAll();
+    // How each host named is to be asked, and the user agent every request
+    // carries from now on. A host already asked keeps the limits it had.
+    void setSiteRules(std::map<std::string, HostQueue::Limit> hosts, std::string userAgent);
 
     struct Counters {
         std::size_t started = 0;   // transfers started, retries included

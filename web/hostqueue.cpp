@@ -22,7 +22,7 @@ void HostQueue::change(Host& host, Change what)
         Host& host;
         ~Rank()
         {
-            if (host.active < queue.perHost && !host.queue.empty())
+            if (host.active < host.limit && !host.resting && !host.queue.empty())
                 queue.eligible.insert(std::move(host.place));
         }
     } rank{*this, host};
@@ -36,6 +36,12 @@ void HostQueue::add(const std::string& name, Key key)
         it = hosts.try_emplace(name).first;
         try {
             it->second.name = name;
+            it->second.limit = perHost;
+            if (const auto limit = limits_.find(name); limit != limits_.end()) {
+                it->second.limit = limit->second.connections;
+                it->second.interval = limit->second.interval;
+                anyInterval_ = anyInterval_ || limit->second.interval.count() > 0;
+            }
             // An empty host sorts after every other, and no two share a name.
             it->second.place = eligible.extract(eligible.insert(&it->second).first);
         } catch (...) {
@@ -72,9 +78,33 @@ std::optional<HostQueue::Id> HostQueue::take()
     return id;
 }
 
-void HostQueue::started(const std::string& name)
+void HostQueue::started(const std::string& name, Clock::time_point now)
 {
-    change(hosts.at(name), [](Host& host) { ++host.active; });
+    change(hosts.at(name), [&](Host& host) {
+        ++host.active;
+        if (host.interval.count() > 0) {
+            host.nextStart = now + host.interval;
+            host.resting = true;
+        }
+    });
+}
+
+std::optional<HostQueue::Clock::duration> HostQueue::wake(Clock::time_point now)
+{
+    if (!anyInterval_)
+        return std::nullopt;
+    std::optional<Clock::duration> next;
+    // Only hosts with an interval of their own ever rest, and a catalogue
+    // names a handful: a pass over them all costs nothing next to a page.
+    for (auto& [name, host] : hosts) {
+        if (!host.resting)
+            continue;
+        if (host.nextStart <= now)
+            change(host, [](Host& h) { h.resting = false; });
+        else if (!host.queue.empty() && (!next || host.nextStart - now < *next))
+            next = host.nextStart - now;
+    }
+    return next;
 }
 
 void HostQueue::ended(const std::string& name)

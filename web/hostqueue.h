@@ -2,6 +2,7 @@
 // The pages waiting to start, host by host: the busiest host under its limit
 // gets a free place first, so the busiest site never idles. Plain data: the
 // engine's lock guards it.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -18,7 +19,20 @@ public:
     // Among one host's pages the lowest key starts first: (not hurried, order, id).
     using Key = std::tuple<bool, std::uint64_t, Id>;
 
+    using Clock = std::chrono::steady_clock;
+
+    // How one host is to be asked: at most `connections` transfers at once,
+    // and the starts of two of its requests at least `interval` apart.
+    struct Limit {
+        int connections = 6;
+        std::chrono::milliseconds interval{0};
+    };
+
     explicit HostQueue(int perHost) : perHost(perHost) {}
+
+    // The limits of the hosts named; the others keep the default. Set it
+    // before the first page is added.
+    void setLimits(std::map<std::string, Limit> limits) { limits_ = std::move(limits); }
 
     // The host of an http or https address, in lower case.
     static std::string hostOf(const std::string& url);
@@ -35,9 +49,14 @@ public:
     // nullopt when none may start. Never needs memory.
     std::optional<Id> take();
     // A taken page's transfer started, or ended. Neither needs memory.
-    void started(const std::string& host);
+    // `now`: when it started, from which its host's interval counts.
+    void started(const std::string& host, Clock::time_point now = Clock::now());
     void ended(const std::string& host);
     int active(const std::string& host) const;
+    // The hosts whose interval has passed by `now` may start a page again;
+    // returns how long until the next one's does (nullopt: none waits).
+    // Never needs memory.
+    std::optional<Clock::duration> wake(Clock::time_point now);
 
 private:
     struct Host;
@@ -50,6 +69,10 @@ private:
         std::string name;
         std::set<Key> queue;
         int active = 0;
+        int limit = 6;
+        std::chrono::milliseconds interval{0};
+        Clock::time_point nextStart{};  // the earliest its next request may start
+        bool resting = false;           // its interval since the last start has not passed
         // The host's place in `eligible`, made with the host and kept here
         // while it is not eligible, so that moving it never needs memory.
         Eligible::node_type place;
@@ -60,6 +83,8 @@ private:
     void change(Host& host, Change what);
 
     int perHost;
+    std::map<std::string, Limit> limits_;
+    bool anyInterval_ = false;
     std::map<std::string, Host> hosts;
     Eligible eligible;
 };

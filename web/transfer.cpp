@@ -7,7 +7,6 @@
 namespace veltrop::transfer {
 namespace {
 
-constexpr const char* userAgent = "PellamysVeltrop/1.4";
 constexpr const char* webProtocols = "http,https";
 constexpr long maxRedirects = 10;
 
@@ -43,7 +42,8 @@ void initCurlOnce()
     (void)initialized;
 }
 
-bool configure(CURL* easy, const FetchPool::Request& request, long timeLimitMilliseconds, BodySink& sink)
+bool configure(CURL* easy, const FetchPool::Request& request, long timeLimitMilliseconds, BodySink& sink,
+               const std::string& userAgent)
 {
     if (!easy)
         return false;
@@ -58,7 +58,7 @@ bool configure(CURL* easy, const FetchPool::Request& request, long timeLimitMill
     set(CURLOPT_MAXREDIRS, maxRedirects);
     set(CURLOPT_TIMEOUT_MS, timeLimitMilliseconds);
     set(CURLOPT_ACCEPT_ENCODING, "");
-    set(CURLOPT_USERAGENT, userAgent);
+    set(CURLOPT_USERAGENT, userAgent.c_str());
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_WRITEFUNCTION, writeBody);
     set(CURLOPT_WRITEDATA, &sink);

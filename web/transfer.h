@@ -13,6 +13,9 @@
 
 namespace veltrop::transfer {
 
+// What every request says it is, unless the catalogue says otherwise.
+inline constexpr const char* defaultUserAgent = "PellamysVeltrop/1.4";
+
 // The cap applies to the body after decompression, so a small compressed
 // answer cannot blow up in memory either.
 inline constexpr std::size_t maxBodyBytes = std::size_t{8} << 20;
@@ -44,7 +47,9 @@ void initCurlOnce();
 // Sets `easy` up for `request` with `timeLimitMilliseconds` left, writing
 // into `sink` (which must outlive the transfer). False when libcurl refuses
 // an option.
-bool configure(CURL* easy, const FetchPool::Request& request, long timeLimitMilliseconds, BodySink& sink);
+// libcurl copies `userAgent`.
+bool configure(CURL* easy, const FetchPool::Request& request, long timeLimitMilliseconds, BodySink& sink,
+               const std::string& userAgent = defaultUserAgent);
 
 // What the transfer on `easy` brought; the body is moved out of `sink`.
 Answer collect(CURL* easy, CURLcode result, BodySink& sink);

@@ -126,6 +126,30 @@ TEST_F(FetchPoolTest, LowestOrderFirstAndAHurriedPageBeforeThem)
                                                         at + "7.html"}));
 }
 
+TEST_F(FetchPoolTest, AHostsOwnRulesHoldAsTheSiteSeesThemAndEveryRequestSaysWhoAsks)
+{
+    FetchPool pool;
+    pool.setSiteRules({{"www.nasdaq.com", {2, 0ms}}, {"www.barchart.com", {6, 150ms}}}, "Mine/2");
+    web.setLatency(100);
+    Arrivals nasdaq, barchart;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 6; ++i)
+        pool.fetch(request(page("www.nasdaq.com", i)), nasdaq.handler());
+    for (int i = 0; i < 4; ++i)
+        pool.fetch(request(page("www.barchart.com", i)), barchart.handler());
+    ASSERT_TRUE(nasdaq.waitFor(6));
+    ASSERT_TRUE(barchart.waitFor(4));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(web.peakConcurrentRequests("www.nasdaq.com"), 2);
+    // Four starts at least 150 ms apart: the last starts 450 ms after the first.
+    EXPECT_GE(took, 450ms);
+    EXPECT_EQ(web.peakConcurrentRequests("www.barchart.com"), 1) << "each ends before the next may start";
+    const std::vector<std::string> heads = web.requestHeads();
+    ASSERT_EQ(heads.size(), 10u);
+    for (const std::string& head : heads)
+        EXPECT_NE(head.find("\r\nUser-Agent: Mine/2"), std::string::npos) << head;
+}
+
 TEST_F(FetchPoolTest, CancelNeverWaitsForAHandlerThatRunsAndStopsOneThatHasNot)
 {
     FetchPool::Limits limits;

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,40 @@ TEST(HostQueue, TheBusiestHostUnderItsLimitStartsItsFirstPage)
         }
         EXPECT_EQ(started, row.started);
     }
+}
+
+TEST(HostQueue, AHostsOwnLimitAndIntervalHoldWithoutAThreadWaiting)
+{
+    using namespace std::chrono_literals;
+    HostQueue queue(6);
+    queue.setLimits({{"slow", {1, 200ms}}, {"pair", {2, 0ms}}});
+    for (HostQueue::Id id = 1; id <= 3; ++id) {
+        queue.add("slow", {true, 0, id});
+        queue.add("pair", {true, 0, 10 + id});
+    }
+    const HostQueue::Clock::time_point t0{};
+    // Each takes a turn at the start: the busiest (as many wait) by name.
+    const struct {
+        HostQueue::Clock::duration at;
+        std::vector<HostQueue::Id> started;  // what may start at that moment, in order
+        std::optional<HostQueue::Clock::duration> wakeIn;
+    } rows[] = {
+        {0ms, {11, 1, 12}, std::nullopt},  // "pair" holds two; "slow" one, then rests
+        {100ms, {}, 100ms},         // "slow" still resting, "pair" at its limit
+        {200ms, {}, std::nullopt},  // rested, but its one transfer still runs
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::chrono::duration_cast<std::chrono::milliseconds>(row.at).count());
+        EXPECT_EQ(queue.wake(t0 + row.at), row.wakeIn);
+        std::vector<HostQueue::Id> started;
+        while (const auto id = queue.take()) {
+            started.push_back(*id);
+            queue.started(*id < 10 ? "slow" : "pair", t0 + row.at);
+        }
+        EXPECT_EQ(started, row.started);
+    }
+    queue.ended("slow");
+    EXPECT_EQ(queue.take(), HostQueue::Id{2}) << "its interval passed and its transfer ended";
 }
 
 } // namespace
