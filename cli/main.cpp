@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/names.h"
+#include "cli/sourcecheck.h"
 #include "cli/sources.h"
 #include "domain/webaccess.h"
 #include "files/listfiles.h"
@@ -310,6 +311,12 @@ int main(int argc, char** argv)
     sources->add_option("--check-file", sourcesOptions.checkFile,
                         "Check this catalogue file alone: its errors on standard error, exit status 2 when it has any")
         ->excludes(dump);
+    CLI::Option* check = sources->add_flag(
+        "--check", sourcesOptions.check,
+        "Read each named source's page (every rank source when none is named) for the tickers given");
+    sources->add_option("names", sourcesOptions.names, "The sources to check, by name")->needs(check);
+    sources->add_option("--ticker", sourcesOptions.tickers, "A ticker to check the sources with")->needs(check);
+    check->excludes(dump);
     CLI::App* lists = app.add_subcommand("lists", "Get Lists: the tickers of the named lists, one a line");
     lists->add_option("-l,--list", o.lists, "A list source by name or caption, or all (the default)");
     lists->add_option("-o,--output", o.output, "Write the tickers to this list file instead (- for standard output)");
@@ -351,6 +358,11 @@ int main(int argc, char** argv)
             return usageError;
         }
         const veltrop::SourcesInEffect in(*read.catalogue);
+        if (app.got_subcommand("sources") && sourcesOptions.check) {
+            veltrop::FetchPool engine;
+            in.applySiteRules(engine);
+            return checkSources(in, engine, sourcesOptions.names, sourcesOptions.tickers, std::cout, std::cerr);
+        }
         if (app.got_subcommand("sources"))
             return runSources(sourcesOptions, &in, std::cout, std::cerr);
         if (app.got_subcommand("lists"))

@@ -3,6 +3,7 @@
 // check of a catalogue file.
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace veltrop {
 struct SourcesInEffect;
@@ -13,6 +14,8 @@ namespace veltrop::cli {
 struct SourcesOptions {
     bool dump = false;      // print the built-in catalogue
     std::string checkFile;  // check this file alone; empty: none
+    bool check = false;     // read the named sources' pages for `tickers`
+    std::vector<std::string> names, tickers;
 };
 
 // Lists the sources `in` effect unless told to dump or check. The exit

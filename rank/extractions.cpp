@@ -200,13 +200,16 @@ public:
     {
         points_ = singleCell(page, cell_);
         missed_ = !page.hasCell(cell_.table, cell_.row, cell_.column);
+        value_ = page.cellText(cell_.table, cell_.row, cell_.column);
         return {};
     }
     Points points(double) const override { return points_; }
     bool missed() const override { return missed_; }
+    std::string value() const override { return value_; }
 
 private:
     Cell cell_;
+    std::string value_;
     Points points_;
     bool missed_ = false;
 };
@@ -222,15 +225,18 @@ public:
     {
         if (!noData_.empty() && containsPhrase(page.pageText(), noData_)) {
             points_ = Points::nothing();
+            noDataSeen_ = true;
             return {};
         }
         const Located located = locate(page, locator_);
         missed_ = !located.found;
+        value_ = located.value;
         points_ = pointsOf(located, grades_);
         return {};
     }
     Points points(double) const override { return points_; }
     bool missed() const override { return missed_; }
+    std::string value() const override { return noDataSeen_ ? noData_ : value_; }
 
 private:
     // Copies: the reader runs on an engine worker, and the source it was
@@ -238,8 +244,10 @@ private:
     Locator locator_;
     std::vector<std::pair<std::string, std::int64_t>> grades_;
     std::string noData_;
+    std::string value_;
     Points points_;
     bool missed_ = false;
+    bool noDataSeen_ = false;
 };
 
 } // namespace

@@ -123,6 +123,9 @@ public:
     // The page lacked what the source looks for (its layout may have
     // changed), as against a value found that gives no points.
     virtual bool missed() const { return false; }
+    // The value the source found on its page, for a person checking it;
+    // empty when its reader keeps none.
+    virtual std::string value() const { return {}; }
 };
 std::shared_ptr<RankReader> readerFor(const RankSource& source);
 

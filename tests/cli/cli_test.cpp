@@ -239,6 +239,14 @@ TEST_F(CommandLine, ASourceWhosePagesLackItsCellSaysTheLayoutMayHaveChanged)
               "the page layout may have changed: table 11, row 2, column 40 is on none of its 4 pages");
     EXPECT_EQ(run(args + " --strict").status, 3) << "the warning counts as a source that stopped early";
 
+    // Checked against its page: the moved entry finds nothing, the built-in one its value.
+    const Ran moved = run("--sources " + catalogue + " sources --check bc-overall-perf --ticker " + tickers[0]);
+    EXPECT_EQ(moved.status, 3);
+    EXPECT_EQ(moved.out, "bc-overall-perf\t" + tickers[0] + "\topened; table 11, row 2, column 40 is not on the page\t0 points\n");
+    const Ran builtin = run("sources --check bc-overall-perf --ticker " + tickers[0]);
+    EXPECT_EQ(builtin.status, 0);
+    EXPECT_TRUE(builtin.out.starts_with("bc-overall-perf\t" + tickers[0] + "\topened; found \"")) << builtin.out;
+
     // A list whose first page has no table where its tickers should stand.
     veltrop::testing::writeBytes(catalogue, "format = 1\n[[list]]\nname = \"nasdaq-100\"\ncaption = \"Nasdaq 100\"\n"
                                             "url = \"http://www.nasdaq.com/dynamic/nasdaq100_activity.stm\"\n"
