@@ -45,7 +45,9 @@ bool checkRank(const RankSource& source, FetchPool& engine, const std::vector<st
             continue;
         }
         const std::string looked = lookedFor(source);
-        if (looked.empty() && read->value().empty()) {
+        // The program's own readers keep no one value to show.
+        const bool ownReader = source.extraction != Extraction::SingleCell && source.extraction != Extraction::Located;
+        if (ownReader && !read->missed()) {
             found = true;
             out << "opened\t";
         } else if (read->missed()) {

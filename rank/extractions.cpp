@@ -127,6 +127,20 @@ Points smartSelectAverage(const PageView& page)
     return Points::record(floorWhole(sum / 5));
 }
 
+std::optional<Landmark> landmarkOf(Extraction extraction)
+{
+    // The phrases are the ones each reader takes for "no data"; the cells
+    // the last each reads, so a page that has it has the ones before too.
+    switch (extraction) {
+    case Extraction::DaysSinceNews: return Landmark{std::nullopt, "News Headlines", {"no news", "not found"}};
+    case Extraction::RankChange: return Landmark{Cell{12, 16, 3}, {}, {"No Matching"}};
+    case Extraction::GuruAverage: return Landmark{Cell{56, 3, 2}, {}, {"no Guru"}};
+    case Extraction::SmartSelect: return Landmark{Cell{1, 5, 18}, {}, {"not currently"}};
+    case Extraction::Broker: return Landmark{Cell{21, 2, 10}, {}, {"No Reports"}};
+    default: return std::nullopt;
+    }
+}
+
 Points brokerRecommendation(const PageView& page)
 {
     if (containsPhrase(page.pageText(), "No Reports"))
@@ -144,20 +158,42 @@ Points brokerRecommendation(const PageView& page)
 
 namespace {
 
+// Whether `page` lacks what a reader looks for, and its site does not say
+// it has nothing.
+bool lacks(const PageView& page, const std::optional<Landmark>& landmark)
+{
+    if (!landmark)
+        return false;
+    const std::string text = page.pageText();
+    for (std::string_view phrase : landmark->noData)
+        if (containsPhrase(text, phrase))
+            return false;
+    if (landmark->cell)
+        return !page.hasCell(landmark->cell->table, landmark->cell->row, landmark->cell->column);
+    return !containsPhrase(text, landmark->text);
+}
+
 // A source whose one page gives its points at once.
 class OnePageReader : public RankReader {
 public:
-    explicit OnePageReader(std::function<Points(const PageView&)> rate) : rate_(std::move(rate)) {}
+    OnePageReader(std::function<Points(const PageView&)> rate, Extraction kind)
+        : rate_(std::move(rate)), landmark_(landmarkOf(kind))
+    {
+    }
     std::string read(const PageView& page, const std::string&) override
     {
         points_ = rate_(page);
+        missed_ = lacks(page, landmark_);
         return {};
     }
     Points points(double) const override { return points_; }
+    bool missed() const override { return missed_; }
 
 private:
     std::function<Points(const PageView&)> rate_;
+    std::optional<Landmark> landmark_;
     Points points_;
+    bool missed_ = false;
 };
 
 // Days since news: the headline's date is read with the page, the days
@@ -167,12 +203,15 @@ public:
     std::string read(const PageView& page, const std::string&) override
     {
         reading_ = readNews(page);
+        missed_ = lacks(page, landmarkOf(Extraction::DaysSinceNews));
         return {};
     }
     Points points(double now) const override { return newsPoints(reading_, now); }
+    bool missed() const override { return missed_; }
 
 private:
     NewsReading reading_;
+    bool missed_ = false;
 };
 
 // The fund count: the holdings of every page of the walk.
@@ -258,13 +297,13 @@ std::shared_ptr<RankReader> readerFor(const RankSource& source)
     case Extraction::SingleCell: return std::make_shared<CellReader>(source.cell);
     case Extraction::DaysSinceNews: return std::make_shared<NewsReader>();
     case Extraction::FundCount: return std::make_shared<FundCountReader>();
-    case Extraction::RankChange: return std::make_shared<OnePageReader>(rankChange);
-    case Extraction::GuruAverage: return std::make_shared<OnePageReader>(guruAverage);
-    case Extraction::SmartSelect: return std::make_shared<OnePageReader>(smartSelectAverage);
-    case Extraction::Broker: return std::make_shared<OnePageReader>(brokerRecommendation);
+    case Extraction::RankChange: return std::make_shared<OnePageReader>(rankChange, Extraction::RankChange);
+    case Extraction::GuruAverage: return std::make_shared<OnePageReader>(guruAverage, Extraction::GuruAverage);
+    case Extraction::SmartSelect: return std::make_shared<OnePageReader>(smartSelectAverage, Extraction::SmartSelect);
+    case Extraction::Broker: return std::make_shared<OnePageReader>(brokerRecommendation, Extraction::Broker);
     case Extraction::Located: return std::make_shared<LocatedReader>(source);
     }
-    return std::make_shared<OnePageReader>([](const PageView&) { return Points::nothing(); });
+    return std::make_shared<OnePageReader>([](const PageView&) { return Points::nothing(); }, Extraction::Located);
 }
 
 } // namespace veltrop

@@ -186,8 +186,12 @@ std::string lookedFor(const RankSource& source)
     };
     if (source.extraction == Extraction::SingleCell)
         return cell(source.cell);
-    if (source.extraction != Extraction::Located)
-        return {};
+    if (source.extraction != Extraction::Located) {
+        const std::optional<Landmark> landmark = landmarkOf(source.extraction);
+        if (!landmark)
+            return {};
+        return landmark->cell ? cell(*landmark->cell) : "the text \"" + landmark->text + "\"";
+    }
     const Locator& l = source.locator;
     switch (l.kind) {
     case Locator::Kind::Cell: return cell(l.cell);

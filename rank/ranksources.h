@@ -109,6 +109,18 @@ Points smartSelectAverage(const PageView& page);
 
 Points brokerRecommendation(const PageView& page);
 
+// What one of the program's own readers looks for on its page, so that a
+// page without it (a changed layout) can be told from one that rates
+// nothing: a cell, or else a text; and the phrases by which its site says it
+// has nothing for the ticker.
+struct Landmark {
+    std::optional<Cell> cell;
+    std::string text;
+    std::vector<std::string_view> noData;
+};
+// Nothing for the fund count, whose holdings may rightly be none.
+std::optional<Landmark> landmarkOf(Extraction extraction);
+
 // What one ticker's pages give one source. Each kind of source reads its
 // page its own way (one cell, a phrase search and an average, a headline's
 // date, a walk over the holdings pages); readerFor is the one place that

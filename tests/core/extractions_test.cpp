@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "rank/newsdate.h"
+#include "rank/locators.h"
 #include "rank/ranksources.h"
 
 using namespace veltrop;
@@ -238,6 +239,49 @@ struct FundSite {
         return Points::record(holdings);
     }
 };
+
+TEST(Extractions, AnOwnReaderTellsAPageWithoutWhatItLooksFor)
+{
+    // Each row: a page with what the reader looks for, one whose site says
+    // it has nothing, and one with neither, which is the one missed.
+    const struct {
+        Extraction kind;
+        std::tuple<int, int, int> cell;  // (0, 0, 0): the reader looks for a text
+        std::string text, noData;
+    } rows[] = {
+        {Extraction::DaysSinceNews, {0, 0, 0}, "News Headlines", "no news today"},
+        {Extraction::RankChange, {12, 16, 3}, "", "No Matching Symbols"},
+        {Extraction::GuruAverage, {56, 3, 2}, "", "no Guru covers it"},
+        {Extraction::SmartSelect, {1, 5, 18}, "", "not currently rated"},
+        {Extraction::Broker, {21, 2, 10}, "", "No Reports"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(row.kind));
+        RankSource source;
+        source.extraction = row.kind;
+        const auto missedOn = [&](FakePage page) {
+            const auto reader = readerFor(source);
+            reader->read(page, page.address);
+            return reader->missed();
+        };
+        FakePage with, saysNothing, neither;
+        with.text = saysNothing.text = neither.text = "";
+        if (std::get<0>(row.cell) > 0)
+            with.cells[row.cell] = "5";
+        else
+            with.text = row.text;
+        saysNothing.text = row.noData;
+        EXPECT_FALSE(missedOn(with));
+        EXPECT_FALSE(missedOn(saysNothing));
+        EXPECT_TRUE(missedOn(neither));
+    }
+    RankSource funds;
+    funds.extraction = Extraction::FundCount;
+    EXPECT_EQ(lookedFor(funds), "") << "holdings may rightly be none: the fund count never warns";
+    RankSource news;
+    news.extraction = Extraction::DaysSinceNews;
+    EXPECT_EQ(lookedFor(news), "the text \"News Headlines\"");
+}
 
 } // namespace
 
