@@ -128,6 +128,10 @@ Located byXPath(const PageView& page, const std::string& expression)
     const XmlHeld<xmlXPathContext> context(xmlXPathNewContext(doc.get()));
     if (!context)
         return {};
+    // A pattern of nested descendants ("//div//div//div...") costs the
+    // page's size to that power; past the limit libxml2 ends the evaluation
+    // as an error, and the page has nothing where the XPath points.
+    context->opLimit = maxXPathSteps;
     const XmlHeld<xmlXPathObject> result(
         xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
     if (!result)

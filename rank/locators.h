@@ -25,6 +25,10 @@ struct Located {
 // Pages larger than this are not parsed as JSON or for XPath: not found.
 inline constexpr std::size_t maxLocatorPage = std::size_t{16} << 20;
 
+// An XPath's evaluation takes at most this many of libxml2's steps (about
+// a second's work); one that needs more finds nothing.
+inline constexpr unsigned long maxXPathSteps = 50'000'000;
+
 // A Reader locator names a built-in reader, which reads its page itself:
 // nothing found here.
 Located locate(const PageView& page, const Locator& locator);

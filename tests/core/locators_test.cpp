@@ -28,6 +28,14 @@ Located value(std::string v) { return {true, std::move(v)}; }
 
 const std::string table = "<table><tr><td></td><td> 42\n pts </td></tr></table>"
                           "<p>Score: 17 of 20</p><a href='/x'>go</a>";
+// Each predicate reads every paragraph again: three nested take 2000^3
+// of libxml2's steps, so an XPath's evaluation is bounded.
+const std::string paragraphs = [] {
+    std::string html;
+    for (int i = 0; i < 2000; ++i)
+        html += "<p>x</p>";
+    return html;
+}();
 const std::string json = R"({"a":{"b":"AA","n":12,"f":2.5,"t":true,"z":null,"e":"","l":[1,2]}})";
 
 struct LocateCase {
@@ -74,6 +82,8 @@ TEST(Locate, FindsTheValueEachKindPointsAt)
         {"an XPath number", table, of(K::XPath, "count(//td)"), value("2")},
         {"an XPath boolean", table, of(K::XPath, "boolean(//span)"), value("false")},
         {"an XPath that does not compile", table, of(K::XPath, "//td["), none},
+        {"an XPath within its steps", paragraphs, of(K::XPath, "count(//p[count(//p) > 1])"), value("2000")},
+        {"an XPath past its steps", paragraphs, of(K::XPath, "count(//p[count(//p[count(//p) > 1]) > 1])"), none},
         {"a reader", table, of(K::Reader, "guru"), none},
     };
     const std::string url = "http://example.test/page";
