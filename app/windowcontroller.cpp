@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "app/layout.h"
+#include "app/sourceboxes.h"
 #include "domain/webaccess.h"
 #include "files/listfiles.h"
 #include "lists/getlists.h"
@@ -54,7 +55,7 @@ bool chooseListFile(Dialogs& dialogs, void (Dialogs::*show)(FileDialogState&), F
 class WindowController::ListsShown : public ListsObserver {
 public:
     explicit ListsShown(WindowController& window) : w_(window) {}
-    bool ticked(const ListSource& source) override { return w_.tickedFromCommand(w_.listBoxes, source.box); }
+    bool ticked(const ListSource& source) override { return w_.tickedFromCommand(w_.listBoxes, listBoxOf(source.name)); }
     void pageTaken(const std::string& ticker) override
     {
         w_.runner_.post([&w = w_, ticker] { w.getListsButton.caption = ticker; });
@@ -70,7 +71,7 @@ private:
 class WindowController::RankingShown : public RankListsObserver {
 public:
     explicit RankingShown(WindowController& window) : w_(window) {}
-    bool ticked(const RankSource& source) override { return w_.tickedFromCommand(w_.rankBoxes, source.index); }
+    bool ticked(const RankSource& source) override { return w_.tickedFromCommand(w_.rankBoxes, rankBoxOf(source.name)); }
     void started() override
     {
         w_.runner_.post([&w = w_] {
@@ -216,11 +217,9 @@ std::string WindowController::catalogueMessage(const std::string& path, const st
 void WindowController::showCaptions()
 {
     for (const ListSource& source : sources_.lists)
-        if (source.box >= 0 && listBoxes.count(source.box))
-            listBoxes[source.box].caption = source.caption;
+        listBoxes.at(listBoxOf(source.name)).caption = source.caption;
     for (const RankSource& source : sources_.ranks)
-        if (source.index >= 0 && rankBoxes.count(source.index))
-            rankBoxes[source.index].caption = source.caption;
+        rankBoxes.at(rankBoxOf(source.name)).caption = source.caption;
 }
 
 void WindowController::load()
@@ -238,6 +237,10 @@ void WindowController::load()
         return [this, connected, sources = std::move(sources), path,
                 firstError = read.errors.empty() ? std::string() : read.errors.front()]() mutable {
             sources_ = std::move(sources);
+            // The window runs the sources it has a box for; one a user's
+            // catalogue adds is the command line's.
+            sources_.lists = boxedLists(sources_.lists);
+            sources_.ranks = boxedRanks(sources_.ranks);
             showCaptions();
             if (!firstError.empty())
                 message(catalogueMessage(path, firstError));
@@ -328,7 +331,7 @@ void WindowController::getLists()
             tickers_ = std::move(list);
             clearReports(listBoxes, "listBox");
             for (const ListReport& report : reports)
-                showReport(listBoxes, "listBox", report.source->box, report.summary());
+                showReport(listBoxes, "listBox", listBoxOf(report.source->name), report.summary());
             if (!tickers_.empty()) {
                 enter(Phase::ListFromWeb);
                 tickersFoundLabel.caption = countCaption(tickers_.size(), " tickers found");
@@ -353,7 +356,7 @@ void WindowController::rankLists()
                 return;
             clearReports(rankBoxes, "rankBox");
             for (const SourceReport& report : outcome.sources)
-                showReport(rankBoxes, "rankBox", report.source->index, report.summary());
+                showReport(rankBoxes, "rankBox", rankBoxOf(report.source->name), report.summary());
             enter(outcome.end == RankListsEnd::Ranked ? Phase::Ranked : Phase::NothingRanked);
             rankListsButton.caption = "Rank Lists";
             statusLabel.caption = "Idle...";
@@ -404,13 +407,13 @@ std::string WindowController::toolsPageUrl() { return "http://www.pellamys-veltr
 
 void WindowController::help() { message(toolsPageUrl()); }
 
-std::string WindowController::testQuoteUrl() { return quotePageAddress("intc+rare+mho"); }
+std::string WindowController::testQuoteUrl() const { return quotePageAddress("intc+rare+mho", sources_.quotes()); }
 
 void WindowController::test()
 {
-    runner_.run([this, &fetcher = *fetcher_]() -> CommandRunner::Update {
+    runner_.run([this, &fetcher = *fetcher_, url = testQuoteUrl()]() -> CommandRunner::Update {
         std::optional<std::string> source;
-        if (fetcher.OpenPage(testQuoteUrl(), 60, 0))
+        if (fetcher.OpenPage(url, 60, 0))
             source = fetcher.GetPageSource();
         return [this, source = std::move(source)] {
             if (source)

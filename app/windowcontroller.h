@@ -115,7 +115,7 @@ public:
     void loadListFrom(const std::string& path);
 
     // The address of the quote page the Test command reads.
-    static std::string testQuoteUrl();
+    std::string testQuoteUrl() const;
     // The maker's tools page that Help shows.
     static std::string toolsPageUrl();
 

@@ -10,9 +10,8 @@
 namespace veltrop {
 
 struct ListSource {
-    int box = -1;          // index of the List check box that selects it; -1: none
     std::string name;      // the catalogue's name for it
-    std::string caption;   // that box's caption
+    std::string caption;   // its box's caption
     std::string url;       // the first page
     // The k-th data row of a page is row `row` + k of table `table`; k steps
     // by `step`; the ticker is in `column`.

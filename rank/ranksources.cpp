@@ -13,25 +13,6 @@ namespace {
 using enum Extraction;
 using enum ProgressOrder;
 
-// The Rank box each built-in rank source has in the window, by name.
-struct Box {
-    std::string_view name;
-    int box;
-};
-constexpr std::array<Box, 17> boxes{{
-    {"cn-momentum", 0},     {"mw-days-since-news", 1},   {"ts-st-growth", 2},     {"ts-st-value", 3},
-    {"ts-st-tech", 4},      {"ts-analyst", 9},           {"ts-insider", 10},      {"ts-fundamental", 11},
-    {"ts-momentum", 12},    {"ts-volume-rank", 13},      {"ts-all-rank-increase", 14}, {"bc-overall-perf", 5},
-    {"fb-fund-count", 6},   {"vl-guru-analysis", 8},     {"bc-buy-sell-average", 7}, {"ibd-smartselect", 15},
-    {"zk-buy-sell-rank", 16},
-}};
-
-int boxOf(std::string_view name)
-{
-    const auto found = std::find_if(boxes.begin(), boxes.end(), [&](const Box& b) { return b.name == name; });
-    return found == boxes.end() ? -1 : found->box;
-}
-
 // The program's own readers, by the names a catalogue gives them.
 Extraction readerNamed(std::string_view name)
 {
@@ -54,7 +35,6 @@ Extraction readerNamed(std::string_view name)
 RankSource sourceOf(const RankEntry& entry)
 {
     RankSource s;
-    s.index = boxOf(entry.name);
     s.name = entry.name;
     s.caption = entry.caption;
     const std::size_t ticker = entry.url.find("{ticker}");
@@ -106,14 +86,6 @@ std::span<const RankSource> rankSources()
 {
     static const std::vector<RankSource> sources = rankSourcesOf(builtinCatalogue());
     return sources;
-}
-
-const RankSource* rankSourceByIndex(int index)
-{
-    for (const RankSource& source : rankSources())
-        if (source.index == index)
-            return &source;
-    return nullptr;
 }
 
 const TableWalk& fundWalk()

@@ -49,9 +49,8 @@ enum class ProgressOrder {
 };
 
 struct RankSource {
-    int index = -1;             // the source's Rank box; -1: none
     std::string name;           // the catalogue's name for it
-    std::string caption;        // that box's caption
+    std::string caption;        // its box's caption
     std::string before;         // the address before the ticker
     std::string after;          // the address after the ticker
     Extraction extraction = Extraction::SingleCell;
@@ -68,7 +67,6 @@ struct RankSource {
 std::vector<RankSource> rankSourcesOf(const Catalogue& catalogue);
 // Those of the built-in catalogue.
 std::span<const RankSource> rankSources();
-const RankSource* rankSourceByIndex(int index);
 
 // The address of `source`'s page for a ticker as the table holds it: the
 // ticker trimmed, or SmartSelect's code, percent-encoded between the

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/sourceboxes.h"
 #include "rank/ranksources.h"
 #include "tools/simweb/market.h"
 #include "tools/simweb/pages.h"
@@ -36,10 +37,19 @@ inline std::vector<std::string> keptTickers(std::size_t count, std::size_t short
     return kept;
 }
 
+// The built-in rank source in the window's Rank box `box`.
+inline const veltrop::RankSource* rankSourceInBox(int box)
+{
+    for (const veltrop::RankSource& source : veltrop::rankSources())
+        if (veltrop::rankBoxOf(source.name) == box)
+            return &source;
+    return nullptr;
+}
+
 // The address of source `index`'s page up to the ticker, and in full.
 inline std::string rankPrefix(int index)
 {
-    return rankSourceByIndex(index)->before;
+    return rankSourceInBox(index)->before;
 }
 
 // The host of source `index`'s pages.
@@ -47,7 +57,7 @@ inline std::string rankHost(int index) { return simweb::urlParts(rankPrefix(inde
 
 inline std::string rankAddress(int index, const std::string& ticker)
 {
-    return rankPrefix(index) + ticker + rankSourceByIndex(index)->after;
+    return rankPrefix(index) + ticker + rankSourceInBox(index)->after;
 }
 
 // A page with `text` in cell (table, row, column) and small tables before it.

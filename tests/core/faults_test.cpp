@@ -693,7 +693,7 @@ TEST_F(OddTickers, FromAListPageTheyGoOutEncodedToProgramHostsOnly)
     messages();
     const std::vector<std::string> ranked = requestsStartingWith(rankPrefix(0));
     const std::string prefix = rankPrefix(0);
-    const std::string suffix = std::string(rankSourceByIndex(0)->after);
+    const std::string suffix = std::string(veltrop::testing::rankSourceInBox(0)->after);
     std::set<std::string> carried;
     for (const std::string& url : ranked) {
         ASSERT_TRUE(url.ends_with(suffix));

@@ -52,7 +52,6 @@ protected:
     void walk(const std::string& url, bool paging = true, int step = 1)
     {
         ListSource source;
-        source.box = 0;
         source.caption = "Walk";
         source.url = url;
         source.table = source.row = source.column = 1;

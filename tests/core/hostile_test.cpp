@@ -183,7 +183,7 @@ TEST_F(Hostile, HugeDeepAndBrokenPagesEndInTimeWithinBoundedMemory)
 
 // ---- charsets ----
 
-const RankSource& momentum() { return *rankSourceByIndex(0); }
+const RankSource& momentum() { return *veltrop::testing::rankSourceInBox(0); }
 
 std::string momentumUrl(const std::string& ticker)
 {
@@ -295,7 +295,7 @@ TEST_F(HostileRank, OddCellsGiveTheLeadingNumberOrNoPoints)
 
 TEST_F(HostileRank, NewsDatesNoCalendarHasGiveNoPoints)
 {
-    const RankSource& news = *rankSourceByIndex(1);
+    const RankSource& news = *veltrop::testing::rankSourceInBox(1);
     const auto newsPage = [](const std::string& date) {
         std::string html = "<html><body><p>News Headlines</p>";
         for (int t = 1; t < 14; ++t)

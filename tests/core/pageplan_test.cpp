@@ -51,8 +51,8 @@ protected:
     simweb::Server web;
     veltrop::testing::ProxyRoute route{web.proxyUrl()};
     FetchPool engine;
-    const RankSource& funds = *rankSourceByIndex(6);
-    const RankSource& momentum = *rankSourceByIndex(0);
+    const RankSource& funds = *veltrop::testing::rankSourceInBox(6);
+    const RankSource& momentum = *veltrop::testing::rankSourceInBox(0);
     std::vector<std::string> tickers;
 
     void SetUp() override

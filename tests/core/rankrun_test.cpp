@@ -44,7 +44,7 @@ std::string cellsPage(const Cells& cells, const std::string& text = {})
     return html + "</body></html>";
 }
 
-const RankSource& source(int index) { return *rankSourceByIndex(index); }
+const RankSource& source(int index) { return *veltrop::testing::rankSourceInBox(index); }
 
 std::string address(int index, const std::string& ticker)
 {
@@ -114,7 +114,7 @@ protected:
 
     void run(int index)
     {
-        tally = rankTickers(access(), {rankSourceByIndex(index), 1}, list, list.size(), stopping, *this);
+        tally = rankTickers(access(), {veltrop::testing::rankSourceInBox(index), 1}, list, list.size(), stopping, *this);
     }
 
     // Rows counted from 1, as the list shows them.
@@ -168,7 +168,7 @@ TEST(RankSourceTable, AsTheSitesAddressThem)
         const Row& want = rows[i];
         const RankSource& got = rankSources()[i];
         SCOPED_TRACE(want.caption);
-        EXPECT_EQ(got.index, want.index);
+        EXPECT_EQ(rankBoxOf(got.name), want.index);
         EXPECT_EQ(got.caption, want.caption);
         EXPECT_EQ(got.before, "http://" + std::string(want.host) + std::string(want.before));
         EXPECT_EQ(got.after, want.after);

@@ -166,7 +166,7 @@ TEST_F(RankSourcesOnTheWeb, EverySourceGivesWhatTheSitesShow)
 {
     ASSERT_GE(tickers.size(), 40u);
     for (int index = 0; index < 17; ++index) {
-        const RankSource* source = rankSourceByIndex(index);
+        const RankSource* source = rankSourceInBox(index);
         ASSERT_NE(source, nullptr) << index;
         const ranks::CivilDate todayBefore = ranks::localToday();
         const double before = localDayNumber(std::time(nullptr));
@@ -195,7 +195,7 @@ TEST_F(RankSourcesOnTheWeb, EverySourceGivesWhatTheSitesShow)
 
 TEST_F(RankSourcesOnTheWeb, AFailingTenthPageEndsTheSource)
 {
-    const RankSource* cnet = rankSourceByIndex(0);
+    const RankSource* cnet = rankSourceInBox(0);
     ASSERT_NE(cnet, nullptr);
     const std::string tenth = "http://" + std::string(hosts::cnetInvestor)
                               + "/investor/brokeragecenter/momentum-rating-single-company/0-9910-1087-0-"

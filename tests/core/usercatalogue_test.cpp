@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/sourceboxes.h"
 #include "domain/catalogue.h"
 #include "rank/ranksources.h"
 #include "testsupport.h"
+#include "tests/marketpicks.h"
+#include "tools/simweb/server.h"
 
 using namespace veltrop;
 
@@ -59,7 +62,7 @@ TEST(UserCatalogue, AnEntryTakesABuiltInsPlaceOrFollowsThemAll)
         SCOPED_TRACE(row.name);
         const RankSource& s = sources[row.at];
         EXPECT_EQ(s.name, row.name);
-        EXPECT_EQ(s.index, row.box);
+        EXPECT_EQ(rankBoxOf(s.name), row.box);
         EXPECT_EQ(s.extraction, row.extraction);
         EXPECT_EQ(s.progress, row.progress);
         EXPECT_EQ(s.clearsProgress, row.clears);
@@ -120,6 +123,54 @@ TEST_F(WindowWithUserCatalogue, ItsCaptionsShowAndABrokenOneIsNamedBeforeTheProb
         EXPECT_EQ(window.rankBoxes[5].caption, row.rankBox5);
         EXPECT_EQ(window.rankBoxes[0].caption, "CN - Momentum");
     }
+}
+
+TEST_F(WindowWithUserCatalogue, RanksByARepointedSourceAndLeavesAnAddedOneToTheCommandLine)
+{
+    // Barchart's rating moved to another host, into another cell; an added
+    // source has no box, so the window neither shows nor runs it. The
+    // values are the test's own.
+    simweb::Server web;
+    veltrop::testing::ProxyRoute route(web.proxyUrl());
+    const std::vector<std::string> tickers = veltrop::testing::keptTickers(3);
+    for (std::size_t i = 0; i < tickers.size(); ++i) {
+        web.setPage("http://www.validea.com/moved/" + tickers[i] + ".html",
+                    veltrop::testing::cellPage(3, 2, 5, std::to_string(10 * (i + 1)) + " pts"));
+        web.setPage("http://www.validea.com/api/" + tickers[i], "{\"score\": 99}", "application/json");
+    }
+    const std::string entries =
+        "[[rank]]\nname = \"bc-overall-perf\"\ncaption = \"BC - Moved\"\n"
+        "url = \"http://www.validea.com/moved/{ticker}.html\"\ncell = [3, 2, 5]\n"
+        "[[rank]]\nname = \"json-score\"\ncaption = \"JSON score\"\n"
+        "url = \"http://www.validea.com/api/{ticker}\"\njson = \"/score\"\n";
+    veltrop::testing::writeBytes(file, "format = 1\n" + entries);
+    {
+        veltrop::testing::RecordingDialogs dialogs;
+        WindowController window(dialogs);
+        window.load();
+        window.setTickerList(tickers);
+        window.rankBoxes[5].value = 1;
+        veltrop::testing::press(window, Command::RankLists);
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{});
+        std::vector<std::string> ranked;
+        for (const RankedRow& row : window.resultsGrid.ranked())
+            ranked.push_back(row.ticker + " " + std::to_string(row.score));
+        EXPECT_EQ(ranked, (std::vector<std::string>{tickers[2] + " 30", tickers[1] + " 20", tickers[0] + " 10"}));
+        EXPECT_EQ(window.rankBoxes[5].caption, "BC - Moved");
+        EXPECT_EQ(window.rankBoxes[5].tooltip, "Barchart Overall Performance\nRated all 3.");
+        for (const std::string& request : web.requests())
+            EXPECT_EQ(request.find("/api/"), std::string::npos) << request;
+    }
+
+    // A repointed quote page is the one the Test button reads.
+    web.setPage("http://www.validea.com/q?s=intc+rare+mho", "<html>quotes moved</html>");
+    veltrop::testing::writeBytes(file, "format = 1\n[quotes]\nurl = \"http://www.validea.com/q?s={tickers}\"\n"
+                                       "table = 1\nfirst_row = 3\nsymbol = 1\nprice = 2\nvolume = 3\n");
+    veltrop::testing::RecordingDialogs dialogs;
+    WindowController window(dialogs);
+    window.load();
+    veltrop::testing::press(window, Command::Test);
+    EXPECT_EQ(window.testPageBox.text, "<html>quotes moved</html>");
 }
 
 } // namespace

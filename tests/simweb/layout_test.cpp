@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "client.h"
+#include "app/sourceboxes.h"
 #include "lists/listsources.h"
 #include "tools/simweb/html.h"
 #include "tools/simweb/market.h"
@@ -68,7 +69,7 @@ protected:
     const veltrop::ListSource& source(int box) const
     {
         for (const veltrop::ListSource& candidate : veltrop::listSources())
-            if (candidate.box == box)
+            if (veltrop::listBoxOf(candidate.name) == box)
                 return candidate;
         throw std::out_of_range("no list source for box " + std::to_string(box));
     }
