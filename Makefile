@@ -47,7 +47,7 @@ clean:
 # repository is only read; what the fuzzer learns goes to the build folder.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS  = fuzz_pageindex fuzz_charset fuzz_leadingnumber fuzz_newsdate fuzz_url fuzz_listfile fuzz_catalogue
+FUZZ_TARGETS  = fuzz_pageindex fuzz_charset fuzz_leadingnumber fuzz_newsdate fuzz_url fuzz_listfile fuzz_catalogue fuzz_locators
 FUZZ_ENV      = ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 $(FUZZ_BUILD)/build.ninja: CMakeLists.txt | deps
