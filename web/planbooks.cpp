@@ -272,7 +272,7 @@ bool PagePlan::State::arrived(Page id, const FetchPool::Arrival& arrival)
             url = entry.url;
             work.reserve(entry.reads.size());
             for (Key key : entry.reads)
-                work.push_back({key, reads.at(key).reader});
+                work.push_back({key, reads.at(key).reader, FetchPool::Failure::Reason::None, {}});
         } catch (...) {
             endAll(entry.reads, further, because(FetchPool::Failure::Reason::OutOfMemory));
             erase(id);
