@@ -25,6 +25,7 @@ void ResultsGrid::show(RankedRows rows, std::string pictureFolder, int current)
     pictureFolder_ = std::move(pictureFolder);
     row_ = current;
     col_ = 1;
+    allSelected_ = false;
     ++revision_;
 }
 
@@ -62,7 +63,23 @@ void ResultsGrid::setCurrent(int row, int col)
         return;
     row_ = row;
     col_ = col;
+    allSelected_ = false;
     ++revision_;
+}
+
+void ResultsGrid::selectAll()
+{
+    allSelected_ = true;
+    ++revision_;
+}
+
+RankedRows ResultsGrid::selectedRows() const
+{
+    if (allSelected_)
+        return rows_;
+    if (row_ < 1 || row_ > int(rows_.size()))
+        return {};
+    return {rows_[std::size_t(row_ - 1)]};
 }
 
 std::string rankPicturePath(const std::string& folder, int band)

@@ -35,6 +35,14 @@ public:
     // What Opinion asks about: the ticker, or nothing on a picture.
     std::string currentText() const { return text(row_, col_); }
 
+    // Select All: every ranked row, the current cell where it was. A click
+    // or a new display makes the current cell the whole selection again.
+    void selectAll();
+    bool allSelected() const { return allSelected_; }
+    // The ranked rows that hold a selected cell, in the grid's order; the
+    // empty last row holds none.
+    RankedRows selectedRows() const;
+
     // Bumped by every change, so a view can tell when to redraw.
     std::uint64_t revision() const { return revision_; }
 
@@ -44,6 +52,7 @@ private:
     RankedRows rows_;
     std::string pictureFolder_;
     int row_ = 1, col_ = 1;
+    bool allSelected_ = false;
     std::uint64_t revision_ = 0;
 };
 

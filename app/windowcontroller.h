@@ -5,6 +5,7 @@
 // commands and shows what they tell.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,14 @@ public:
     void requestClose();
     bool closing() const { return stopping_.stopped(); }
 
+    // What Copy puts on the clipboard: the grid's selected rows as
+    // tab-separated lines and as CSV; nothing while a command runs or when
+    // no ranked row is selected.
+    struct CopiedRows {
+        std::string text, csv;
+    };
+    std::optional<CopiedRows> copyRows() const;
+
     // ---- What outlives a command -------------------------------------------
     const TickerList& tickerList() const { return tickers_; }
     const Limits& limits() const { return limits_; }
@@ -112,7 +121,12 @@ public:
     void setTickerList(const std::vector<std::string>& tickers);
     // Saves and loads without their dialogs, as if the file had been chosen.
     void saveListTo(const std::string& path);
-    void loadListFrom(const std::string& path);
+    // Whether the file was read.
+    bool loadListFrom(const std::string& path);
+    // A list file given on the command line or dropped on the window, loaded
+    // as Load List loads a chosen one; one that cannot be read changes
+    // nothing and is named in a message. Nothing happens while a command runs.
+    void openListFile(const std::string& path);
 
     // The address of the quote page the Test command reads.
     std::string testQuoteUrl() const;

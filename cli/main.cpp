@@ -21,6 +21,7 @@
 #include "opinion/opinion.h"
 #include "ranklists/ranklists.h"
 #include "ranklists/sourcesineffect.h"
+#include "results/rowstext.h"
 #include "web/fetchpool.h"
 #include "web/pagefetcher.h"
 #include "web/text.h"
@@ -252,7 +253,7 @@ int runRank(const Options& o, const SourcesInEffect& in, Progress& progress, Int
     progress.end();
     const RankedRows rows = o.deleteBottom ? deleteBottomQuarter(outcome.rows) : outcome.rows;
     if (o.format == "csv")
-        std::cout << csv(rows);
+        std::cout << rowsAsCsv(rows);
     else if (o.format == "json")
         std::cout << json(rows, progress.messages, outcome.sources);
     else

@@ -12,16 +12,6 @@ namespace {
 
 bool isAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-std::string csvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n ") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 // Lines of cells in columns as wide as their widest cell.
 std::string columns(const std::vector<std::vector<std::string>>& lines)
 {
@@ -79,14 +69,6 @@ std::optional<std::vector<std::size_t>> pick(std::span<const std::string> captio
         if (chosen[i])
             picked.push_back(i);
     return picked;
-}
-
-std::string csv(const std::vector<RankedRow>& rows)
-{
-    std::string out = "ticker,score,band\r\n";
-    for (const RankedRow& row : rows)
-        out += csvField(row.ticker) + "," + scoreText(row.score) + "," + std::to_string(row.band) + "\r\n";
-    return out;
 }
 
 std::string table(const std::vector<RankedRow>& rows)

@@ -23,9 +23,6 @@ std::string nameOf(std::string_view caption);
 std::optional<std::vector<std::size_t>> pick(std::span<const std::string> captions,
                                              const std::vector<std::string>& wanted, std::string& unknown);
 
-// The rows as RFC 4180 comma-separated values with the header
-// "ticker,score,band", CR LF after every line.
-std::string csv(const std::vector<RankedRow>& rows);
 // The rows in aligned columns, for a person.
 std::string table(const std::vector<RankedRow>& rows);
 // The rows, the messages and the sources' reports as one JSON object.

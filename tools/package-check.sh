@@ -42,6 +42,13 @@ dpkg-deb -x "$deb" "$work/tree"
 entries=("$work"/tree/usr/share/applications/*.desktop)
 [[ ${#entries[@]} -eq 2 ]] || { echo "expected 2 desktop entries, found ${#entries[@]}" >&2; exit 1; }
 desktop-file-validate "${entries[@]}"
+# List files open in the program from the file manager: their type, and the
+# menu entry that takes one.
+mimefile="$work"/tree/usr/share/mime/packages/example.pellamys_veltrop.Veltrop.xml
+[[ -f $mimefile ]] || { echo "the package lacks the list files' MIME type" >&2; exit 1; }
+grep -q 'type="application/x-veltrop-list"' "$mimefile" || { echo "the MIME type is not application/x-veltrop-list" >&2; exit 1; }
+grep -qx 'MimeType=application/x-veltrop-list;' "$work"/tree/usr/share/applications/example.pellamys_veltrop.Veltrop.desktop ||
+    { echo "the desktop entry does not declare the list files' type" >&2; exit 1; }
 for metainfo in "$work"/tree/usr/share/metainfo/*.xml; do
     # --no-net: the screenshot's address is not fetched.
     output=$(appstreamcli validate --no-net "$metainfo" 2>&1) || { echo "$output"; exit 1; }

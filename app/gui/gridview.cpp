@@ -1,10 +1,10 @@
 #include "app/gui/gridview.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QStyledItemDelegate>
-
 
 #include "app/resultsgrid.h"
 
@@ -111,6 +111,8 @@ ResultsGridView::ResultsGridView(ResultsGrid& grid, Twips twips, QWidget* parent
     setSelectionMode(SingleSelection);
     setSelectionBehavior(SelectItems);
     setWordWrap(false);
+    // Tab leaves the grid for the next control; the arrows move in it.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
@@ -122,6 +124,21 @@ ResultsGridView::ResultsGridView(ResultsGrid& grid, Twips twips, QWidget* parent
     showCurrentCell();
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { cellChosen(current); });
+
+    // The grid's own menu and keys, active while it has the focus.
+    auto* copy = new QAction(tr("&Copy"), this);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &ResultsGridView::copyRequested);
+    auto* selectAll = new QAction(tr("Select &All"), this);
+    selectAll->setShortcut(QKeySequence::SelectAll);
+    selectAll->setShortcutContext(Qt::WidgetShortcut);
+    connect(selectAll, &QAction::triggered, this, [this] {
+        grid_.selectAll();
+        sync();
+    });
+    addActions({copy, selectAll});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void ResultsGridView::sync()
@@ -148,7 +165,8 @@ void ResultsGridView::applyColumnWidths()
 
 void ResultsGridView::showCurrentCell()
 {
-    // The current cell is the whole selection.
+    // The current cell is the whole selection, or after Select All every
+    // ranked row is.
     const QModelIndex current = model_.index(grid_.row() - 1, grid_.col());
     QItemSelectionModel* selection = selectionModel();
     if (current.isValid()) {
@@ -157,6 +175,10 @@ void ResultsGridView::showCurrentCell()
     } else {
         selection->clear();
     }
+    const int ranked = int(grid_.ranked().size());
+    if (grid_.allSelected() && ranked > 0)
+        selection->select(QItemSelection(model_.index(0, 0), model_.index(ranked - 1, ResultsGrid::columns - 1)),
+                          QItemSelectionModel::ClearAndSelect);
 }
 
 void ResultsGridView::cellChosen(const QModelIndex& current)

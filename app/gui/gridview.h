@@ -1,7 +1,8 @@
 #pragma once
 // The results grid on screen: a table view over the window's ResultsGrid.
 // Its heading row is the view's header; the other rows are the view's rows.
-// A click on a cell makes it the grid's current cell.
+// A click on a cell makes it the grid's current cell; Ctrl+A selects every
+// ranked row; Ctrl+C and the grid's menu ask for a copy.
 #include <QAbstractTableModel>
 #include <QTableView>
 
@@ -45,6 +46,11 @@ public:
 
     // Mirrors the grid; does nothing unless it changed since the last call.
     void sync();
+
+signals:
+    // Ctrl+C, or Copy in the grid's menu: the window puts the selected rows
+    // on the clipboard.
+    void copyRequested();
 
 private:
     void applyColumnWidths();

@@ -116,6 +116,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), dialogs_(this), contr
     // only show empty space.
     setFixedSize(twips_.x(layout::clientWidth), twips_.y(layout::clientHeight));
     buildControls();
+    setUpInput();
     // A message box shows over the window as it stands at that moment.
     controller_.setShowHook([this] { refresh(); });
     refresh();
@@ -171,8 +172,8 @@ void MainWindow::buildControls()
     QWidget* previous = nullptr;
     for (auto [order, widget] : tabOrder) {
         // The tab control takes focus on its strip.
-        if (widget->focusProxy())
-            widget = widget->focusProxy();
+        if (widget == tabs_)
+            widget = tabs_->tabBar();
         if (!(widget->focusPolicy() & Qt::TabFocus))
             continue;
         if (previous)
@@ -276,6 +277,8 @@ QWidget* MainWindow::makeRichTextBox(const layout::Control& control, QWidget* pa
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes on to the next control, as everywhere else in the window.
+    edit->setTabChangesFocus(true);
     const std::size_t index = richTexts_.size();
     richTexts_.push_back({edit, &model, model.text});
     connect(edit, &QPlainTextEdit::textChanged, this, [this, index] { edited(index); });

@@ -13,6 +13,7 @@
 #include "app/layout.h"
 
 class QCheckBox;
+class QMimeData;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -40,8 +41,19 @@ public:
     // Copies the control models into the widgets, touching only what changed.
     void refresh();
 
+    // A list file from outside the window (the file argument, a drop),
+    // loaded as Load List loads a chosen one.
+    void openListFile(const QString& path);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses the focused button.
+    void keyPressEvent(QKeyEvent* event) override;
+    // One file dropped anywhere on the window, its text boxes included.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct ButtonView {
@@ -72,6 +84,8 @@ private:
     };
 
     void buildControls();
+    // Keys, drops and the clipboard (windowinput.cpp).
+    void setUpInput();
     QWidget* makeControl(const layout::Control& control, QWidget* parent);
     QWidget* makeButton(const layout::Control& control, QWidget* parent);
     QWidget* makeLabel(const layout::Control& control, QWidget* parent);
@@ -84,6 +98,15 @@ private:
     void edited(std::size_t box);
     // A running command has updates for the window.
     void applyUpdates();
+    // The grid's selected rows onto the clipboard, as text and as CSV.
+    void copyRows();
+    // Ctrl+Tab and Ctrl+Shift+Tab: the next or the previous tab.
+    void stepTab(int by);
+    // The one local file a drag carries, when the window takes a drop now;
+    // empty otherwise.
+    QString droppedFile(const QMimeData* data) const;
+    // Whether `event` is a drag or drop of files, handled as the window's.
+    bool handledAsDrop(QEvent* event);
 
     QtDialogs dialogs_;
     WindowController controller_;

@@ -58,8 +58,10 @@ TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new EvenTabBar(t
     bar_->setUsesScrollButtons(false);
     bar_->setExpanding(true);
     bar_->setElideMode(Qt::ElideRight);
-    // Keyboard focus on the control means focus on its strip.
-    setFocusProxy(bar_);
+    // The strip takes the focus, in the control's place in the tab order
+    // (the window puts it there). A focus proxy would leave the control
+    // itself first in the window's focus chain, so Tab past the last
+    // control would wrap to the strip instead of the first control.
     connect(bar_, &QTabBar::currentChanged, this, [this] { showCurrent(); });
 }
 

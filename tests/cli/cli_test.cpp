@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/names.h"
+#include "results/rowstext.h"
 #include "tools/simweb/rankmodel.h"
 #include "tests/core/testsupport.h"
 #include "tests/core/windowrun.h"
@@ -85,10 +86,13 @@ TEST(CommandLineNames, AreCaptionsInLowerCaseJoinedByDashes)
     EXPECT_EQ(unknown, "nope");
 }
 
-TEST(CommandLineCsv, QuotesWhatCouldBreakAFieldAndEndsLinesWithCrLf)
+TEST(RowsAsText, CsvQuotesWhatCouldBreakAFieldAndTabbedLinesPasteAsCells)
 {
-    EXPECT_EQ(cli::csv({{"IBM", 12, 17}, {"A,B", 3, 1}, {"SAY \"HI\"", 2, 1}, {" X", 1, 1}}),
+    const RankedRows rows = {{"IBM", 12, 17}, {"A,B", 3, 1}, {"SAY \"HI\"", 2, 1}, {" X", 1, 1}};
+    EXPECT_EQ(rowsAsCsv(rows),
               "ticker,score,band\r\nIBM,12,17\r\n\"A,B\",3,1\r\n\"SAY \"\"HI\"\"\",2,1\r\n\" X\",1,1\r\n");
+    EXPECT_EQ(rowsAsTabbed(rows), "Ticker\tScore\tBand\nIBM\t12\t17\nA,B\t3\t1\nSAY \"HI\"\t2\t1\n X\t1\t1\n");
+    EXPECT_EQ(rowsAsTabbed({}), "Ticker\tScore\tBand\n");
 }
 
 TEST(CommandLineJson, ScoresAreWholeNumbersAndTheLargestSaturates)
@@ -97,7 +101,7 @@ TEST(CommandLineJson, ScoresAreWholeNumbersAndTheLargestSaturates)
     // CSV write in exponent form.
     const nlohmann::json json =
         nlohmann::json::parse(cli::json({{"BIG", INT64_MAX, 17}, {"IBM", 12, 1}}, {"a message"}, {}));
-    EXPECT_EQ(cli::csv({{"BIG", INT64_MAX, 17}}), "ticker,score,band\r\nBIG,9.22337203685478e+18,17\r\n");
+    EXPECT_EQ(rowsAsCsv({{"BIG", INT64_MAX, 17}}), "ticker,score,band\r\nBIG,9.22337203685478e+18,17\r\n");
     EXPECT_EQ(json["tickers"][0]["score"].get<long long>(), INT64_MAX);
     EXPECT_EQ(json["tickers"][1]["score"].get<long long>(), 12);
     EXPECT_EQ(json["messages"], nlohmann::json::array({"a message"}));

@@ -1,5 +1,6 @@
 // Save List, Load List and Opinion through the real window against the
 // simulated web, with the dialogs answered by the test.
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -189,6 +190,75 @@ private slots:
         QCOMPARE(find<QPlainTextEdit>("opinionBox")->toPlainText(),
                  QString::fromStdString(simweb::opinionReportText("IBM")));
         QCOMPARE(label("statusLabel"), QStringLiteral("Idle..."));
+    }
+
+    void aFileFromOutsideLoadsAsLoadListLoadsOne()
+    {
+        const QString good = folder->filePath("mine.vel"), other = folder->filePath("other.txt");
+        const QString missing = folder->filePath("gone.vel");
+        for (const QString& path : {good, other}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("ibm\r\nmsft\r\nintc\r\n");
+        }
+        const auto drop = [this](QWidget* on, const QStringList& paths) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString& path : paths)
+                urls << QUrl::fromLocalFile(path);
+            data.setUrls(urls);
+            const QPoint at = on->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(on, &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(on, &dropped);
+            return enter.isAccepted();
+        };
+        QWidget* testBox = find<QPlainTextEdit>("testPageBox")->viewport();
+        const QString unreadable = "The list file %1 could not be read.";
+        const struct {
+            const char* what;
+            std::function<bool()> open;  // whether a drag was taken
+            bool taken;
+            QStringList messages;
+            std::vector<std::string> list;
+        } cases[] = {
+            {"a file argument", [&] { window->openListFile(good); return true; }, true, {}, {"IBM", "MSFT", "INTC"}},
+            {"a file argument that is not there", [&] { window->openListFile(missing); return true; }, true,
+             {unreadable.arg(missing)}, {"A", "B"}},
+            {"a folder dropped", [&] { return drop(window.get(), {folder->path()}); }, true,
+             {unreadable.arg(folder->path())}, {"A", "B"}},
+            {"a file of any name dropped on the window", [&] { return drop(window.get(), {other}); }, true, {},
+             {"IBM", "MSFT", "INTC"}},
+            {"dropped on a text box", [&] { return drop(testBox, {good}); }, true, {}, {"IBM", "MSFT", "INTC"}},
+            {"two files dropped", [&] { return drop(window.get(), {good, other}); }, false, {}, {"A", "B"}},
+        };
+        for (const auto& c : cases) {
+            putList({"A", "B"});
+            window->refresh();
+            QCOMPARE(c.open(), c.taken);
+            QCOMPARE(messages(), c.messages);
+            QCOMPARE(tickers(), c.list);
+            if (c.list.size() == 3) {
+                QCOMPARE(label("tickersFoundLabel"), QStringLiteral(" 3 tickers found"));
+                QVERIFY(enabled("rankListsButton"));
+            }
+        }
+        // A drop inserts no text.
+        QCOMPARE(find<QPlainTextEdit>("testPageBox")->toPlainText(), QString());
+
+        // A drop while a command runs is refused.
+        web->setLatency(500);
+        controller().getListsButton.enabled = true;
+        window->refresh();
+        tick("listBox_3");
+        press("getListsButton");
+        QVERIFY(controller().running());
+        QVERIFY(!drop(window.get(), {good}));
+        waitIdle();
+        // Get Lists adds to the list it found; the dropped file was not read.
+        QCOMPARE(controller().tickerList().size(), Count(102));
+        QCOMPARE(messages(), QStringList());
     }
 };
 
