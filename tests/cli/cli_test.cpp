@@ -216,8 +216,9 @@ TEST_F(CommandLine, EverySourcesReportIsWhatTheFaultsOfTheWebCallFor)
             << name;
         // The sites' ordinary pages: no source's layout looks changed.
         EXPECT_LT(source["missing"].get<int>(), source["pages"].get<int>()) << name;
-        if (!source["reason"].is_null())
+        if (!source["reason"].is_null()) {
             EXPECT_EQ(source["reason"].get<std::string>().find("layout"), std::string::npos) << name;
+        }
     }
 }
 

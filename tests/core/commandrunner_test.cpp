@@ -59,8 +59,9 @@ TEST(CommandRunner, UpdatesComeInOrderOnTheFrontEndsThreadAndTheOutcomeLast)
         }
         EXPECT_EQ(shown, "abc!");
         EXPECT_TRUE(allOnFrontEnd);
-        if (!notified)
+        if (!notified) {
             EXPECT_TRUE(lockstep);
+        }
     }
 }
 

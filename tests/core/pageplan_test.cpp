@@ -274,8 +274,9 @@ TEST(PagePlanLookahead, AtMostThatManyPagesAskedAndNotYetTakenTheLowestKeyFirst)
         std::vector<int> rest = row.planned;
         std::sort(rest.begin(), rest.end());
         for (int key : rest)
-            if (std::find(row.takenFirst.begin(), row.takenFirst.end(), key) == row.takenFirst.end())
+            if (std::find(row.takenFirst.begin(), row.takenFirst.end(), key) == row.takenFirst.end()) {
                 EXPECT_TRUE(pages.take<Logged>(PagePlan::Key(key), {}));
+            }
         if (row.lookahead == 1) {
             EXPECT_EQ(log->urls, (std::vector<std::string>{numbered(web, 1), numbered(web, 2), numbered(web, 3)}));
         }
