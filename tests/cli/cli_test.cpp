@@ -115,16 +115,25 @@ TEST_F(CommandLine, RanksAsTheWindowDoesWithTheSameRequestsAndReports)
     web.setFault(rankAddress(5, tickers[3]), simweb::Fault::ServerError);
     web.clearRequests();
     const veltrop::testing::RankRunResult window = veltrop::testing::runRankLists(tickers, {0, 5, 6});
+    // Barchart's pages past its failed one are asked for or not depending on
+    // how far the engine had read ahead when the source stopped.
+    const auto settled = [&](std::vector<std::string> requests) {
+        std::erase_if(requests, [&](const std::string& url) {
+            return url.starts_with(veltrop::testing::rankPrefix(5)) &&
+                   std::none_of(tickers.begin(), tickers.begin() + 4,
+                                [&](const std::string& t) { return url == rankAddress(5, t); });
+        });
+        std::sort(requests.begin(), requests.end());
+        return requests;
+    };
     std::vector<std::string> windowRequests = web.requests();
     windowRequests.erase(windowRequests.begin());  // the window's start-up probe
-    std::sort(windowRequests.begin(), windowRequests.end());
+    windowRequests = settled(windowRequests);
 
     web.clearRequests();
     const Ran ran = run("rank -i " + listFile(tickers) + " -r cn-momentum -r bc-overall-perf -r fb-fund-count --format json");
     ASSERT_EQ(ran.status, 0) << ran.err;
-    std::vector<std::string> requests = web.requests();
-    std::sort(requests.begin(), requests.end());
-    EXPECT_EQ(requests, windowRequests);
+    EXPECT_EQ(settled(web.requests()), windowRequests);
 
     const nlohmann::json json = nlohmann::json::parse(ran.out);
     std::vector<std::string> rows;
